@@ -1,0 +1,3 @@
+lumen_add_test(NAME support_tests
+    SOURCES support/text_tests.cpp support/strings_tests.cpp support/linked_list_tests.cpp
+    LIBRARIES support control_index_list)
