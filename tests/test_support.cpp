@@ -1,5 +1,7 @@
 #include "tests/test_support.hpp"
 
+#include "windows/unique_handle.hpp"
+
 #include <windows.h>
 
 #include <atomic>
@@ -58,5 +60,52 @@ void Write_File(const std::string& path, const std::string& bytes)
 }
 
 bool File_Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+namespace {
+
+HKEY Root_Of(bool local_machine) { return local_machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
+
+} // namespace
+
+Temporary_Key::Temporary_Key(const std::string& name, bool local_machine)
+    : path_("Software\\Quillmark\\" + name), local_machine_(local_machine)
+{
+    RegDeleteTreeA(Root_Of(local_machine_), path_.c_str());
+    Windows::Unique_Key key;
+    RegCreateKeyExA(Root_Of(local_machine_), path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+}
+
+Temporary_Key::~Temporary_Key() { RegDeleteTreeA(Root_Of(local_machine_), path_.c_str()); }
+
+void Temporary_Key::Set_String(const std::string& value_name, const std::string& value)
+{
+    RegSetKeyValueA(Root_Of(local_machine_), path_.c_str(), value_name.c_str(), REG_SZ, value.c_str(),
+                    static_cast<DWORD>(value.size() + 1));
+}
+
+void Temporary_Key::Set_Dword(const std::string& value_name, std::uint32_t value)
+{
+    RegSetKeyValueA(Root_Of(local_machine_), path_.c_str(), value_name.c_str(), REG_DWORD, &value, sizeof value);
+}
+
+bool Double_Click(int x, int y)
+{
+    char system_folder[MAX_PATH];
+    GetSystemDirectoryA(system_folder, MAX_PATH);
+    const std::string program = std::string(system_folder) + "\\start.exe";
+    std::string line = "start.exe /wait /unix /usr/bin/xdotool mousemove " + std::to_string(x) + " " +
+                       std::to_string(y) + " click --repeat 2 --delay 80 1";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION information{};
+    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &information))
+        return false;
+    Windows::Unique_Process_Information process(information);
+    if (WaitForSingleObject(process.Process.get(), 10000) != WAIT_OBJECT_0) return false;
+    DWORD exit_code = 1;
+    GetExitCodeProcess(process.Process.get(), &exit_code);
+    return exit_code == 0;
+}
 
 } // namespace Test_Support

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 namespace Test_Support {
@@ -38,5 +39,27 @@ private:
 std::string Read_File(const std::string& path);
 void Write_File(const std::string& path, const std::string& bytes);
 bool File_Exists(const std::string& path);
+
+// A registry key of the test's own, "Software\Quillmark\" + Name under HKEY_CURRENT_USER (or
+// HKEY_LOCAL_MACHINE), written through the system directly and removed with its values at the end.
+class Temporary_Key {
+public:
+    Temporary_Key(const std::string& name, bool local_machine = false);
+    ~Temporary_Key();
+    Temporary_Key(const Temporary_Key&) = delete;
+    Temporary_Key& operator=(const Temporary_Key&) = delete;
+    const std::string& Path() const { return path_; }
+    void Set_String(const std::string& value_name, const std::string& value);
+    void Set_Dword(const std::string& value_name, std::uint32_t value);
+
+private:
+    std::string path_;
+    bool local_machine_;
+};
+
+// A real double-click of the left button at the screen point (X, Y): the X server gets it from
+// xdotool, started from inside Wine through start.exe /unix, so the program under test sees the
+// same events as from a person's mouse. Returns whether xdotool ran and succeeded.
+bool Double_Click(int x, int y);
 
 } // namespace Test_Support

@@ -1,4 +1,5 @@
 #include "windows/unsigned.hpp"
+#include "support/failure.hpp"
 #include "tests/test_support.hpp"
 
 namespace {

@@ -1,0 +1,251 @@
+#include "control/control.hpp"
+
+#include "control/tree_feed.hpp"
+
+#include "gui/gui.hpp"
+#include "gui/registered/registered.hpp"
+#include "gui/tree_view.hpp"
+#include "support/log.hpp"
+#include "support/strings.hpp"
+#include "support/text.hpp"
+#include "windows/pipe.hpp"
+#include "windows/version.hpp"
+#include "windows/windows.hpp"
+
+#include <array>
+#include <cstring>
+#include <mutex>
+
+namespace Control {
+
+namespace {
+
+using Windows::Pipe::Seconds;
+
+constexpr std::size_t Buffer_Size = 1024;
+constexpr Seconds Transfer_Timeout{5.0};
+constexpr char Acknowledgement = 0x06;
+
+// The editor is written once by the main thread after the transfer and read by the action
+// thread, which may run an activation at any time.
+class Editor_Setting {
+public:
+    void Set(const std::string& program)
+    {
+        std::lock_guard guard(lock_);
+        program_ = program;
+    }
+    std::string Get() const
+    {
+        std::lock_guard guard(lock_);
+        return program_;
+    }
+
+private:
+    mutable std::mutex lock_;
+    std::string program_;
+};
+
+struct State {
+    std::string Product_Name;
+    std::string Product_Version;
+    Editor_Setting Editor_Program;
+    std::string Current_File;
+    unsigned char Expand_Group = 0;
+    Index_List::Item Index;
+    Gui::Tree_View Display_Tree;
+    Tree_Feed Feed; // the way into Display_Tree during the transfer
+    Windows::Pipe::Pipe_Handle Pipe;
+};
+
+State& The_State()
+{
+    static State state;
+    return state;
+}
+
+std::string Read_Line()
+{
+    std::array<char, Buffer_Size> buffer;
+    std::size_t count = Windows::Pipe::Read(The_State().Pipe, buffer.data(), Transfer_Timeout);
+    if (count > Buffer_Size) Terminate("Line too long");
+    return std::string(buffer.data(), count);
+}
+
+void Acknowledge() { Windows::Pipe::Write(The_State().Pipe, &Acknowledgement, 1); }
+
+std::uint32_t Read_Value()
+{
+    std::array<unsigned char, Buffer_Size> buffer;
+    std::size_t count = Windows::Pipe::Read(The_State().Pipe, buffer.data(), Transfer_Timeout);
+    if (count != 4) Terminate("Value expected");
+    Acknowledge();
+    std::int32_t value = std::int32_t(std::uint32_t(buffer[0]) | std::uint32_t(buffer[1]) << 8 |
+                                      std::uint32_t(buffer[2]) << 16 | std::uint32_t(buffer[3]) << 24);
+    if (value < 0) throw Failures::RANGE_ERROR("negative value " + std::to_string(value));
+    return std::uint32_t(value);
+}
+
+void Read_Flag()
+{
+    std::array<unsigned char, Buffer_Size> buffer;
+    std::size_t count = Windows::Pipe::Read(The_State().Pipe, buffer.data(), Transfer_Timeout);
+    if (count != 1) Terminate("Flag expected");
+    Acknowledge();
+    The_State().Expand_Group = buffer[0];
+}
+
+// One group after its file name: the flag, then entries up to the group end.
+void Read_Group(const std::string& file)
+{
+    Acknowledge();
+    Start_Group(file);
+    Read_Flag();
+    for (;;) {
+        std::string text = Read_Line();
+        Acknowledge();
+        if (text.empty()) return;
+        std::uint32_t line = Read_Value();
+        std::uint32_t column = Read_Value();
+        Add_Entry(line, column, text);
+    }
+}
+
+// Groups until the end message. A stall inside a group ends the transfer normally with what
+// has arrived; a stall between groups is a failure.
+void Read_Groups()
+{
+    for (;;) {
+        std::string file = Read_Line();
+        if (file.empty()) return;
+        try {
+            Read_Group(file);
+        } catch (const Windows::Pipe::TIMEOUT&) {
+            Log::Put("Timeout");
+            return;
+        }
+    }
+}
+
+std::string Decimal_Image(std::uint32_t value) { return Strings::Normalized_Words(" " + std::to_string(value)); }
+
+} // namespace
+
+void Initialise()
+{
+    State& state = The_State();
+    state.Product_Name = Windows::Version::Get_Product_Name();
+    state.Product_Version = Windows::Version::Get_Product_Version();
+    Log::Open_Log(false);
+}
+
+void Terminate(std::string_view message)
+{
+    Log::Put("!!! " + std::string(message));
+    throw Termination();
+}
+
+void Create_Display()
+{
+    State& state = The_State();
+    Gui::Registered::Open_Registered_Main_Window(Gui::Registered::Company::Quillmark, state.Product_Name,
+                                                 state.Product_Version, [] {}, 0, 0, CW_USEDEFAULT,
+                                                 CW_USEDEFAULT, "LumenRoll", false);
+    Gui::Page page = Gui::Create_Page("Display", Gui::Layout_Option{}, nullptr);
+    state.Display_Tree = Gui::Create_Tree_View(page, Open_Entry, nullptr);
+    state.Feed.Start(state.Display_Tree);
+}
+
+void Process_Pipe(std::string_view name)
+{
+    if (name != Pipe_Name) Terminate("Invalid Pipe Name");
+    State& state = The_State();
+    Windows::Pipe::Open(state.Pipe, name, true, Windows::Pipe::Pipe_Mode::Duplex, Buffer_Size, Transfer_Timeout);
+    Gui::Set_Title(Read_Line());
+    Acknowledge();
+    Log::Put("Index for " + Gui::Title());
+    Read_Groups();
+    Windows::Pipe::Close(state.Pipe);
+    state.Feed.Finish();
+    Log::Put("Complete");
+}
+
+void Start_Group(const std::string& file)
+{
+    State& state = The_State();
+    state.Current_File = file;
+    state.Feed.Add_File(file);
+}
+
+std::string Shown_Text(std::string_view text, std::uint32_t column)
+{
+    if (column < 1 || column > text.size() + 1)
+        throw Failures::INDEX_ERROR("column " + std::to_string(column) + " outside 1 .. " +
+                                    std::to_string(text.size() + 1));
+    std::string shown;
+    shown.reserve(text.size() + 1);
+    shown.append(text.substr(0, column - 1));
+    shown += Marker;
+    shown.append(text.substr(column - 1));
+    Text::Trim_In_Place(shown);
+    return shown;
+}
+
+void Add_Entry(std::uint32_t line, std::uint32_t column, const std::string& text)
+{
+    State& state = The_State();
+    state.Index.Append({state.Current_File, line, column});
+    std::string shown = Shown_Text(text, column);
+    auto data = reinterpret_cast<std::uintptr_t>(state.Index.Last());
+    state.Feed.Add_Entry(shown, data, state.Expand_Group != 0);
+}
+
+std::string Editor_Arguments(const Index_List::Index_Entry& entry)
+{
+    return entry.File + "/" + Decimal_Image(entry.Line) + "/" + Decimal_Image(entry.Column);
+}
+
+std::string Shell_Parameters(const Index_List::Index_Entry& entry)
+{
+    return "-XMovAbs(" + Decimal_Image(entry.Line) + "," + Decimal_Image(entry.Column) + ")";
+}
+
+void Open_Entry(std::uintptr_t data)
+{
+    if (data == 0) return; // a file node
+    const Index_List::Index_Entry& entry = Index_List::Item::Element_Of(reinterpret_cast<Index_List::Position>(data));
+    std::string editor = The_State().Editor_Program.Get();
+    if (editor.empty()) {
+        Gui::Shell_Execute(entry.File, Shell_Parameters(entry));
+        return;
+    }
+    try {
+        Windows::Create_Process(editor, Editor_Arguments(entry));
+    } catch (const Windows::PROCESS_CREATION_FAILURE&) {
+        Log::Put("Could not start editor!");
+    } catch (...) {
+        Log::Put("Unexpected error when starting editor");
+    }
+}
+
+void Main(const std::vector<std::string>& arguments)
+{
+    State& state = The_State();
+    try {
+        Create_Display();
+        if (arguments.size() < 1) Terminate("Pipe name missing");
+        if (arguments.size() > 2) Terminate("Too many parameters");
+        Process_Pipe(arguments[0]);
+        if (arguments.size() == 2) state.Editor_Program.Set(arguments[1]);
+    } catch (const Termination&) {
+        Gui::Close_Main_Window();
+    } catch (...) {
+        Gui::Close_Main_Window();
+        Log::Put_Exception("!!! Exception");
+    }
+    // The window may stay open for a long time: what the run logged should be readable now, and
+    // the few lines that may follow (editor starts) are written as they come.
+    Log::Process_Log().Flush_From_Now_On();
+}
+
+} // namespace Control

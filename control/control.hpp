@@ -1,0 +1,53 @@
+#pragma once
+// The viewer itself: it builds the window, checks its arguments, takes the index from the host
+// over the pipe, shows it in the tree and opens the chosen place in the editor.
+
+#include "control/index_list.hpp"
+#include "support/failure.hpp"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Control {
+
+// The reason is already in the log; the window is to be closed.
+using Termination = Failures::Failure<"CONTROL.TERMINATION">;
+
+// The only pipe name the viewer accepts; it doubles as the protocol version.
+inline constexpr std::string_view Pipe_Name = "Lumen_Roll_V1.1";
+// Shown in front of the character at an entry's column (a bullet in code page 1252).
+inline constexpr char Marker = '\x95';
+
+// Reads the product name and version from the program's version resource and opens the log.
+void Initialise();
+
+// Logs "!!! " and Message, then raises Termination.
+[[noreturn]] void Terminate(std::string_view message);
+
+// Opens the registered main window with its page "Display" and the tree view on it.
+void Create_Display();
+
+// The one transfer of a run: checks the name, serves the pipe and fills the tree.
+void Process_Pipe(std::string_view name);
+
+// A new file node, sorted among the others; the following entries go below it.
+void Start_Group(const std::string& file);
+// Appends the entry to the index and shows it under the current file node.
+void Add_Entry(std::uint32_t line, std::uint32_t column, const std::string& text);
+// The activation routine of the tree: opens the entry's file at its place.
+void Open_Entry(std::uintptr_t data);
+
+// The node text of an entry: the marker before the character at Column (1 .. length + 1, else
+// INDEX_ERROR), then blanks removed at both ends.
+std::string Shown_Text(std::string_view text, std::uint32_t column);
+// "a.txt/12/5" for the editor; "-XMovAbs(12,5)" for the shell.
+std::string Editor_Arguments(const Index_List::Index_Entry& entry);
+std::string Shell_Parameters(const Index_List::Index_Entry& entry);
+
+// The main procedure, with the command-line arguments after the program name. It returns when
+// the transfer is over (or failed); the window may still be open then.
+void Main(const std::vector<std::string>& arguments);
+
+} // namespace Control

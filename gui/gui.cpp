@@ -1,0 +1,494 @@
+#include "gui/gui.hpp"
+
+#include "gui/controls.hpp"
+#include "gui/mailbox.hpp"
+#include "gui/owners.hpp"
+#include "gui/pages.hpp"
+#include "gui/signals.hpp"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace Gui {
+
+namespace {
+
+struct Start_Request {
+    std::string Name;
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+    std::int32_t X = 0;
+    std::int32_t Y = 0;
+    std::string Icon;
+    bool Topmost = false;
+};
+
+// One per process, never destroyed: the framework's threads outlive the main procedure and
+// would otherwise meet destroyed state while the runtime ends the process.
+struct Module_State {
+    HINSTANCE Instance = GetModuleHandleA(nullptr);
+    // Given to the main window, which destroys it with itself; no items are ever added.
+    HMENU Menu = CreateMenu();
+
+    mutable std::mutex Name_Lock;
+    std::string Window_Name = std::string(1, '\0');
+    std::string Class_Name = std::string(1, '\0');
+
+    std::atomic<HWND> Main{nullptr};
+    std::atomic<HWND> Status{nullptr};
+    std::atomic<HWND> Tabs{nullptr};
+    std::atomic<bool> Alive{false};
+    std::atomic<std::int32_t> Next_Control_Id{100};
+
+    mutable std::mutex Rectangle_Lock;
+    RECT Rectangle{};
+
+    Unique_Library Rich_Edit_Library; // window thread only
+
+    std::mutex Open_Lock;
+    bool Opened = false;
+    Start_Request Start;
+    Termination_Routine Termination;
+
+    Action_Mailbox Mailbox;
+    Latch Start_Accepted;
+    Latch Ready_Accepted;
+    Latch Close_Requested;
+    Latch Handler_Finished;
+
+    std::atomic<DWORD> Display_Thread_Id{0};
+    std::atomic<DWORD> Action_Thread_Id{0};
+    std::atomic<DWORD> Termination_Thread_Id{0};
+    std::mutex Join_Lock;
+    std::thread Action_Thread;
+    std::thread Display_Thread;
+    std::thread Termination_Thread;
+};
+
+void Run_Termination_Handler();
+
+Module_State* Start_Module()
+{
+    auto* state = new Module_State;
+    state->Termination_Thread = std::thread(Run_Termination_Handler);
+    INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES |
+                                                                    ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES |
+                                                                    ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&classes);
+    return state;
+}
+
+// First use from any static initialiser, or at the latest this module's own, starts the module.
+Module_State& Module()
+{
+    static Module_State* const state = Start_Module();
+    return *state;
+}
+
+[[maybe_unused]] const bool module_started = (Module(), true);
+
+// Never throws: used inside every catch at a thread or window-procedure boundary.
+void Report_Current_Failure() noexcept
+{
+    try {
+        Show_Message(Failures::Current_Description(), true);
+    } catch (...) {
+        MessageBoxA(nullptr, "Unexpected failure", "", MB_OK | MB_ICONHAND);
+    }
+}
+
+void Request_Close() { Module().Close_Requested.Release(); }
+
+// --- Gui.Termination_Handler -----------------------------------------------------------------------
+
+void Run_Termination_Routine(Module_State& state)
+{
+    try {
+        if (state.Termination) state.Termination();
+    } catch (...) {
+        Report_Current_Failure();
+    }
+}
+
+void Run_Termination_Handler()
+{
+    Module_State& state = Module();
+    state.Termination_Thread_Id = GetCurrentThreadId();
+    try {
+        state.Close_Requested.Wait();
+        state.Mailbox.Stop();
+        state.Handler_Finished.Wait(); // a running action ends first
+        Run_Termination_Routine(state);
+        Send_Message(state.Main, Final_Close_Message, 0, 0);
+    } catch (...) {
+        Report_Current_Failure();
+    }
+}
+
+// --- Gui.Action_Handler ----------------------------------------------------------------------------
+
+void Run_Actions(Action_Mailbox& mailbox)
+{
+    for (;;) {
+        Action_Mailbox::Request request = mailbox.Take();
+        if (request.Is_Stop()) return;
+        if (request.Routine_With_Argument) request.Routine_With_Argument(request.Argument);
+        else request.Routine();
+        mailbox.Done();
+    }
+}
+
+// After a failed action the thread ends and later posts stay unanswered (the mailbox is never
+// idle again), but shutdown still learns that the handler has finished.
+void Run_Action_Handler()
+{
+    Module_State& state = Module();
+    state.Action_Thread_Id = GetCurrentThreadId();
+    try {
+        Run_Actions(state.Mailbox);
+    } catch (...) {
+        Report_Current_Failure();
+    }
+    state.Handler_Finished.Release();
+}
+
+// --- Window procedure ------------------------------------------------------------------------------
+
+void Refresh_Window_Rectangle(HWND window)
+{
+    RECT rectangle;
+    if (!GetWindowRect(window, &rectangle)) return;
+    Module_State& state = Module();
+    std::lock_guard guard(state.Rectangle_Lock);
+    state.Rectangle = rectangle;
+}
+
+LRESULT On_Notify(LPARAM l_parameter)
+{
+    auto* header = reinterpret_cast<NMHDR*>(l_parameter);
+    if (!header) return 0;
+    if (header->idFrom == Tab_Control_Identifier && header->code == static_cast<UINT>(TCN_SELCHANGE)) {
+        Handle_Tab_Change();
+        return 0;
+    }
+    return Dispatch_Notification(*header);
+}
+
+LRESULT On_Call(LPARAM l_parameter)
+{
+    auto* work = reinterpret_cast<const std::function<LRESULT()>*>(l_parameter);
+    return work && *work ? (*work)() : 0;
+}
+
+LRESULT On_Final_Close(HWND window)
+{
+    Module().Alive = false;
+    return DefWindowProcA(window, WM_CLOSE, 0, 0); // destroys the window
+}
+
+LRESULT Dispatch(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter)
+{
+    switch (message) {
+    case WM_NOTIFY:
+        return On_Notify(l_parameter);
+    case Create_Control_Message:
+        Create_Control_On_Window_Thread(reinterpret_cast<Page_Record*>(w_parameter),
+                                        reinterpret_cast<Child_Record*>(l_parameter));
+        return 0;
+    case Call_Message:
+        return On_Call(l_parameter);
+    case WM_MOVE:
+        Refresh_Window_Rectangle(window);
+        return 0;
+    case WM_SIZE:
+        Refresh_Window_Rectangle(window);
+        Lay_Out_Current_Page();
+        return 0;
+    case WM_COMMAND:
+        Dispatch_Command(LOWORD(w_parameter), HIWORD(w_parameter));
+        return DefWindowProcA(window, message, w_parameter, l_parameter);
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_CLOSE:
+        // Only the first request counts; a later one must not block this thread, which still has
+        // to handle the final close.
+        Request_Close();
+        return 0;
+    case Final_Close_Message:
+        return On_Final_Close(window);
+    default:
+        return DefWindowProcA(window, message, w_parameter, l_parameter);
+    }
+}
+
+LRESULT CALLBACK Window_Procedure(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter)
+{
+    try {
+        return Dispatch(window, message, w_parameter, l_parameter);
+    } catch (...) {
+        Report_Current_Failure();
+        return 0;
+    }
+}
+
+// --- Gui.Display -----------------------------------------------------------------------------------
+
+void Register_Window_Class(Module_State& state, const Start_Request& start)
+{
+    WNDCLASSA window_class{};
+    window_class.lpfnWndProc = Window_Procedure;
+    window_class.hInstance = state.Instance;
+    window_class.hIcon = start.Icon.empty() ? nullptr : LoadIconA(state.Instance, start.Icon.c_str());
+    window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(1);
+    window_class.lpszClassName = start.Name.c_str();
+    RegisterClassA(&window_class); // a failure shows as the creation failure that follows
+}
+
+// The part of the start that Open_Main_Window waits for in its first hand-over.
+void Create_Main_Window(Module_State& state)
+{
+    const Start_Request& start = state.Start;
+    {
+        std::lock_guard guard(state.Name_Lock);
+        state.Window_Name = start.Name;
+        state.Class_Name = start.Name;
+    }
+    Register_Window_Class(state, start);
+    state.Main = CreateWindowExA(start.Topmost ? WS_EX_TOPMOST : 0, start.Name.c_str(), start.Name.c_str(),
+                                 WS_OVERLAPPEDWINDOW, start.X, start.Y, start.Width, start.Height, nullptr,
+                                 state.Menu, state.Instance, nullptr);
+}
+
+void Create_Status_Line_And_Tabs(Module_State& state)
+{
+    if (!state.Main) throw MAIN_WINDOW_CREATION_FAILURE(std::to_string(GetLastError()));
+    state.Status = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | 0x10, 0, 0, 0, 0,
+                                   state.Main, reinterpret_cast<HMENU>(Status_Line_Identifier), state.Instance,
+                                   nullptr);
+    if (!state.Status) throw STATUS_LINE_CREATION_FAILURE(std::to_string(GetLastError()));
+    state.Tabs = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, state.Main,
+                                 reinterpret_cast<HMENU>(Tab_Control_Identifier), state.Instance, nullptr);
+    if (!state.Tabs) throw TAB_CREATION_FAILURE(std::to_string(GetLastError()));
+}
+
+void Run_Message_Loop()
+{
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) == 1) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+void End_Display(Module_State& state)
+{
+    state.Alive = false;
+    if (HWND main = state.Main.exchange(nullptr)) DestroyWindow(main);
+    std::string class_name;
+    {
+        std::lock_guard guard(state.Name_Lock);
+        class_name = state.Class_Name;
+    }
+    UnregisterClassA(class_name.c_str(), state.Instance);
+    state.Rich_Edit_Library.reset();
+}
+
+void Start_Display(Module_State& state)
+{
+    try {
+        Create_Main_Window(state);
+    } catch (...) {
+        state.Start_Accepted.Release(std::current_exception());
+        throw;
+    }
+    state.Start_Accepted.Release();
+    Create_Status_Line_And_Tabs(state);
+    state.Ready_Accepted.Release();
+    ShowWindow(state.Main, SW_SHOW);
+    UpdateWindow(state.Main);
+}
+
+// Also when the loop ended by other means than the final close, the termination handler is asked
+// to finish, so that the termination routine runs once and every thread ends.
+void Run_Display()
+{
+    Module_State& state = Module();
+    state.Display_Thread_Id = GetCurrentThreadId();
+    try {
+        Start_Display(state);
+        Run_Message_Loop();
+    } catch (...) {
+        Report_Current_Failure();
+        state.Ready_Accepted.Release();
+    }
+    End_Display(state);
+    Request_Close();
+}
+
+bool Is_Framework_Thread()
+{
+    const DWORD self = GetCurrentThreadId();
+    const Module_State& state = Module();
+    return self == state.Display_Thread_Id || self == state.Action_Thread_Id || self == state.Termination_Thread_Id;
+}
+
+void Claim_Opening(Module_State& state)
+{
+    std::lock_guard guard(state.Open_Lock);
+    if (state.Opened) throw SEQUENCE_ERROR("the main window was opened before");
+    state.Opened = true;
+}
+
+void Join(std::thread& thread)
+{
+    if (thread.joinable()) thread.join();
+}
+
+} // namespace
+
+// --- Public operations -----------------------------------------------------------------------------
+
+void Open_Main_Window(const std::string& name, Termination_Routine termination, std::int32_t width,
+                      std::int32_t height, std::int32_t x, std::int32_t y, const std::string& icon, bool topmost)
+{
+    Module_State& state = Module();
+    Claim_Opening(state);
+    state.Termination = std::move(termination);
+    state.Start = {name, width == 0 ? CW_USEDEFAULT : width, height == 0 ? CW_USEDEFAULT : height, x, y, icon, topmost};
+    state.Action_Thread = std::thread(Run_Action_Handler);
+    state.Alive = true;
+    try {
+        state.Display_Thread = std::thread(Run_Display);
+    } catch (...) {
+        state.Alive = false;
+        Request_Close(); // lets the action and termination threads end
+        throw;
+    }
+    state.Start_Accepted.Wait();
+    state.Ready_Accepted.Wait();
+}
+
+void Close_Main_Window() { Send_Message(Module().Main, WM_CLOSE, 0, 0); }
+
+void Wait_For_End()
+{
+    Module_State& state = Module();
+    {
+        std::lock_guard guard(state.Open_Lock);
+        if (!state.Opened) return;
+    }
+    if (Is_Framework_Thread()) throw SEQUENCE_ERROR("Wait_For_End on a thread of the window framework");
+    std::lock_guard guard(state.Join_Lock);
+    Join(state.Display_Thread);
+    Join(state.Action_Thread);
+    Join(state.Termination_Thread);
+}
+
+void Set_Title(const std::string& text)
+{
+    Module_State& state = Module();
+    HWND main = state.Main;
+    if (!main) return;
+    {
+        std::lock_guard guard(state.Name_Lock);
+        state.Window_Name = text;
+    }
+    // Outside the lock: the window thread may need it for a message box while this waits.
+    SetWindowTextA(main, text.c_str());
+}
+
+std::string Title()
+{
+    Module_State& state = Module();
+    std::lock_guard guard(state.Name_Lock);
+    std::string title = state.Window_Name;
+    while (!title.empty() && title.back() == '\0') title.pop_back();
+    return title;
+}
+
+void Show_Message(const std::string& text, bool is_error)
+{
+    Module_State& state = Module();
+    std::string caption;
+    {
+        std::lock_guard guard(state.Name_Lock);
+        caption = state.Window_Name;
+    }
+    MessageBoxA(state.Main, text.c_str(), caption.c_str(), MB_OK | (is_error ? MB_ICONHAND : MB_ICONINFORMATION));
+}
+
+// SW_SHOWNORMAL: with a show command of 0 the opened program would start hidden.
+void Shell_Execute(const std::string& file, const std::string& parameters)
+{
+    ShellExecuteA(Module().Main, nullptr, file.c_str(), parameters.empty() ? nullptr : parameters.c_str(), nullptr,
+                  SW_SHOWNORMAL);
+}
+
+void Window_Metrics(std::int32_t& x, std::int32_t& y, std::int32_t& width, std::int32_t& height)
+{
+    Module_State& state = Module();
+    RECT rectangle;
+    {
+        std::lock_guard guard(state.Rectangle_Lock);
+        rectangle = state.Rectangle;
+    }
+    if (rectangle.right < rectangle.left || rectangle.bottom < rectangle.top)
+        throw Failures::RANGE_ERROR("negative window size");
+    x = rectangle.left;
+    y = rectangle.top;
+    width = rectangle.right - rectangle.left;
+    height = rectangle.bottom - rectangle.top;
+}
+
+bool Is_Minimized() { return IsIconic(Module().Main) != FALSE; }
+bool Is_Maximized() { return IsZoomed(Module().Main) != FALSE; }
+
+LRESULT Send_Message(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter)
+{
+    if (!Module().Alive) return 0;
+    return SendMessageA(window, message, w_parameter, l_parameter);
+}
+
+LRESULT Send_Message_W(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter)
+{
+    if (!Module().Alive) return 0;
+    return SendMessageW(window, message, w_parameter, l_parameter);
+}
+
+LRESULT Run_On_Window_Thread(const std::function<LRESULT()>& work)
+{
+    return Send_Message(Module().Main, Call_Message, 0, reinterpret_cast<LPARAM>(&work));
+}
+
+bool Window_Alive() { return Module().Alive; }
+bool On_Window_Thread() { return GetCurrentThreadId() == Module().Display_Thread_Id; }
+HWND Main_Window() { return Module().Main; }
+HWND Status_Line() { return Module().Status; }
+HWND Tab_Control() { return Module().Tabs; }
+HINSTANCE Instance() { return Module().Instance; }
+std::int32_t Take_Control_Identifier() { return Module().Next_Control_Id++; }
+
+// The rich-edit class lives in riched20.dll; "RichEd32.DLL" loads it on Windows. Where that
+// library is missing, riched20.dll is loaded directly.
+void Load_Rich_Edit_Library()
+{
+    Module_State& state = Module();
+    if (state.Rich_Edit_Library) return;
+    state.Rich_Edit_Library.reset(LoadLibraryW(L"RichEd32.DLL"));
+    if (!state.Rich_Edit_Library) state.Rich_Edit_Library.reset(LoadLibraryW(L"riched20.dll"));
+}
+
+void Post_Action(const Action_Routine& routine) { Module().Mailbox.Post(routine); }
+
+void Post_Action(const Action_Routine_With_Argument& routine, std::uintptr_t argument)
+{
+    Module().Mailbox.Post(routine, argument);
+}
+
+} // namespace Gui

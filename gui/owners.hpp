@@ -1,0 +1,78 @@
+#pragma once
+// Move-only owners of the GDI and user handles the framework takes for a while: a window's
+// device context, a loaded library, a deferred-position batch.
+
+#include <windows.h>
+
+#include <utility>
+
+namespace Gui {
+
+// GetDC / ReleaseDC of one window.
+class Window_Device_Context {
+public:
+    explicit Window_Device_Context(HWND window) noexcept : window_(window), context_(GetDC(window)) {}
+    ~Window_Device_Context()
+    {
+        if (context_) ReleaseDC(window_, context_);
+    }
+    Window_Device_Context(const Window_Device_Context&) = delete;
+    Window_Device_Context& operator=(const Window_Device_Context&) = delete;
+
+    HDC get() const noexcept { return context_; }
+    explicit operator bool() const noexcept { return context_ != nullptr; }
+
+private:
+    HWND window_;
+    HDC context_;
+};
+
+class Unique_Library {
+public:
+    Unique_Library() noexcept = default;
+    explicit Unique_Library(HMODULE library) noexcept : library_(library) {}
+    ~Unique_Library() { reset(); }
+    Unique_Library(const Unique_Library&) = delete;
+    Unique_Library& operator=(const Unique_Library&) = delete;
+    Unique_Library(Unique_Library&& other) noexcept : library_(std::exchange(other.library_, nullptr)) {}
+    Unique_Library& operator=(Unique_Library&& other) noexcept
+    {
+        if (this != &other) reset(std::exchange(other.library_, nullptr));
+        return *this;
+    }
+
+    HMODULE get() const noexcept { return library_; }
+    explicit operator bool() const noexcept { return library_ != nullptr; }
+    void reset(HMODULE library = nullptr) noexcept
+    {
+        if (library_) FreeLibrary(library_);
+        library_ = library;
+    }
+
+private:
+    HMODULE library_ = nullptr;
+};
+
+// One BeginDeferWindowPos batch; the destructor moves all queued windows at once. A failed
+// DeferWindowPos frees the whole batch, so later moves are skipped rather than sent to a dead one.
+class Deferred_Positions {
+public:
+    explicit Deferred_Positions(int window_count) noexcept : batch_(BeginDeferWindowPos(window_count)) {}
+    ~Deferred_Positions()
+    {
+        if (batch_) EndDeferWindowPos(batch_);
+    }
+    Deferred_Positions(const Deferred_Positions&) = delete;
+    Deferred_Positions& operator=(const Deferred_Positions&) = delete;
+
+    void Move(HWND window, int x, int y, int width, int height, UINT flags) noexcept
+    {
+        if (!batch_ || !window) return;
+        batch_ = DeferWindowPos(batch_, window, nullptr, x, y, width, height, flags);
+    }
+
+private:
+    HDWP batch_;
+};
+
+} // namespace Gui

@@ -1,0 +1,68 @@
+#pragma once
+// The main window comes back where the user left it. Every setting is a 32-bit REG_DWORD under
+// "Software\<company>\<application>\<subkey>" of HKEY_CURRENT_USER, or of HKEY_LOCAL_MACHINE when
+// the process runs as a service. A missing setting is created with its default on first read;
+// a machine-wide value serves as the default for every user who has none of their own.
+//
+// The application calls Open_Registered_Main_Window once, instead of Gui::Open_Main_Window; the
+// window's placement (and the widths of registered list-view columns) are written back when the
+// window closes in its normal placement.
+//
+// The registry module's position is process-wide and unlocked; this module uses it on the main
+// thread at start-up and on the framework's termination thread at shutdown, never both at once.
+
+#include "support/failure.hpp"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace Gui::Registered {
+
+// Settings_Path before Set_Application.
+using NO_APPLICATION = Failures::Failure<"GUI.REGISTERED.NO_APPLICATION">;
+
+enum class Company { Tessaline, Quillmark };
+
+// True when settings live under HKEY_LOCAL_MACHINE: the process runs as a service. Decided once,
+// at start-up.
+bool Use_Machine_Root();
+
+// "Tessaline" or "Quillmark", as the word appears in the key path.
+std::string Company_Name(Company company);
+
+// Records the company and the application, then selects (and so creates) the application's key.
+void Set_Application(Company company, const std::string& application);
+
+// "Software\" + company + "\" + application + "\" + Subkey; with an empty Subkey the path ends in
+// the backslash after the application. NO_APPLICATION before Set_Application.
+std::string Settings_Path(const std::string& subkey);
+
+// Creates (when missing) and opens the key of Subkey; it becomes the registry's current key.
+// Never fails: when the key can be neither created nor opened, the settings that follow read as
+// their defaults and are not written.
+void Select_Settings_Key(const std::string& subkey) noexcept;
+
+// The setting from the current settings key; else the machine-wide value (for an interactive
+// user); else Default, which is then written. A failure to write the default propagates.
+std::int32_t Read_Setting(const std::string& name, std::int32_t default_value);
+
+// A REG_DWORD in the current settings key; Windows::Registry::ENTRY_CREATION_FAILURE propagates.
+void Write_Setting(const std::string& name, std::int32_t value);
+
+// Opens the main window titled Application + " " + Version with the stored placement ("X-Position",
+// "Y-Position", "Width", "Height" under the "Metrics" subkey, created with the defaults on the
+// first run); returns when Gui::Open_Main_Window returns. A stored negative width or height is a
+// RANGE_ERROR before anything is opened. Termination runs at shutdown, after the state is saved.
+void Open_Registered_Main_Window(Company company, const std::string& application, const std::string& version,
+                                 std::function<void()> termination, std::int32_t default_width,
+                                 std::int32_t default_height, std::int32_t default_x, std::int32_t default_y,
+                                 const std::string& icon, bool topmost);
+
+// The close hook handed to Gui::Open_Main_Window; runs on the framework's termination thread.
+// Unless the window is minimized or maximized, writes its placement and the registered list-view
+// column widths. The application's termination routine runs in every case, also after a failed
+// write; the failure is then raised again.
+void Save_Window_State();
+
+} // namespace Gui::Registered

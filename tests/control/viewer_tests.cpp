@@ -1,0 +1,399 @@
+// The viewer as a whole: the test starts lumen_roll.exe, plays the host over the real pipe,
+// reads the window and the tree from outside, double-clicks with the real mouse and reads the
+// log the viewer wrote. Each start of the viewer costs about a second, so related checks share
+// a run; the three stalls cost the viewer's five-second time-out each.
+
+#include "tests/control/viewer_harness.hpp"
+#include "tests/test_support.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+using namespace Viewer_Harness;
+using namespace std::chrono_literals;
+
+constexpr const char* Pipe_Name = "Lumen_Roll_V1.1";
+constexpr char Marker = '\x95';
+
+// Every test gets a log file of its own in a fresh folder, named in the viewer's registry key.
+class Viewer_Test : public ::testing::Test {
+protected:
+    Test_Support::Temporary_Folder folder_;
+    std::string log_path_ = folder_.File("viewer.log");
+    Viewer_Settings settings_{log_path_};
+
+    Viewer_Log Log() const { return Read_Log(log_path_); }
+
+    // The log once the viewer has closed its window by itself, as it does on every failure.
+    Viewer_Log Log_After_Own_End(const Viewer_Process& viewer)
+    {
+        EXPECT_TRUE(viewer.Wait_For_End(10s)) << "the viewer should have closed its window";
+        return Log();
+    }
+
+    // The log after the user closed the window.
+    Viewer_Log Log_After_Close(const Viewer_Process& viewer)
+    {
+        EXPECT_TRUE(viewer.Close_Window()) << "the viewer should end when its window is closed";
+        return Log();
+    }
+};
+
+bool Has_Fatal_Line(const Viewer_Log& log) { return log.Contains_Prefix("!!!"); }
+
+std::vector<std::string> Texts(const std::vector<Tree_Node>& nodes)
+{
+    std::vector<std::string> texts;
+    for (const Tree_Node& node : nodes) texts.push_back(node.Text);
+    return texts;
+}
+
+std::string Joined(const std::vector<std::string>& messages)
+{
+    std::string text;
+    for (const std::string& message : messages) text += "\n    " + message;
+    return text;
+}
+
+// Brings the viewer's window to the top (no window manager does that here) and double-clicks
+// the middle of the item's text with the real mouse.
+bool Double_Click_Item(const Viewer_Process& viewer, const Remote_Tree& tree, HTREEITEM item)
+{
+    HWND window = viewer.Main_Window();
+    SetForegroundWindow(window);
+    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    std::optional<RECT> place = tree.Screen_Rectangle(item);
+    return place && Test_Support::Double_Click((place->left + place->right) / 2, (place->top + place->bottom) / 2);
+}
+
+// ---- command line ------------------------------------------------------------------------------
+
+TEST_F(Viewer_Test, No_Argument_Logs_Pipe_Name_Missing_And_Ends_Normally)
+{
+    Viewer_Process viewer({});
+    Viewer_Log log = Log_After_Own_End(viewer);
+    EXPECT_EQ(viewer.Exit_Code(), 0u);
+    ASSERT_GE(log.Messages.size(), 3u) << Joined(log.Messages);
+    EXPECT_EQ(log.Messages[0], "Lumen_Roll version 1.2");
+    EXPECT_TRUE(log.Messages[1].starts_with("Log created ")) << log.Messages[1];
+    EXPECT_TRUE(log.Contains("!!! Pipe name missing")) << Joined(log.Messages);
+    EXPECT_TRUE(log.Unstamped.empty()) << Joined(log.Unstamped);
+}
+
+TEST_F(Viewer_Test, Bad_Command_Lines_Close_The_Window_With_Their_Reason)
+{
+    struct Case {
+        std::vector<std::string> Arguments;
+        std::string Expected;
+    };
+    const Case cases[] = {
+        {{Pipe_Name, "editor.exe", "third"}, "!!! Too many parameters"},
+        {{"lumen_roll_v1.1"}, "!!! Invalid Pipe Name"},
+        {{"Lumen_Roll_V1.11"}, "!!! Invalid Pipe Name"},
+        {{"Lumen_Roll_V1."}, "!!! Invalid Pipe Name"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.Arguments.front() + " (" + std::to_string(test.Arguments.size()) + " arguments)");
+        Viewer_Process viewer(test.Arguments);
+        Viewer_Log log = Log_After_Own_End(viewer);
+        EXPECT_EQ(viewer.Exit_Code(), 0u);
+        EXPECT_TRUE(log.Contains(test.Expected)) << Joined(log.Messages);
+        EXPECT_FALSE(log.Contains_Prefix("Index for")) << Joined(log.Messages);
+    }
+}
+
+TEST_F(Viewer_Test, No_Host_Within_The_Time_Out_Is_A_Failure)
+{
+    Viewer_Process viewer({Pipe_Name});
+    EXPECT_TRUE(viewer.Wait_For_End(20s)) << "the viewer should give up waiting and close its window";
+    Viewer_Log log = Log();
+    EXPECT_TRUE(log.Contains_Prefix("!!! Exception: Exception = WINDOWS.PIPE.TIMEOUT")) << Joined(log.Messages);
+}
+
+// ---- complete transfers --------------------------------------------------------------------------
+
+TEST_F(Viewer_Test, Title_Then_End_Leaves_A_Titled_Window_With_An_Empty_Tree)
+{
+    Viewer_Process viewer({Pipe_Name});
+    Host host(viewer);
+    ASSERT_TRUE(host.Is_Connected());
+    host.Text("Places of foo", "title");
+    EXPECT_EQ(viewer.Caption(), "Places of foo");
+    EXPECT_EQ(host.Send_Text(""), Answer::Closed) << "the end message is not acknowledged";
+
+    EXPECT_FALSE(viewer.Wait_For_End(1s)) << "the window stays open after a complete transfer";
+    HWND tree = viewer.Tree_Window();
+    ASSERT_NE(tree, nullptr);
+    EXPECT_EQ(Remote_Tree(viewer, tree).Count(), 0u);
+
+    Viewer_Log log = Log_After_Close(viewer);
+    int index_line = log.Position("Index for Places of foo");
+    int complete = log.Position("Complete");
+    EXPECT_GE(index_line, 0) << Joined(log.Messages);
+    EXPECT_GT(complete, index_line) << Joined(log.Messages);
+    EXPECT_FALSE(Has_Fatal_Line(log)) << Joined(log.Messages);
+}
+
+// One transfer checks the tree's shape, the entry texts with their markers and, with the editor
+// stub as argument 2, the double-click that opens an entry.
+TEST_F(Viewer_Test, Transfer_Fills_The_Tree_And_A_Double_Click_Starts_The_Editor)
+{
+    // The editor is started unquoted, so it lives in the temporary folder, whose path has no blank.
+    const std::string editor = folder_.File("editor_stub.exe");
+    ASSERT_TRUE(CopyFileA(Windows_Path(EDITOR_STUB_EXE).c_str(), editor.c_str(), FALSE));
+    ASSERT_EQ(editor.find(' '), std::string::npos) << editor;
+    const std::string editor_output = folder_.File("editor_output.txt");
+    SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", editor_output.c_str());
+
+    const std::string long_text(1024, 'L');
+    Viewer_Process viewer({Pipe_Name, editor});
+    Host host(viewer);
+    ASSERT_TRUE(host.Is_Connected());
+    host.Text("Search results", "title");
+    host.Group("b.txt", 0, {{"beta one", 1, 1}, {"beta two", 2, 9}, {long_text, 3, 1025}});
+    host.Group("a.txt", 1, {{"x := y;", 12, 6}, {"  foo(bar)", 20, 7}, {"  indented", 30, 1}});
+    host.Group("c.txt", 1, {});
+    host.Group("b.txt", 0, {{"beta again", 4, 11}});
+    EXPECT_EQ(host.Send_Text(""), Answer::Closed) << "the end message is not acknowledged";
+
+    HWND tree_window = viewer.Tree_Window();
+    ASSERT_NE(tree_window, nullptr);
+    Remote_Tree tree(viewer, tree_window);
+    ASSERT_TRUE(tree.Wait_For_Count(4 + 3 + 3 + 0 + 1)) << tree.Count() << " items";
+    std::vector<Tree_Node> files = tree.Read();
+
+    // Files sorted by name (the same name twice gives two nodes), entries in arrival order.
+    ASSERT_EQ(Texts(files), (std::vector<std::string>{"a.txt", "b.txt", "b.txt", "c.txt"}));
+    const Tree_Node& a = files[0];
+    EXPECT_EQ(Texts(a.Children),
+              (std::vector<std::string>{std::string("x := ") + Marker + "y;", std::string("foo(") + Marker + "bar)",
+                                        std::string(1, Marker) + "  indented"}));
+    const Tree_Node& b_first = files[1].Children.size() == 3 ? files[1] : files[2];
+    const Tree_Node& b_second = files[1].Children.size() == 3 ? files[2] : files[1];
+    EXPECT_EQ(Texts(b_first.Children),
+              (std::vector<std::string>{Marker + std::string("beta one"), "beta two" + std::string(1, Marker),
+                                        long_text + Marker}));
+    EXPECT_EQ(Texts(b_second.Children), (std::vector<std::string>{"beta again" + std::string(1, Marker)}));
+    EXPECT_TRUE(files[3].Children.empty());
+
+    // File nodes carry no data; each entry node carries its own reference into the index.
+    std::vector<LPARAM> entry_data;
+    for (const Tree_Node& file : files) {
+        EXPECT_EQ(file.Data, 0) << file.Text;
+        for (const Tree_Node& entry : file.Children) entry_data.push_back(entry.Data);
+    }
+    std::sort(entry_data.begin(), entry_data.end());
+    EXPECT_EQ(std::adjacent_find(entry_data.begin(), entry_data.end()), entry_data.end());
+    EXPECT_NE(entry_data.front(), 0);
+
+    // Flag 1 opens the file node as its entries arrive; flag 0 leaves it collapsed.
+    EXPECT_TRUE(a.Expanded);
+    EXPECT_FALSE(files[1].Expanded);
+    EXPECT_FALSE(files[2].Expanded);
+    EXPECT_FALSE(files[3].Expanded);
+
+    // The viewer takes argument 2 as its editor right after it closed the pipe, long before
+    // xdotool has started. A file node carries no entry: double-clicking it starts nothing, so
+    // only the entry x := y; reaches the editor.
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, files[3].Item));
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, a.Children[0].Item));
+    EXPECT_TRUE(Wait_Until([&] { return Test_Support::Read_File(editor_output).find('\n') != std::string::npos; },
+                           10s))
+        << "the editor was not started";
+    EXPECT_EQ(Test_Support::Read_File(editor_output), "a.txt/12/6\n");
+
+    Viewer_Log log = Log_After_Close(viewer);
+    EXPECT_TRUE(log.Contains("Index for Search results")) << Joined(log.Messages);
+    EXPECT_TRUE(log.Contains("Complete")) << Joined(log.Messages);
+    EXPECT_FALSE(Has_Fatal_Line(log)) << Joined(log.Messages);
+    SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", nullptr);
+}
+
+// Argument 2 becomes the editor only when the transfer is over: an entry opened before that goes
+// through the shell with the position as its parameter.
+TEST_F(Viewer_Test, An_Entry_Opens_Through_The_Shell_During_The_Transfer_And_In_The_Editor_After_It)
+{
+    const std::string stub = folder_.File("editor_stub.exe");
+    ASSERT_TRUE(CopyFileA(Windows_Path(EDITOR_STUB_EXE).c_str(), stub.c_str(), FALSE));
+    Shell_Association association(".lumen_roll_test", stub);
+    const std::string document = folder_.File("found.lumen_roll_test");
+    Test_Support::Write_File(document, "x := y;\r\n");
+    const std::string stub_output = folder_.File("stub_output.txt");
+    SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", stub_output.c_str());
+    auto lines_written = [&] {
+        std::string output = Test_Support::Read_File(stub_output);
+        return std::count(output.begin(), output.end(), '\n');
+    };
+
+    Viewer_Process viewer({Pipe_Name, stub});
+    Host host(viewer);
+    ASSERT_TRUE(host.Is_Connected());
+    host.Text("Opening", "title");
+    host.Group(document, 1, {{"x := y;", 12, 6}});
+    HWND tree_window = viewer.Tree_Window();
+    ASSERT_NE(tree_window, nullptr);
+    Remote_Tree tree(viewer, tree_window);
+    ASSERT_TRUE(tree.Wait_For_Count(2));
+    HTREEITEM entry = tree.Read()[0].Children.at(0).Item;
+
+    // The viewer now waits for the next file name, for five seconds at most.
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, entry));
+    EXPECT_TRUE(Wait_Until([&] { return lines_written() == 1; }, 4s)) << "the shell did not open the file";
+    EXPECT_EQ(host.Send_Text(""), Answer::Closed);
+
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, entry));
+    EXPECT_TRUE(Wait_Until([&] { return lines_written() == 2; }, 10s)) << "the editor was not started";
+    EXPECT_EQ(Test_Support::Read_File(stub_output), document + "|-XMovAbs(12,6)\n" + document + "/12/6\n");
+
+    Viewer_Log log = Log_After_Close(viewer);
+    EXPECT_TRUE(log.Contains("Complete")) << Joined(log.Messages);
+    EXPECT_FALSE(Has_Fatal_Line(log)) << Joined(log.Messages);
+    SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", nullptr);
+}
+
+TEST_F(Viewer_Test, A_Missing_Editor_Is_Logged_And_The_Window_Stays)
+{
+    Viewer_Process viewer({Pipe_Name, folder_.File("no_such_editor.exe")});
+    Host host(viewer);
+    ASSERT_TRUE(host.Is_Connected());
+    host.Text("Missing editor", "title");
+    host.Group("a.txt", 1, {{"only entry", 5, 1}});
+    EXPECT_EQ(host.Send_Text(""), Answer::Closed);
+
+    HWND tree_window = viewer.Tree_Window();
+    ASSERT_NE(tree_window, nullptr);
+    Remote_Tree tree(viewer, tree_window);
+    ASSERT_TRUE(tree.Wait_For_Count(2));
+    std::vector<Tree_Node> files = tree.Read();
+    ASSERT_EQ(files.size(), 1u);
+    ASSERT_EQ(files[0].Children.size(), 1u);
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, files[0].Children[0].Item));
+
+    // The log may hold its lines in a buffer until the viewer ends, so this wait is also the
+    // time the viewer gets to handle the double-click before the window is closed.
+    Wait_Until([&] { return Log().Contains("Could not start editor!"); }, 2s);
+    EXPECT_FALSE(viewer.Has_Ended());
+    EXPECT_EQ(tree.Count(), 2u);
+    Viewer_Log log = Log_After_Close(viewer);
+    EXPECT_TRUE(log.Contains("Could not start editor!")) << Joined(log.Messages);
+    EXPECT_FALSE(Has_Fatal_Line(log)) << Joined(log.Messages);
+}
+
+// ---- stalls ----------------------------------------------------------------------------------------
+
+TEST_F(Viewer_Test, A_Stall_Inside_A_Group_Ends_The_Transfer_With_What_Arrived)
+{
+    Viewer_Process viewer({Pipe_Name});
+    Host host(viewer);
+    ASSERT_TRUE(host.Is_Connected());
+    host.Text("Stalled", "title");
+    host.Text("a.txt", "file name");
+    host.Flag(1);
+    host.Entry_Message({"kept", 1, 1});
+    host.Text("dropped", "entry text");
+    // The host says nothing more; after its time-out the viewer gives up the pipe.
+    EXPECT_EQ(host.Await_Answer(20s), Answer::Closed);
+
+    EXPECT_FALSE(viewer.Wait_For_End(1s)) << "the window stays open after a stall inside a group";
+    HWND tree_window = viewer.Tree_Window();
+    ASSERT_NE(tree_window, nullptr);
+    std::vector<Tree_Node> files = Remote_Tree(viewer, tree_window).Read();
+    ASSERT_EQ(Texts(files), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(Texts(files[0].Children), std::vector<std::string>{Marker + std::string("kept")});
+
+    Viewer_Log log = Log_After_Close(viewer);
+    int timeout = log.Position("Timeout");
+    EXPECT_GE(timeout, 0) << Joined(log.Messages);
+    EXPECT_GT(log.Position("Complete"), timeout) << Joined(log.Messages);
+    EXPECT_FALSE(Has_Fatal_Line(log)) << Joined(log.Messages);
+}
+
+TEST_F(Viewer_Test, A_Stall_Between_Groups_Is_A_Failure)
+{
+    Viewer_Process viewer({Pipe_Name});
+    Host host(viewer);
+    ASSERT_TRUE(host.Is_Connected());
+    host.Text("Stalled", "title");
+    host.Group("a.txt", 1, {{"entry", 1, 1}});
+    EXPECT_EQ(host.Await_Answer(20s), Answer::Closed);
+
+    Viewer_Log log = Log_After_Own_End(viewer);
+    EXPECT_TRUE(log.Contains_Prefix("!!! Exception: Exception = WINDOWS.PIPE.TIMEOUT")) << Joined(log.Messages);
+    EXPECT_FALSE(log.Contains("Timeout")) << Joined(log.Messages);
+    EXPECT_FALSE(log.Contains("Complete")) << Joined(log.Messages);
+}
+
+// ---- fatal messages ------------------------------------------------------------------------------
+
+// Each case starts a transfer, sends one bad message (or closes early) inside or after a group,
+// and expects the viewer to answer as given, log the reason and close its window.
+TEST_F(Viewer_Test, Bad_Messages_Close_The_Window_With_Their_Reason)
+{
+    struct Case {
+        std::string Name;
+        std::function<Answer(Host&)> Send; // after title, file name "a.txt" and flag 1
+        Answer Expected_Answer;
+        std::string Expected_Log;          // the start of a logged message
+    };
+    auto entry_with_column = [](std::int32_t column) {
+        return [column](Host& host) {
+            host.Text("foo(bar)", "entry text");
+            host.Value(12, "line");
+            return host.Send_Value(column); // values are acknowledged before they are used
+        };
+    };
+    const Case cases[] = {
+        {"flag of 2 bytes", nullptr, Answer::Closed, "!!! Flag expected"},
+        {"line of 2 bytes",
+         [](Host& host) {
+             host.Text("foo(bar)", "entry text");
+             return host.Send_Bytes(std::string("\x0C\x00", 2));
+         },
+         Answer::Closed, "!!! Value expected"},
+        {"column of 5 bytes",
+         [](Host& host) {
+             host.Text("foo(bar)", "entry text");
+             host.Value(12, "line");
+             return host.Send_Bytes(std::string(5, '\x01'));
+         },
+         Answer::Closed, "!!! Value expected"},
+        {"negative line",
+         [](Host& host) {
+             host.Text("foo(bar)", "entry text");
+             return host.Send_Value(-1);
+         },
+         Answer::Acknowledgement, "!!! Exception: Exception = RANGE_ERROR"},
+        {"column 0", entry_with_column(0), Answer::Acknowledgement, "!!! Exception: Exception = INDEX_ERROR"},
+        {"column length + 2", entry_with_column(10), Answer::Acknowledgement,
+         "!!! Exception: Exception = INDEX_ERROR"},
+        {"entry text of 1025 bytes", [](Host& host) { return host.Send_Text(std::string(1025, 'x')); },
+         Answer::Closed, "!!! Exception: Exception = WINDOWS.PIPE.MORE_DATA"},
+        {"host closes after the last group",
+         [](Host& host) {
+             host.Entry_Message({"foo(bar)", 1, 1});
+             host.Text("", "group end");
+             host.Close();
+             return Answer::Closed;
+         },
+         Answer::Closed, "!!! Exception: Exception = WINDOWS.PIPE.BROKEN"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.Name);
+        Viewer_Process viewer({Pipe_Name});
+        Host host(viewer);
+        ASSERT_TRUE(host.Is_Connected());
+        host.Text("Bad message", "title");
+        host.Text("a.txt", "file name");
+        Answer answer = test.Send ? (host.Flag(1), test.Send(host)) : host.Send_Bytes("\x01\x01");
+        EXPECT_EQ(answer, test.Expected_Answer) << Answer_Name(answer);
+        Viewer_Log log = Log_After_Own_End(viewer);
+        EXPECT_TRUE(log.Contains_Prefix(test.Expected_Log)) << Joined(log.Messages);
+        EXPECT_FALSE(log.Contains("Complete")) << Joined(log.Messages);
+    }
+}
+
+} // namespace

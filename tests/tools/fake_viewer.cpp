@@ -1,0 +1,78 @@
+// A stand-in for the viewer that lumen_send --viewer can start: it takes the same arguments (the
+// pipe name, then the "editor", here the file to write its record to), serves the pipe like the
+// viewer and writes down its arguments and every message it got, each as "<length>:<bytes>\n".
+// The record appears under its name only when complete.
+
+#include "windows/pipe.hpp"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+using Windows::Pipe::Seconds;
+
+struct Recorder {
+    Windows::Pipe::Pipe_Handle pipe;
+    std::string record;
+    char buffer[1024];
+
+    void Note(const std::string& item) { record += std::to_string(item.size()) + ":" + item + "\n"; }
+
+    std::string Receive()
+    {
+        std::string message(buffer, Windows::Pipe::Read(pipe, buffer, Seconds{5.0}));
+        Note(message);
+        return message;
+    }
+
+    void Acknowledge() { Windows::Pipe::Write(pipe, "\x06", 1); }
+
+    // title, then groups of file name, flag and entries (text, line, column) up to an empty text;
+    // an empty file name ends the transfer and is not answered.
+    void Serve()
+    {
+        Receive();
+        Acknowledge();
+        while (!Receive().empty()) {
+            Acknowledge();
+            Receive();
+            Acknowledge();
+            for (;;) {
+                const bool group_end = Receive().empty();
+                Acknowledge();
+                if (group_end) break;
+                Receive();
+                Acknowledge();
+                Receive();
+                Acknowledge();
+            }
+        }
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) return 3;
+    const std::string record_path = argv[2];
+    Recorder recorder;
+    recorder.Note(argv[1]);
+    recorder.Note(record_path);
+    try {
+        Windows::Pipe::Open(recorder.pipe, argv[1], true, Windows::Pipe::Pipe_Mode::Duplex, 1024, Seconds{10.0});
+        recorder.Serve();
+    } catch (const std::exception& failure) {
+        recorder.Note(std::string("failure ") + failure.what());
+    }
+    const std::string partial = record_path + ".part";
+    if (FILE* file = std::fopen(partial.c_str(), "wb")) {
+        std::fwrite(recorder.record.data(), 1, recorder.record.size(), file);
+        std::fclose(file);
+        MoveFileExA(partial.c_str(), record_path.c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    return 0;
+}

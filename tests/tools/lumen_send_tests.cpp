@@ -1,0 +1,455 @@
+#include "tests/test_support.hpp"
+#include "tools/options.hpp"
+#include "tools/places.hpp"
+#include "tools/transfer.hpp"
+#include "tools/viewer.hpp"
+#include "tools/watch.hpp"
+#include "windows/pipe.hpp"
+#include "windows/unique_handle.hpp"
+
+#include <windows.h>
+#include <shellapi.h>
+// The system headers define NO_DATA as a number; here it is the pipe's failure.
+#undef NO_DATA
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace Send;
+using namespace std::chrono_literals;
+using Test_Support::Temporary_Folder;
+
+// ---- Reading places ---------------------------------------------------------------------------
+
+TEST(Places, Splits_The_Common_Forms)
+{
+    struct Case {
+        const char* line;
+        const char* file;
+        std::int32_t number;
+        std::int32_t column;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"a.c:12:5:text", "a.c", 12, 5, "text"},
+        {"C:\\src\\x.c:12:5:int x;", "C:\\src\\x.c", 12, 5, "int x;"},
+        {"c:/src/x.c:3:y", "c:/src/x.c", 3, 1, "y"},
+        {"\\\\host\\share\\f.c:1:2:ab", "\\\\host\\share\\f.c", 1, 2, "ab"},
+        {"C:x.c:4:y", "C:x.c", 4, 1, "y"},
+        {"C:12:x", "C", 12, 1, "x"}, // a number after the colon: a file named C
+        {"a.c:7:x := y: z", "a.c", 7, 1, "x := y: z"},
+        {"a.c:7:3:a:b:c", "a.c", 7, 3, "a:b:c"},
+        {"a.c:7:5", "a.c", 7, 1, "5"},
+        {"a.c:007:4:abc", "a.c", 7, 4, "abc"}, // the column just behind the text
+        {"a.c:2147483647:1:  \t\x95\xff", "a.c", 2147483647, 1, "  \t\x95\xff"},
+    };
+    for (const Case& c : cases) {
+        const Places::Place place = Places::Parse_Line(c.line, {});
+        EXPECT_EQ(place.File, c.file) << c.line;
+        EXPECT_EQ(place.Line, c.number) << c.line;
+        EXPECT_EQ(place.Column, c.column) << c.line;
+        EXPECT_EQ(place.Text, c.text) << c.line;
+    }
+    const std::string longest = "a.c:1:" + std::string(1024, 'x');
+    EXPECT_EQ(Places::Parse_Line(longest, {}).Text.size(), 1024u);
+}
+
+TEST(Places, Refuses_What_The_Viewer_Cannot_Take)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"just words", "no line number"},
+        {"C:\\x.c", "no line number"},
+        {":12:x", "file name missing"},
+        {"a.c::x", "line number missing"},
+        {"a.c:abc:x", "line number is not a number"},
+        {"a.c: 12:x", "line number is not a number"},
+        {"a.c:12x:x", "line number is not a number"},
+        {"a.c:0:x", "line number is 0"},
+        {"a.c:-3:x", "line number is negative"},
+        {"a.c:2147483648:x", "line number is too large"},
+        {"a.c:99999999999999999999999:x", "line number is too large"},
+        {"a.c:12", "no text after the line number"},
+        {"a.c:12:", "empty text"},
+        {"a.c:12:5:", "empty text"},
+        {"a.c:12:0:x", "column is 0"},
+        {"a.c:12:4294967297:x", "column is too large"}, // would wrap to 1 in 32 bits
+        {"a.c:12:5:abc", "column 5 is beyond the end of the text (3 bytes)"},
+        {"a.c:1:" + std::string(1025, 'x'), "text longer than 1024 bytes"},
+        {std::string(1025, 'f') + ":1:x", "file name longer than 1024 bytes"},
+    };
+    for (const auto& [line, reason] : cases) {
+        try {
+            Places::Parse_Line(line, {});
+            ADD_FAILURE() << line << " was taken";
+        } catch (const Places::BAD_LINE& refused) {
+            EXPECT_TRUE(refused.Message().starts_with(reason)) << line << ": " << refused.Message();
+        }
+    }
+}
+
+TEST(Places, Options_Change_How_Columns_Are_Read)
+{
+    const Places::Parse_Options clamp{.Clamp_Columns = true};
+    EXPECT_EQ(Places::Parse_Line("a.c:12:40: error: x", clamp).Column, 10); // " error: x" is 9 bytes
+    EXPECT_EQ(Places::Parse_Line("a.c:12:3: error: x", clamp).Column, 3);
+    const Places::Place plain = Places::Parse_Line("a.c:12:10:30 meeting", {.No_Columns = true});
+    EXPECT_EQ(plain.Column, 1);
+    EXPECT_EQ(plain.Text, "10:30 meeting");
+}
+
+TEST(Places, Groups_By_File_In_Order_Of_First_Appearance)
+{
+    const Places::Reading reading = Places::Read_Places("b.c:3:2:bee\r\n"
+                                                        "a.c:1:alpha\n"
+                                                        "\n"
+                                                        "b.c:4:x\ry\r\n"
+                                                        "A.C:9:upper\n"
+                                                        "bad line\n"
+                                                        "a.c:2:3:last\r",
+                                                        {});
+    const auto& groups = reading.Places.Groups();
+    ASSERT_EQ(groups.size(), 3u);
+    EXPECT_EQ(groups[0].File, "b.c");
+    EXPECT_EQ(groups[1].File, "a.c");
+    EXPECT_EQ(groups[2].File, "A.C"); // file names are compared byte for byte
+    ASSERT_EQ(groups[0].Entries.size(), 2u);
+    EXPECT_EQ(groups[0].Entries[0].Text, "bee");
+    EXPECT_EQ(groups[0].Entries[0].Column, 2);
+    EXPECT_EQ(groups[0].Entries[1].Text, "x\ry"); // only the CR of the line end goes
+    ASSERT_EQ(groups[1].Entries.size(), 2u);
+    EXPECT_EQ(groups[1].Entries[1].Text, "last");
+    EXPECT_EQ(groups[1].Entries[1].Line, 2);
+    EXPECT_EQ(reading.Places.Entry_Count(), 5u);
+    ASSERT_EQ(reading.Skipped.size(), 1u);
+    EXPECT_EQ(reading.Skipped[0].Number, 6u);
+    EXPECT_EQ(reading.Skipped[0].Reason, "no line number");
+
+    EXPECT_EQ(Places::Read_Places("\xEF\xBB\xBF" "a.c:1:x\n", {}).Places.Groups().at(0).File, "a.c");
+    EXPECT_FAILURE(Places::Read_Places(std::string("\xFF\xFE" "a\0:\0" "1\0:\0x\0", 12), {}), Places::UNSUPPORTED_ENCODING);
+}
+
+// ---- The command line -------------------------------------------------------------------------
+
+TEST(Options, Defaults_And_Spellings)
+{
+    const Options::Settings plain = Options::Parse({});
+    EXPECT_EQ(plain.Input, "-");
+    EXPECT_EQ(plain.Title, "lumen_send");
+    EXPECT_TRUE(plain.Expand);
+    EXPECT_EQ(Options::Parse({"hits.txt"}).Title, "hits.txt");
+    EXPECT_EQ(Options::Parse({"-t", "", "-"}).Title, "");
+
+    const Options::Settings all = Options::Parse({"--title=T=1", "--collapsed", "--stats", "--viewer", "v.exe", "--editor",
+                                                  "e x.exe", "--timeout", "1.5", "--no-columns", "--", "-odd=name"});
+    EXPECT_EQ(all.Title, "T=1");
+    EXPECT_FALSE(all.Expand);
+    EXPECT_TRUE(all.Statistics);
+    EXPECT_TRUE(all.No_Columns);
+    EXPECT_EQ(all.Viewer, "v.exe");
+    EXPECT_EQ(all.Editor, "e x.exe");
+    EXPECT_DOUBLE_EQ(all.Timeout_Seconds, 1.5);
+    EXPECT_EQ(all.Input, "-odd=name");
+}
+
+TEST(Options, Refuses_Bad_Command_Lines)
+{
+    const std::vector<std::vector<std::string>> cases = {
+        {"--bogus"},           {"--title"},          {"a.txt", "b.txt"},     {"--editor", "e.exe"},
+        {"--timeout", "0"},    {"--timeout", "5s"},  {"--timeout", "99999"}, {"--stats=1"},
+        {"-t", std::string(1025, 't')},
+    };
+    for (const auto& arguments : cases) EXPECT_FAILURE(Options::Parse(arguments), Options::USAGE_ERROR) << arguments[0];
+}
+
+// ---- Starting the viewer ----------------------------------------------------------------------
+
+// What the system's standard splitting makes of "x.exe " followed by Text (ASCII only).
+std::vector<std::string> Split_As_The_System_Does(const std::string& text)
+{
+    const std::wstring wide = L"x.exe " + std::wstring(text.begin(), text.end());
+    int count = 0;
+    LPWSTR* split = CommandLineToArgvW(wide.c_str(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 1; i < count; ++i) arguments.emplace_back(split[i], split[i] + wcslen(split[i]));
+    LocalFree(split);
+    return arguments;
+}
+
+TEST(Viewer, Arguments_Survive_The_Standard_Splitting)
+{
+    for (const std::string argument : {"plain", "", "C:\\Program Files\\ed.exe", "say \"hi\"", "C:\\my dir\\",
+                                       "a\\\\\"b c", "tab\there", "trailing\\\\"}) {
+        EXPECT_EQ(Split_As_The_System_Does(Viewer::Quote_Argument(argument)), std::vector<std::string>{argument})
+            << argument;
+    }
+    EXPECT_EQ(Viewer::Quote_Argument("plain"), "plain");
+    EXPECT_EQ(Viewer::Command_Line("C:\\Lumen Roll\\lumen_roll.exe", ""), "\"C:\\Lumen Roll\\lumen_roll.exe\" Lumen_Roll_V1.1");
+    EXPECT_EQ(Viewer::Command_Line("v.exe", "C:\\my ed\\ed.exe"), "v.exe Lumen_Roll_V1.1 \"C:\\my ed\\ed.exe\"");
+}
+
+// ---- The silence watch ------------------------------------------------------------------------
+
+TEST(Silence_Watch, Calls_Its_Routine_Once_Stamps_Have_Stopped)
+{
+    std::atomic<int> calls{0};
+    {
+        Watch::Silence_Watch watch(1s, [&] { ++calls; });
+        for (auto until = std::chrono::steady_clock::now() + 1500ms; std::chrono::steady_clock::now() < until;) {
+            watch.Stamp();
+            std::this_thread::sleep_for(10ms);
+        }
+        EXPECT_EQ(calls, 0) << "called while stamped";
+        for (int wait = 0; wait < 1000 && !watch.Has_Fired(); ++wait) std::this_thread::sleep_for(10ms);
+        EXPECT_TRUE(watch.Has_Fired());
+    }
+    EXPECT_EQ(calls, 1);
+    {
+        Watch::Silence_Watch stopped_early(1h, [&] { ++calls; }); // must not hold up its destruction
+    }
+    EXPECT_EQ(calls, 1);
+}
+
+// ---- Whole transfers, lumen_send running as a child process ----------------------------------
+
+// CMake names the programs by their Linux paths; under Wine those are on drive Z:.
+std::string Windows_Path(std::string path)
+{
+    if (path.empty() || path[0] != '/') return path;
+    for (char& character : path)
+        if (character == '/') character = '\\';
+    return "Z:" + path;
+}
+
+struct Outcome {
+    DWORD Exit_Code = 0xFFFFFFFF;
+    std::string Output;
+    std::string Errors;
+};
+
+Windows::Unique_File Inheritable_File(const std::string& path, DWORD access, DWORD disposition)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    return Windows::Unique_File{CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                            disposition, FILE_ATTRIBUTE_NORMAL, nullptr)};
+}
+
+// Runs lumen_send with Arguments and Input as its standard input, and waits for its end.
+Outcome Run_Send(const Temporary_Folder& folder, const std::string& arguments, const std::string& input = "")
+{
+    Test_Support::Write_File(folder.File("stdin.txt"), input);
+    Windows::Unique_File in = Inheritable_File(folder.File("stdin.txt"), GENERIC_READ, OPEN_EXISTING);
+    Windows::Unique_File out = Inheritable_File(folder.File("stdout.txt"), GENERIC_WRITE, CREATE_ALWAYS);
+    Windows::Unique_File err = Inheritable_File(folder.File("stderr.txt"), GENERIC_WRITE, CREATE_ALWAYS);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in.get();
+    startup.hStdOutput = out.get();
+    startup.hStdError = err.get();
+    const std::string program = Windows_Path(LUMEN_SEND_EXE);
+    std::string line = "\"" + program + "\" " + arguments;
+    PROCESS_INFORMATION started{};
+    Outcome outcome;
+    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started)) {
+        ADD_FAILURE() << "cannot start " << program << ": " << GetLastError();
+        return outcome;
+    }
+    Windows::Unique_Process_Information child(started);
+    if (WaitForSingleObject(child.Process.get(), 60000) != WAIT_OBJECT_0) {
+        TerminateProcess(child.Process.get(), 99);
+        ADD_FAILURE() << "lumen_send did not end";
+    }
+    GetExitCodeProcess(child.Process.get(), &outcome.Exit_Code);
+    out.reset();
+    err.reset();
+    outcome.Output = Test_Support::Read_File(folder.File("stdout.txt"));
+    outcome.Errors = Test_Support::Read_File(folder.File("stderr.txt"));
+    return outcome;
+}
+
+const std::string Final_Message; // empty, like the group's end
+
+// A value message from the four bytes of a literal, lowest first.
+std::string Value(const char (&bytes)[5]) { return std::string(bytes, 4); }
+
+// The viewer's end of the pipe, served on a thread of its own: answers the first Answered
+// messages with Answer, then ends as told.
+class Test_Viewer {
+public:
+    enum class Ending { Read_Final_Message, Close_Early, Go_Silent };
+
+    Test_Viewer(std::size_t answered, Ending ending, char answer = Transfer::Acknowledgement)
+        : thread_([=, this] { Serve(answered, ending, answer); })
+    {
+    }
+    ~Test_Viewer() { Finish(); }
+
+    // Polls until the pipe is there for the client.
+    bool Is_Listening() const
+    {
+        const std::string name = "\\\\.\\pipe\\" + std::string(Viewer::Pipe_Name);
+        for (int attempt = 0; attempt < 500; ++attempt) {
+            if (WaitNamedPipeA(name.c_str(), 20)) return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+
+    // Lets a silent viewer close its end, and waits until it has.
+    const std::vector<std::string>& Finish()
+    {
+        SetEvent(release_.get());
+        if (thread_.joinable()) thread_.join();
+        return messages_;
+    }
+    const std::string& Failure() const { return failure_; }
+
+private:
+    void Serve(std::size_t answered, Ending ending, char answer) noexcept
+    {
+        try {
+            Windows::Pipe::Pipe_Handle pipe;
+            Windows::Pipe::Open(pipe, Viewer::Pipe_Name, true, Windows::Pipe::Pipe_Mode::Duplex, 1024,
+                                Windows::Pipe::Seconds{20.0});
+            for (std::size_t count = 0; count < answered; ++count) {
+                Receive(pipe);
+                Windows::Pipe::Write(pipe, &answer, 1);
+            }
+            if (ending != Ending::Close_Early) Receive(pipe);
+            if (ending == Ending::Go_Silent) WaitForSingleObject(release_.get(), 60000);
+        } catch (...) {
+            failure_ = Failures::Current_Description();
+        }
+    }
+
+    void Receive(const Windows::Pipe::Pipe_Handle& pipe)
+    {
+        char buffer[1024];
+        messages_.emplace_back(buffer, Windows::Pipe::Read(pipe, buffer, Windows::Pipe::Seconds{10.0}));
+    }
+
+    Windows::Unique_Handle release_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    std::vector<std::string> messages_;
+    std::string failure_;
+    std::thread thread_; // last: it uses everything above
+};
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(Send_Program, Sends_Title_Groups_And_Entries_In_Lock_Step)
+{
+    Temporary_Folder folder;
+    Test_Support::Write_File(folder.File("hits.txt"), "b.c:3:2:bee\r\n"
+                                                      "C:\\src\\a.c:1:alpha\n"
+                                                      "not a place\n"
+                                                      "b.c:70000:x\n");
+    const std::vector<std::string> expected = {
+        "My hits",
+        "b.c", std::string(1, '\0'), "bee", Value("\x03\0\0\0"), Value("\x02\0\0\0"),
+        "x", Value("\x70\x11\x01\0"), Value("\x01\0\0\0"), "", // 70000 is 0x00011170
+        "C:\\src\\a.c", std::string(1, '\0'), "alpha", Value("\x01\0\0\0"), Value("\x01\0\0\0"), "",
+        Final_Message};
+    Test_Viewer viewer(expected.size() - 1, Test_Viewer::Ending::Read_Final_Message);
+    ASSERT_TRUE(viewer.Is_Listening());
+    const Outcome outcome = Run_Send(folder, "--title \"My hits\" --collapsed --stats " + folder.File("hits.txt"));
+    EXPECT_EQ(viewer.Finish(), expected);
+    EXPECT_EQ(viewer.Failure(), "");
+    EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
+    EXPECT_TRUE(Contains(outcome.Errors, "hits.txt:3: skipped: no line number")) << outcome.Errors;
+    EXPECT_TRUE(Contains(outcome.Output, "groups=2 entries=3 messages=17 ")) << outcome.Output;
+}
+
+TEST(Send_Program, Reads_Standard_Input_With_Default_Title_And_Expanded_Groups)
+{
+    Temporary_Folder folder;
+    const std::vector<std::string> expected = {
+        "lumen_send", "a.c", "\x01", "x", Value("\x01\0\0\0"), Value("\x01\0\0\0"), "", Final_Message};
+    Test_Viewer viewer(expected.size() - 1, Test_Viewer::Ending::Read_Final_Message);
+    ASSERT_TRUE(viewer.Is_Listening());
+    const Outcome outcome = Run_Send(folder, "", "a.c:1:x\n");
+    EXPECT_EQ(viewer.Finish(), expected);
+    EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
+    EXPECT_EQ(outcome.Errors, "");
+}
+
+TEST(Send_Program, Ends_With_A_Message_When_The_Viewer_Refuses_Or_Goes_Away)
+{
+    struct Case {
+        std::size_t answered;
+        Test_Viewer::Ending ending;
+        char answer;
+        const char* arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {2, Test_Viewer::Ending::Close_Early, Transfer::Acknowledgement, "", "the viewer closed the pipe after 0 of 2 entries"},
+        {6, Test_Viewer::Ending::Close_Early, Transfer::Acknowledgement, "", "the viewer closed the pipe after 1 of 2 entries"},
+        {1, Test_Viewer::Ending::Close_Early, 0x15, "", "SEND.TRANSFER.NO_ACKNOWLEDGEMENT: the viewer answered 0x15 instead of 0x06"},
+        {1, Test_Viewer::Ending::Go_Silent, Transfer::Acknowledgement, "--timeout 1", "the viewer did not answer within"},
+    };
+    for (const Case& c : cases) {
+        Temporary_Folder folder;
+        Test_Viewer viewer(c.answered, c.ending, c.answer);
+        ASSERT_TRUE(viewer.Is_Listening());
+        const Outcome outcome = Run_Send(folder, c.arguments, "a.c:1:x\na.c:2:y\n");
+        viewer.Finish();
+        EXPECT_EQ(outcome.Exit_Code, 2u) << c.message;
+        EXPECT_TRUE(Contains(outcome.Errors, c.message)) << outcome.Errors;
+    }
+}
+
+TEST(Send_Program, Says_So_When_There_Is_No_Viewer)
+{
+    Temporary_Folder folder;
+    const Outcome outcome = Run_Send(folder, "", "a.c:1:x\n");
+    EXPECT_EQ(outcome.Exit_Code, 2u);
+    EXPECT_TRUE(Contains(outcome.Errors, "no viewer is waiting on \\\\.\\pipe\\Lumen_Roll_V1.1")) << outcome.Errors;
+    EXPECT_EQ(Run_Send(folder, "--no-such-option").Exit_Code, 1u);
+    EXPECT_EQ(Run_Send(folder, folder.File("missing.txt")).Exit_Code, 1u);
+}
+
+// Reads the stand-in viewer's record: items of "<length>:<bytes>\n".
+std::vector<std::string> Decode_Record(const std::string& record)
+{
+    std::vector<std::string> items;
+    for (std::size_t at = 0; at < record.size();) {
+        const std::size_t colon = record.find(':', at);
+        const std::size_t length = std::stoul(record.substr(at, colon - at));
+        items.push_back(record.substr(colon + 1, length));
+        at = colon + 1 + length + 1;
+    }
+    return items;
+}
+
+TEST(Send_Program, Starts_The_Viewer_With_The_Pipe_Name_And_The_Editor)
+{
+    Temporary_Folder folder;
+    CreateDirectoryA(folder.File("with blank").c_str(), nullptr);
+    const std::string record = folder.File("with blank\\record.txt");
+    const Outcome outcome = Run_Send(folder, "--viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --editor \"" + record +
+                                                 "\" --title T", "a.c:2:3:abc\n");
+    EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
+    for (int wait = 0; wait < 1000 && !Test_Support::File_Exists(record); ++wait) std::this_thread::sleep_for(10ms);
+    const std::vector<std::string> expected = {
+        "Lumen_Roll_V1.1", record, "T", "a.c", "\x01", "abc", Value("\x02\0\0\0"), Value("\x03\0\0\0"), "", Final_Message};
+    EXPECT_EQ(Decode_Record(Test_Support::Read_File(record)), expected);
+}
+
+TEST(Send_Program, Reports_A_Viewer_That_Does_Not_Start_Or_Ends_At_Once)
+{
+    Temporary_Folder folder;
+    const Outcome missing = Run_Send(folder, "--viewer \"" + folder.File("none.exe") + "\"", "a.c:1:x\n");
+    EXPECT_EQ(missing.Exit_Code, 2u);
+    EXPECT_TRUE(Contains(missing.Errors, "SEND.VIEWER.START_FAILURE: cannot start")) << missing.Errors;
+    // lumen_send itself as the "viewer": it finds no input file named like the pipe and ends.
+    const Outcome ended = Run_Send(folder, "--viewer \"" + Windows_Path(LUMEN_SEND_EXE) + "\"", "a.c:1:x\n");
+    EXPECT_EQ(ended.Exit_Code, 2u);
+    EXPECT_TRUE(Contains(ended.Errors, "SEND.VIEWER.ENDED: the viewer ended (exit code 1)")) << ended.Errors;
+}
+
+} // namespace

@@ -1,0 +1,14 @@
+# The platform library against the real system: registry, files, processes and modules, and the
+# version resource (read from a test program that carries the program's resource, and refused
+# by one that carries none).
+lumen_add_test(NAME registry_tests SOURCES windows/registry_tests.cpp LIBRARIES windows_platform)
+lumen_add_test(NAME files_tests SOURCES windows/files_tests.cpp windows/files_io_tests.cpp
+    LIBRARIES windows_platform)
+
+# The child that the process tests start; it reports its command line, folder and environment.
+add_executable(process_probe windows/process_probe.cpp)
+lumen_add_test(NAME system_tests SOURCES windows/system_tests.cpp windows/version_tests.cpp
+    LIBRARIES windows_platform lumen_roll_resources)
+add_dependencies(system_tests process_probe)
+
+lumen_add_test(NAME version_missing_tests SOURCES windows/version_missing_tests.cpp LIBRARIES windows_platform)

@@ -1,0 +1,123 @@
+// pipe_pair: the pipe alone, without a viewer behind it. Both ends are the ones the real programs
+// use, so the time of a transfer here is the limit that the viewer can approach:
+//     pipe_pair server            the viewer's end: Windows::Pipe server, 1024-byte messages, reads
+//                                 with the 5 s time-out, a one-byte answer to every message but
+//                                 the last; follows the message grammar only to find the last one
+//     pipe_pair client INDEX      lumen_send's end: the same reading of places and the same sender
+// Each prints one line of figures on standard output; the exit status is 0 after a whole transfer.
+
+#include "support/failure.hpp"
+#include "tools/input.hpp"
+#include "tools/places.hpp"
+#include "tools/transfer.hpp"
+#include "tools/viewer.hpp"
+#include "windows/pipe.hpp"
+
+#include <windows.h>
+#undef NO_DATA
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Windows::Pipe::Seconds;
+
+constexpr std::size_t Buffer_Size = 1024;
+constexpr Seconds Transfer_Timeout{5.0};
+constexpr char Acknowledgement = 0x06;
+// How long the client keeps trying to open a server pipe that is not there yet.
+constexpr auto Connect_Limit = std::chrono::seconds{20};
+
+// Where the server stands in the grammar: only to recognise the final empty message.
+enum class Expecting { Title, File_Or_End, Flag, Text_Or_Group_End, Line, Column };
+
+Expecting Next_Expected(Expecting state, std::size_t count)
+{
+    switch (state) {
+    case Expecting::Title: return Expecting::File_Or_End;
+    case Expecting::File_Or_End: return Expecting::Flag; // an empty one ended the transfer already
+    case Expecting::Flag: return Expecting::Text_Or_Group_End;
+    case Expecting::Text_Or_Group_End: return count == 0 ? Expecting::File_Or_End : Expecting::Line;
+    case Expecting::Line: return Expecting::Column;
+    case Expecting::Column: return Expecting::Text_Or_Group_End;
+    }
+    return state;
+}
+
+int Serve()
+{
+    Windows::Pipe::Pipe_Handle pipe;
+    Windows::Pipe::Open(pipe, Send::Viewer::Pipe_Name, true, Windows::Pipe::Pipe_Mode::Duplex, Buffer_Size,
+                        Transfer_Timeout);
+    std::array<char, Buffer_Size> buffer;
+    Expecting state = Expecting::Title;
+    std::uint64_t messages = 0;
+    Clock::time_point first{};
+    for (;;) {
+        const std::size_t count = Windows::Pipe::Read(pipe, buffer.data(), Transfer_Timeout);
+        if (messages++ == 0) first = Clock::now();
+        if (state == Expecting::File_Or_End && count == 0) break;
+        Windows::Pipe::Write(pipe, &Acknowledgement, 1);
+        state = Next_Expected(state, count);
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - first).count();
+    Windows::Pipe::Close(pipe);
+    std::printf("pipe_pair server: messages=%llu seconds=%.6f\n", static_cast<unsigned long long>(messages), seconds);
+    return 0;
+}
+
+// Opens the client end, waiting for a server that is still starting.
+void Connect(Windows::Pipe::Pipe_Handle& pipe)
+{
+    const auto deadline = Clock::now() + Connect_Limit;
+    for (;;) {
+        try {
+            Windows::Pipe::Open(pipe, Send::Viewer::Pipe_Name, false, Windows::Pipe::Pipe_Mode::Duplex,
+                                Send::Transfer::Answer_Buffer_Size, Seconds{0});
+            return;
+        } catch (const Windows::Pipe::NO_SERVER&) {
+            if (Clock::now() >= deadline) throw;
+        }
+        Sleep(5);
+    }
+}
+
+int Send_Index(const std::string& input)
+{
+    const Send::Places::Reading reading = Send::Places::Read_Places(Send::Input::Read_All(input), {});
+    if (!reading.Skipped.empty())
+        std::fprintf(stderr, "pipe_pair client: %zu input lines skipped\n", reading.Skipped.size());
+    Windows::Pipe::Pipe_Handle pipe;
+    Connect(pipe);
+    Send::Transfer::Sender sender(pipe, nullptr);
+    sender.Send_Index(input, reading.Places, true);
+    Windows::Pipe::Close(pipe);
+    const Send::Transfer::Statistics& progress = sender.Progress();
+    std::printf("pipe_pair client: groups=%zu entries=%zu messages=%llu seconds=%.6f per_message_ms=%.4f\n",
+                progress.Groups, progress.Entries, static_cast<unsigned long long>(progress.Messages),
+                progress.Seconds, progress.Seconds * 1000.0 / static_cast<double>(progress.Messages));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    try {
+        if (arguments.size() == 1 && arguments[0] == "server") return Serve();
+        if (arguments.size() == 2 && arguments[0] == "client") return Send_Index(arguments[1]);
+        std::fputs("usage: pipe_pair server | pipe_pair client INDEX\n", stderr);
+        return 1;
+    } catch (...) {
+        std::fprintf(stderr, "pipe_pair: %s\n", Failures::Current_Description().c_str());
+        return 2;
+    }
+}

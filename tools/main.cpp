@@ -1,0 +1,170 @@
+// lumen_send: reads places in files (file:line:column:text) and sends them to a Lumen_Roll viewer
+// over its pipe. See Send::Options::Help_Text for the command line.
+
+#include "support/failure.hpp"
+#include "tools/input.hpp"
+#include "tools/options.hpp"
+#include "tools/places.hpp"
+#include "tools/transfer.hpp"
+#include "tools/viewer.hpp"
+#include "tools/watch.hpp"
+#include "windows/pipe.hpp"
+
+#include <windows.h>
+// The system headers define NO_DATA as a number; here it is the pipe's failure.
+#undef NO_DATA
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+enum Exit_Status : int { Sent = 0, Bad_Request = 1, Not_Sent = 2 };
+
+void Complain(const std::string& message)
+{
+    std::fprintf(stderr, "lumen_send: %s\n", message.c_str());
+    std::fflush(stderr);
+}
+
+void Report_Skipped(const Send::Places::Reading& reading, const Send::Options::Settings& settings)
+{
+    const std::string source = settings.Input == "-" ? "<stdin>" : settings.Input;
+    for (const auto& skipped : reading.Skipped)
+        Complain(source + ":" + std::to_string(skipped.Number) + ": skipped: " + skipped.Reason);
+    const std::size_t count = reading.Skipped.size();
+    if (count > 0) Complain(std::to_string(count) + (count == 1 ? " line skipped" : " lines skipped"));
+}
+
+std::chrono::milliseconds Timeout_Of(const Send::Options::Settings& settings)
+{
+    return std::chrono::milliseconds(static_cast<long long>(settings.Timeout_Seconds * 1000.0 + 0.5));
+}
+
+// Starts the viewer when asked to and opens its pipe; false (after saying why) when that fails.
+bool Reach_Viewer(const Send::Options::Settings& settings, Windows::Unique_Process_Information& viewer,
+                  Windows::Pipe::Pipe_Handle& pipe)
+{
+    try {
+        if (!settings.Viewer.empty()) viewer = Send::Viewer::Start(settings.Viewer, settings.Editor);
+        Send::Viewer::Connect(pipe, Timeout_Of(settings), viewer.Process.get());
+        return true;
+    } catch (const Windows::Pipe::NO_SERVER&) {
+        Complain("no viewer is waiting on \\\\.\\pipe\\" + std::string(Send::Viewer::Pipe_Name) +
+                 " (start one first, or name it with --viewer)");
+    } catch (const Windows::Pipe::NAME_IN_USE&) {
+        Complain("the viewer's pipe is busy with another host");
+    } catch (...) {
+        Complain(Failures::Current_Description());
+    }
+    return false;
+}
+
+std::string Progress_Image(const Send::Transfer::Statistics& progress, const Send::Places::Index& index)
+{
+    return "after " + std::to_string(progress.Entries) + " of " + std::to_string(index.Entry_Count()) + " entries";
+}
+
+// A viewer that keeps the pipe open without answering holds the client's read for ever; the only
+// way out of that read is to end the process.
+[[noreturn]] void Give_Up_On_Silent_Viewer(double seconds)
+{
+    char image[32];
+    std::snprintf(image, sizeof image, "%g", seconds);
+    Complain("the viewer did not answer within " + std::string(image) + " s; giving up");
+    ExitProcess(Not_Sent);
+}
+
+// The pipe failures that mean the viewer's end has gone: closed (BROKEN), being closed (NO_DATA)
+// or disconnected (NO_SERVER).
+bool Is_Viewer_Gone() noexcept
+{
+    try {
+        throw;
+    } catch (const Windows::Pipe::BROKEN&) {
+        return true;
+    } catch (const Windows::Pipe::NO_DATA&) {
+        return true;
+    } catch (const Windows::Pipe::NO_SERVER&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool Send_To_Viewer(const Send::Options::Settings& settings, const Windows::Pipe::Pipe_Handle& pipe,
+                    const Send::Places::Index& index, Send::Transfer::Statistics& statistics)
+{
+    Send::Watch::Silence_Watch watch(Timeout_Of(settings), [&] { Give_Up_On_Silent_Viewer(settings.Timeout_Seconds); });
+    Send::Transfer::Sender sender(pipe, &watch);
+    try {
+        sender.Send_Index(settings.Title, index, settings.Expand);
+        statistics = sender.Progress();
+        return true;
+    } catch (...) {
+        const std::string progress = Progress_Image(sender.Progress(), index);
+        if (Is_Viewer_Gone()) Complain("the viewer closed the pipe " + progress);
+        else Complain("the transfer failed " + progress + ": " + Failures::Current_Description());
+    }
+    return false;
+}
+
+void Print_Statistics(const Send::Transfer::Statistics& statistics)
+{
+    const double per_message_ms =
+        statistics.Messages ? statistics.Seconds * 1000.0 / static_cast<double>(statistics.Messages) : 0.0;
+    std::printf("lumen_send: groups=%zu entries=%zu messages=%llu seconds=%.6f per_message_ms=%.4f\n",
+                statistics.Groups, statistics.Entries, static_cast<unsigned long long>(statistics.Messages),
+                statistics.Seconds, per_message_ms);
+    std::fflush(stdout);
+}
+
+int Run(const std::vector<std::string>& arguments)
+{
+    Send::Options::Settings settings;
+    try {
+        settings = Send::Options::Parse(arguments);
+    } catch (const Send::Options::USAGE_ERROR& failure) {
+        Complain(failure.Message() + " (see lumen_send --help)");
+        return Bad_Request;
+    }
+    if (settings.Help) {
+        std::fputs(Send::Options::Help_Text, stdout);
+        return Sent;
+    }
+    Send::Places::Reading reading;
+    try {
+        reading = Send::Places::Read_Places(Send::Input::Read_All(settings.Input),
+                                            {.Clamp_Columns = settings.Clamp_Columns, .No_Columns = settings.No_Columns});
+    } catch (const Send::Input::CANNOT_READ& failure) {
+        Complain(failure.Message());
+        return Bad_Request;
+    } catch (const Send::Places::UNSUPPORTED_ENCODING& failure) {
+        Complain(failure.Message());
+        return Bad_Request;
+    }
+    Report_Skipped(reading, settings);
+
+    Windows::Unique_Process_Information viewer;
+    Windows::Pipe::Pipe_Handle pipe;
+    if (!Reach_Viewer(settings, viewer, pipe)) return Not_Sent;
+    Send::Transfer::Statistics statistics;
+    if (!Send_To_Viewer(settings, pipe, reading.Places, statistics)) return Not_Sent;
+    Windows::Pipe::Close(pipe);
+    if (settings.Statistics) Print_Statistics(statistics);
+    return Sent;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return Run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (...) {
+        Complain(Failures::Current_Description());
+        return Not_Sent;
+    }
+}

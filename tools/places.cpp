@@ -1,0 +1,131 @@
+#include "tools/places.hpp"
+
+#include <limits>
+
+namespace Send::Places {
+
+namespace {
+
+constexpr std::uint64_t Largest_Value = std::numeric_limits<std::int32_t>::max();
+
+bool Is_Digit(char character) noexcept { return character >= '0' && character <= '9'; }
+
+bool Is_Letter(char character) noexcept
+{
+    return (character >= 'A' && character <= 'Z') || (character >= 'a' && character <= 'z');
+}
+
+bool All_Digits(std::string_view field) noexcept
+{
+    for (char character : field)
+        if (!Is_Digit(character)) return false;
+    return !field.empty();
+}
+
+// "C:\...", "C:/..." and the drive-relative "C:x.c": the colon after a drive letter does not end
+// the file name. Only a digit after it makes the letter a file name of its own ("C:12:text"), as
+// a line number has to follow the file name.
+std::size_t File_Name_Start_Of_Search(std::string_view line) noexcept
+{
+    const bool has_drive = line.size() >= 3 && Is_Letter(line[0]) && line[1] == ':' && !Is_Digit(line[2]);
+    return has_drive ? 2 : 0;
+}
+
+// A positive decimal number of at most 2^31 - 1; What names it in the reason ("line number").
+std::int32_t Positive_Number(std::string_view field, const std::string& what)
+{
+    if (field.empty()) throw BAD_LINE(what + " missing");
+    if (field[0] == '-' && All_Digits(field.substr(1))) throw BAD_LINE(what + " is negative");
+    if (!All_Digits(field)) throw BAD_LINE(what + " is not a number");
+    std::uint64_t value = 0;
+    for (char digit : field) {
+        value = value * 10 + static_cast<unsigned>(digit - '0');
+        if (value > Largest_Value) throw BAD_LINE(what + " is too large");
+    }
+    if (value == 0) throw BAD_LINE(what + " is 0");
+    return static_cast<std::int32_t>(value);
+}
+
+// The text starts either with "column:" or, without a column field, right after the line number.
+void Split_Column(std::string_view rest, const Parse_Options& options, Place& place)
+{
+    if (!options.No_Columns) {
+        const std::size_t colon = rest.find(':');
+        if (colon != std::string_view::npos && All_Digits(rest.substr(0, colon))) {
+            place.Column = Positive_Number(rest.substr(0, colon), "column");
+            rest.remove_prefix(colon + 1);
+        }
+    }
+    place.Text = rest;
+}
+
+void Check_Text(Place& place, const Parse_Options& options)
+{
+    if (place.Text.empty()) throw BAD_LINE("empty text (the viewer cannot take an empty entry)");
+    if (place.Text.size() > Message_Limit) throw BAD_LINE("text longer than 1024 bytes");
+    const std::size_t end_column = place.Text.size() + 1;
+    if (static_cast<std::size_t>(place.Column) <= end_column) return;
+    if (!options.Clamp_Columns)
+        throw BAD_LINE("column " + std::to_string(place.Column) + " is beyond the end of the text (" +
+                       std::to_string(place.Text.size()) + " bytes)");
+    place.Column = static_cast<std::int32_t>(end_column);
+}
+
+// Removes the CR of a CR LF line end.
+std::string_view Without_Line_End(std::string_view line) noexcept
+{
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
+}
+
+} // namespace
+
+Place Parse_Line(std::string_view line, const Parse_Options& options)
+{
+    const std::size_t file_end = line.find(':', File_Name_Start_Of_Search(line));
+    if (file_end == std::string_view::npos) throw BAD_LINE("no line number");
+    Place place;
+    place.File = line.substr(0, file_end);
+    if (place.File.empty()) throw BAD_LINE("file name missing");
+    if (place.File.size() > Message_Limit) throw BAD_LINE("file name longer than 1024 bytes");
+
+    std::string_view rest = line.substr(file_end + 1);
+    const std::size_t line_end = rest.find(':');
+    place.Line = Positive_Number(rest.substr(0, line_end), "line number");
+    if (line_end == std::string_view::npos) throw BAD_LINE("no text after the line number");
+    Split_Column(rest.substr(line_end + 1), options, place);
+    Check_Text(place, options);
+    return place;
+}
+
+void Index::Add(const Place& place)
+{
+    auto [found, is_new] = group_of_file_.try_emplace(std::string(place.File), groups_.size());
+    if (is_new) groups_.push_back(Group{std::string(place.File), {}});
+    groups_[found->second].Entries.push_back(Entry{std::string(place.Text), place.Line, place.Column});
+    ++entry_count_;
+}
+
+Reading Read_Places(std::string_view input, const Parse_Options& options)
+{
+    if (input.starts_with("\xFF\xFE") || input.starts_with("\xFE\xFF"))
+        throw UNSUPPORTED_ENCODING("the input is UTF-16 text; lumen_send reads 8-bit text");
+    if (input.starts_with("\xEF\xBB\xBF")) input.remove_prefix(3);
+    Reading reading;
+    std::size_t number = 0;
+    while (!input.empty()) {
+        const std::size_t end = input.find('\n');
+        const std::string_view line = Without_Line_End(input.substr(0, end));
+        input.remove_prefix(end == std::string_view::npos ? input.size() : end + 1);
+        ++number;
+        if (line.empty()) continue;
+        try {
+            reading.Places.Add(Parse_Line(line, options));
+        } catch (const BAD_LINE& refused) {
+            reading.Skipped.push_back(Skipped_Line{number, refused.Message()});
+        }
+    }
+    return reading;
+}
+
+} // namespace Send::Places

@@ -1,0 +1,63 @@
+#include "tools/transfer.hpp"
+
+#include "windows/unsigned.hpp"
+
+#include <chrono>
+#include <string>
+
+namespace Send::Transfer {
+
+std::array<char, 4> Value_Bytes(std::int32_t value) noexcept
+{
+    const std::uint32_t bits = Unsigned::To_Unsigned(value);
+    return {static_cast<char>(bits & 0xFF), static_cast<char>((bits >> 8) & 0xFF),
+            static_cast<char>((bits >> 16) & 0xFF), static_cast<char>(bits >> 24)};
+}
+
+void Sender::Send_Index(std::string_view title, const Places::Index& index, bool expand)
+{
+    const auto start = std::chrono::steady_clock::now();
+    Send_Message(title.data(), title.size());
+    for (const Places::Group& group : index.Groups()) Send_Group(group, expand);
+    // The end of the transfer; the viewer closes its end without answering.
+    if (watch_) watch_->Stamp();
+    Windows::Pipe::Write(pipe_, "", 0);
+    ++progress_.Messages;
+    progress_.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void Sender::Send_Group(const Places::Group& group, bool expand)
+{
+    ++progress_.Groups;
+    Send_Message(group.File.data(), group.File.size());
+    const char flag = expand ? 1 : 0;
+    Send_Message(&flag, 1);
+    for (const Places::Entry& entry : group.Entries) {
+        Send_Message(entry.Text.data(), entry.Text.size());
+        Send_Message(Value_Bytes(entry.Line).data(), 4);
+        Send_Message(Value_Bytes(entry.Column).data(), 4);
+        ++progress_.Entries;
+    }
+    Send_Message("", 0); // the group's end
+}
+
+void Sender::Send_Message(const void* bytes, std::size_t count)
+{
+    if (watch_) watch_->Stamp();
+    Windows::Pipe::Write(pipe_, bytes, count);
+    ++progress_.Messages;
+    Expect_Acknowledgement();
+}
+
+void Sender::Expect_Acknowledgement()
+{
+    char answer[Answer_Buffer_Size];
+    const std::size_t count = Windows::Pipe::Read(pipe_, answer, Windows::Pipe::Seconds{0});
+    if (count == 1 && answer[0] == Acknowledgement) return;
+    if (count == 1)
+        throw NO_ACKNOWLEDGEMENT("the viewer answered 0x" + Unsigned::Hex_Image(static_cast<std::uint8_t>(answer[0])) +
+                                 " instead of 0x06");
+    throw NO_ACKNOWLEDGEMENT("the viewer answered with " + std::to_string(count) + " bytes instead of one");
+}
+
+} // namespace Send::Transfer

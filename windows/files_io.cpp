@@ -1,0 +1,414 @@
+#include "windows/files_io.hpp"
+
+#include "windows/unique_handle.hpp"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+namespace Windows::Files::IO {
+
+// Counters are 32-bit naturals: a file offset above this is out of range.
+constexpr std::uint32_t Largest_Offset = 0x7FFFFFFF;
+
+struct File_Record {
+    Unique_File Os_Handle;
+    std::uint32_t Buffer_Start = 0; // file offset of buffer byte 0
+    std::uint32_t Buffer_Index = 0; // buffer bytes consumed; the next byte is Buffer[Buffer_Index]
+    std::uint32_t Buffer_Count = 0; // valid bytes in the buffer
+    std::unique_ptr<char[]> Buffer; // null once the file is closed
+    std::uint32_t Reference_Count = 1;
+    File_Mode Mode = File_Mode::Reading;
+    bool Dirty = false; // the buffer holds bytes given to Put that are not written yet
+};
+
+namespace {
+
+constexpr std::uint32_t Buffer_Size = Handle::Buffer_Size;
+
+std::uint32_t Checked_Offset(std::uint64_t offset)
+{
+    if (offset > Largest_Offset) throw Failures::RANGE_ERROR("file offset of 2 GiB or more");
+    return static_cast<std::uint32_t>(offset);
+}
+
+void Seek(File_Record& record, std::uint32_t offset)
+{
+    if (SetFilePointer(record.Os_Handle.get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN) ==
+        INVALID_SET_FILE_POINTER)
+        throw UNEXPECTED_ERROR();
+}
+
+// Moves the system's position to the end and returns the file size.
+std::uint32_t Seek_End(File_Record& record)
+{
+    LONG high = 0;
+    const DWORD low = SetFilePointer(record.Os_Handle.get(), 0, &high, FILE_END);
+    if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) throw UNEXPECTED_ERROR();
+    return Checked_Offset((static_cast<std::uint64_t>(static_cast<DWORD>(high)) << 32) | low);
+}
+
+// Reads up to one buffer from the system's position; the counters are the caller's business.
+std::uint32_t Read_Block(File_Record& record)
+{
+    DWORD read = 0;
+    if (!ReadFile(record.Os_Handle.get(), record.Buffer.get(), Buffer_Size, &read, nullptr)) throw END_ERROR();
+    return read;
+}
+
+void Write_Back(File_Record& record);
+
+// The buffer moves on to the next bytes of the file.
+void Fill_Buffer(File_Record& record)
+{
+    if (record.Dirty) {
+        Write_Back(record);
+        // In Reading mode the write-back has already moved the buffer on.
+        if (record.Mode == File_Mode::Reading) return;
+    }
+    const std::uint32_t next_start = Checked_Offset(std::uint64_t{record.Buffer_Start} + record.Buffer_Count);
+    const std::uint32_t read = Read_Block(record);
+    record.Buffer_Start = next_start;
+    record.Buffer_Count = read;
+    record.Buffer_Index = 0;
+}
+
+void Write_Back(File_Record& record)
+{
+    if (record.Buffer_Count == 0) return;
+    // Nothing is written that would take the file past what the counters can hold.
+    const std::uint32_t next_start = Checked_Offset(std::uint64_t{record.Buffer_Start} + record.Buffer_Count);
+    if (record.Mode == File_Mode::Reading) Seek(record, record.Buffer_Start);
+    DWORD written = 0;
+    if (!WriteFile(record.Os_Handle.get(), record.Buffer.get(), record.Buffer_Count, &written, nullptr) ||
+        written != record.Buffer_Count)
+        throw END_ERROR();
+    record.Dirty = false;
+    if (record.Mode == File_Mode::Reading) return Fill_Buffer(record);
+    record.Buffer_Start = next_start;
+    record.Buffer_Index = 0;
+    record.Buffer_Count = 0;
+}
+
+// Takes the next byte; refills at once when it was the last one in the buffer, so that
+// End_Of_File needs no system call.
+char Take_Byte(File_Record& record)
+{
+    const char byte = record.Buffer[record.Buffer_Index];
+    if (record.Buffer_Index + 1 == record.Buffer_Count) {
+        Fill_Buffer(record);
+    } else {
+        ++record.Buffer_Index;
+    }
+    return byte;
+}
+
+bool In_Buffer(const File_Record& record, std::uint32_t offset)
+{
+    return offset >= record.Buffer_Start && offset - record.Buffer_Start < record.Buffer_Count;
+}
+
+bool Is_Terminator(char byte) { return byte >= '\x0A' && byte <= '\x0D'; }
+
+char16_t Code_Unit(char low, char high)
+{
+    return static_cast<char16_t>(static_cast<unsigned char>(low) | static_cast<unsigned char>(high) << 8);
+}
+
+// LF, VT, FF, CR, NEL, LINE SEPARATOR, PARAGRAPH SEPARATOR.
+bool Is_Wide_Terminator(char16_t unit)
+{
+    return (unit >= 0x0A && unit <= 0x0D) || unit == 0x85 || unit == 0x2028 || unit == 0x2029;
+}
+
+std::wstring Wide_Text(const std::string& bytes)
+{
+    if (bytes.size() % 2 != 0) throw END_ERROR();
+    std::wstring text(bytes.size() / 2, L'\0');
+    for (std::size_t index = 0; index < text.size(); ++index)
+        text[index] = static_cast<wchar_t>(Code_Unit(bytes[2 * index], bytes[2 * index + 1]));
+    return text;
+}
+
+std::string Wide_Bytes(std::wstring_view text)
+{
+    std::string bytes;
+    bytes.reserve(text.size() * 2);
+    for (const wchar_t character : text) {
+        bytes += static_cast<char>(character & 0xFF);
+        bytes += static_cast<char>((character >> 8) & 0xFF);
+    }
+    return bytes;
+}
+
+void Put_Bytes(File_Record& record, std::string_view item)
+{
+    while (!item.empty()) {
+        const std::uint32_t free = Buffer_Size - record.Buffer_Index;
+        const std::uint32_t count = static_cast<std::uint32_t>(std::min<std::size_t>(item.size(), free));
+        std::copy_n(item.data(), count, record.Buffer.get() + record.Buffer_Index);
+        record.Dirty = true;
+        record.Buffer_Index += count;
+        record.Buffer_Count = std::max(record.Buffer_Count, record.Buffer_Index);
+        item.remove_prefix(count);
+        // A buffer that has become full is written at once.
+        if (count == free) Write_Back(record);
+    }
+}
+
+std::unique_ptr<File_Record> Make_Record(HANDLE os_handle, File_Mode mode)
+{
+    auto record = std::make_unique<File_Record>();
+    record->Os_Handle.reset(os_handle);
+    record->Buffer = std::make_unique<char[]>(Buffer_Size);
+    record->Mode = mode;
+    if (mode == File_Mode::Appending) {
+        record->Buffer_Start = Seek_End(*record);
+    } else {
+        record->Buffer_Count = Read_Block(*record);
+    }
+    return record;
+}
+
+template <typename Character>
+HANDLE Create_File(const std::basic_string<Character>& name, DWORD access, DWORD share, DWORD disposition)
+{
+    if constexpr (sizeof(Character) == 1) {
+        return CreateFileA(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    } else {
+        return CreateFileW(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+}
+
+template <typename Character>
+HANDLE Create_For_Writing(const std::basic_string<Character>& name, bool new_only, bool share_read)
+{
+    return Create_File(name, GENERIC_WRITE, share_read ? FILE_SHARE_READ : 0, new_only ? CREATE_NEW : CREATE_ALWAYS);
+}
+
+template <typename Character>
+HANDLE Open_Existing(const std::basic_string<Character>& name, File_Mode mode)
+{
+    if (mode == File_Mode::Reading) return Create_File(name, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    return Create_File(name, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
+}
+
+} // namespace
+
+Handle::Handle(const Handle& other) noexcept : record_(other.record_)
+{
+    if (record_ != nullptr) ++record_->Reference_Count;
+}
+
+Handle& Handle::operator=(const Handle& other) noexcept
+{
+    if (record_ == other.record_) return *this;
+    Release();
+    record_ = other.record_;
+    if (record_ != nullptr) ++record_->Reference_Count;
+    return *this;
+}
+
+Handle::Handle(Handle&& other) noexcept : record_(std::exchange(other.record_, nullptr)) {}
+
+Handle& Handle::operator=(Handle&& other) noexcept
+{
+    if (this == &other) return *this;
+    Release();
+    record_ = std::exchange(other.record_, nullptr);
+    return *this;
+}
+
+Handle::~Handle() { Release(); }
+
+void Handle::Release() noexcept
+{
+    File_Record* record = std::exchange(record_, nullptr);
+    if (record == nullptr || --record->Reference_Count != 0) return;
+    if (record->Buffer) {
+        // The last holder is gone: write what is pending; nobody is left to hear of a failure.
+        try {
+            if (record->Mode == File_Mode::Appending) Write_Back(*record);
+        } catch (...) {
+        }
+    }
+    delete record; // closes the system handle
+}
+
+File_Record& Handle::Open_Record() const
+{
+    if (record_ == nullptr || !record_->Buffer) throw BAD_HANDLE();
+    return *record_;
+}
+
+Handle Handle::Create(std::string_view name, bool new_only, bool share_read)
+{
+    const HANDLE file = Create_For_Writing(std::string(name), new_only, share_read);
+    if (file == INVALID_HANDLE_VALUE) throw CREATION_FAILURE();
+    return Handle(Make_Record(file, File_Mode::Appending).release());
+}
+
+Handle Handle::Create(std::wstring_view name, bool new_only, bool share_read)
+{
+    const HANDLE file = Create_For_Writing(std::wstring(name), new_only, share_read);
+    if (file == INVALID_HANDLE_VALUE) throw CREATION_FAILURE();
+    return Handle(Make_Record(file, File_Mode::Appending).release());
+}
+
+Handle Handle::Open(std::string_view name, File_Mode mode)
+{
+    const HANDLE file = Open_Existing(std::string(name), mode);
+    if (file == INVALID_HANDLE_VALUE) throw FILE_NOT_FOUND();
+    return Handle(Make_Record(file, mode).release());
+}
+
+Handle Handle::Open(std::wstring_view name, File_Mode mode)
+{
+    const HANDLE file = Open_Existing(std::wstring(name), mode);
+    if (file == INVALID_HANDLE_VALUE) throw FILE_NOT_FOUND();
+    return Handle(Make_Record(file, mode).release());
+}
+
+bool Handle::End_Of_File() const
+{
+    if (record_ == nullptr) throw BAD_HANDLE();
+    return record_->Buffer_Index == record_->Buffer_Count;
+}
+
+std::string Handle::Get_Line()
+{
+    File_Record& record = Open_Record();
+    std::string line;
+    for (;;) {
+        const char* buffer = record.Buffer.get();
+        const char* begin = buffer + record.Buffer_Index;
+        const char* end = buffer + record.Buffer_Count;
+        const char* terminator = std::find_if(begin, end, Is_Terminator);
+        line.append(begin, terminator);
+        if (terminator != end) {
+            record.Buffer_Index = static_cast<std::uint32_t>(terminator - buffer);
+            // CR LF is one terminator, also when the two bytes are in different buffers.
+            if (Take_Byte(record) == '\r' && !End_Of_File() && record.Buffer[record.Buffer_Index] == '\n')
+                Take_Byte(record);
+            return line;
+        }
+        if (record.Buffer_Count < Buffer_Size) {
+            // The end of the file is in this buffer.
+            record.Buffer_Index = record.Buffer_Count;
+            return line;
+        }
+        Fill_Buffer(record);
+    }
+}
+
+std::wstring Handle::Get_Wide_Line()
+{
+    File_Record& record = Open_Record();
+    std::string bytes;
+    // The last byte of Bytes is the low half of a code unit whose high half starts this buffer.
+    bool split = false;
+    for (;;) {
+        const char* buffer = record.Buffer.get();
+        std::uint32_t from = record.Buffer_Index;
+        if (split) {
+            if (from == record.Buffer_Count) break; // an odd number of bytes in the file
+            if (Is_Wide_Terminator(Code_Unit(bytes.back(), buffer[from]))) {
+                bytes.pop_back();
+                Take_Byte(record);
+                return Wide_Text(bytes);
+            }
+            bytes += buffer[from++];
+            split = false;
+        }
+        std::uint32_t unit = from;
+        while (unit + 1 < record.Buffer_Count && !Is_Wide_Terminator(Code_Unit(buffer[unit], buffer[unit + 1])))
+            unit += 2;
+        if (unit + 1 < record.Buffer_Count) {
+            bytes.append(buffer + from, buffer + unit);
+            record.Buffer_Index = unit;
+            Take_Byte(record);
+            Take_Byte(record);
+            return Wide_Text(bytes);
+        }
+        bytes.append(buffer + from, buffer + record.Buffer_Count);
+        if (record.Buffer_Count < Buffer_Size) {
+            record.Buffer_Index = record.Buffer_Count;
+            break;
+        }
+        split = (record.Buffer_Count - from) % 2 != 0;
+        Fill_Buffer(record);
+    }
+    return Wide_Text(bytes);
+}
+
+void Handle::Put(std::string_view item) { Put_Bytes(Open_Record(), item); }
+
+void Handle::Put(std::wstring_view item) { Put_Bytes(Open_Record(), Wide_Bytes(item)); }
+
+void Handle::Put_Line(std::string_view item)
+{
+    File_Record& record = Open_Record();
+    std::string line(item);
+    line += "\r\n";
+    Put_Bytes(record, line);
+}
+
+void Handle::Put_Line(std::wstring_view item)
+{
+    File_Record& record = Open_Record();
+    Put_Bytes(record, Wide_Bytes(item) + Wide_Bytes(L"\n"));
+}
+
+void Handle::Set_Position(std::uint32_t position)
+{
+    File_Record& record = Open_Record();
+    if (record.Mode == File_Mode::Appending) throw WRONG_MODE();
+    if (position == 0) throw Failures::RANGE_ERROR("file positions count from 1");
+    const std::uint32_t offset = Checked_Offset(position - 1);
+    if (In_Buffer(record, offset)) {
+        record.Buffer_Index = offset - record.Buffer_Start;
+        return;
+    }
+    if (record.Dirty) {
+        Write_Back(record);
+        if (In_Buffer(record, offset)) {
+            record.Buffer_Index = offset - record.Buffer_Start;
+            return;
+        }
+    }
+    Seek(record, offset);
+    const std::uint32_t read = Read_Block(record);
+    record.Buffer_Start = offset;
+    record.Buffer_Count = read;
+    record.Buffer_Index = 0;
+}
+
+void Handle::Reset() { Set_Position(1); }
+
+std::uint32_t Handle::Position() const
+{
+    const File_Record& record = Open_Record();
+    return record.Buffer_Start + record.Buffer_Index + 1;
+}
+
+void Handle::Flush()
+{
+    File_Record& record = Open_Record();
+    if (record.Mode == File_Mode::Appending) Write_Back(record);
+    FlushFileBuffers(record.Os_Handle.get());
+}
+
+void Handle::Close()
+{
+    File_Record& record = Open_Record();
+    // A failed write leaves the file open; the last release closes it later.
+    if (record.Mode == File_Mode::Appending) Write_Back(record);
+    record.Buffer.reset();
+    record.Os_Handle.reset();
+}
+
+bool Handle::Is_Open() const noexcept { return record_ != nullptr && record_->Buffer != nullptr; }
+
+} // namespace Windows::Files::IO

@@ -1,0 +1,298 @@
+#include "windows/pipe.hpp"
+
+#include "support/log.hpp"
+#include "windows/unique_handle.hpp"
+
+#include <windows.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace Windows::Pipe {
+
+namespace {
+
+// Only programs on this machine may connect (PIPE_REJECT_REMOTE_CLIENTS, missing from older
+// MinGW headers).
+constexpr DWORD Reject_Remote_Clients = 0x00000008;
+// Message type, message read mode, blocking.
+constexpr DWORD Server_Pipe_Mode = PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | Reject_Remote_Clients;
+constexpr std::int64_t Ticks_Per_Second = 16384; // the duration's resolution is 2^-14 s
+
+// One overlapped operation of the server and the event it signals. While Pending is true the
+// system may still write into the block (and into the caller's buffer); nothing may free either.
+struct Overlapped_Block {
+    OVERLAPPED Overlapped{};
+    Unique_Handle Event;
+    bool Pending = false;
+};
+
+} // namespace
+
+struct Pipe_Record {
+    std::string Name; // without the "\\.\pipe\" prefix
+    bool Is_Server = false;
+    Unique_File Handle;
+    DWORD Timeout_Ms = INFINITE;
+    Pipe_Mode Mode = Pipe_Mode::Duplex;
+    DWORD Buffer_Size = 0;
+    Overlapped_Block Connect;
+    Overlapped_Block Write;
+    Overlapped_Block Read;
+};
+
+namespace {
+
+std::string Full_Name(std::string_view name) { return "\\\\.\\pipe\\" + std::string(name); }
+
+DWORD To_Dword(std::size_t count, const char* what)
+{
+    if (count > std::numeric_limits<DWORD>::max())
+        throw Failures::RANGE_ERROR(std::string(what) + " " + std::to_string(count) + " too large");
+    return static_cast<DWORD>(count);
+}
+
+// Manual-reset and signalled, as every overlapped call resets it when it starts.
+void Create_Event(Overlapped_Block& block)
+{
+    block.Event.reset(CreateEventA(nullptr, TRUE, TRUE, nullptr));
+    if (!block.Event) Raise_Error(GetLastError());
+    block.Overlapped.hEvent = block.Event.get();
+}
+
+// Waits until the system is done with Block's operation, cancelling it first. Returns whether
+// the operation succeeded after all (it may have completed just before the cancel), with the
+// byte count; otherwise the operation's error is in Error.
+bool Finish_Pending(Pipe_Record& record, Overlapped_Block& block, DWORD& bytes, DWORD& error) noexcept
+{
+    CancelIoEx(record.Handle.get(), &block.Overlapped);
+    const BOOL done = GetOverlappedResult(record.Handle.get(), &block.Overlapped, &bytes, TRUE);
+    error = done ? ERROR_SUCCESS : GetLastError();
+    block.Pending = false;
+    return done;
+}
+
+void Cancel_Pending(Pipe_Record& record, Overlapped_Block& block) noexcept
+{
+    DWORD bytes = 0;
+    DWORD error = ERROR_SUCCESS;
+    if (block.Pending) Finish_Pending(record, block, bytes, error);
+}
+
+// The result of an operation that completed (at once or after its event was signalled).
+DWORD Completed_Bytes(Pipe_Record& record, Overlapped_Block& block)
+{
+    DWORD bytes = 0;
+    block.Pending = false;
+    if (!GetOverlappedResult(record.Handle.get(), &block.Overlapped, &bytes, FALSE)) Raise_Error(GetLastError());
+    return bytes;
+}
+
+DWORD Open_Mode(Pipe_Mode mode)
+{
+    switch (mode) {
+    case Pipe_Mode::Inbound: return FILE_FLAG_OVERLAPPED | PIPE_ACCESS_INBOUND;
+    case Pipe_Mode::Outbound: return FILE_FLAG_OVERLAPPED | PIPE_ACCESS_OUTBOUND;
+    case Pipe_Mode::Duplex: break;
+    }
+    return FILE_FLAG_OVERLAPPED | PIPE_ACCESS_DUPLEX;
+}
+
+DWORD Client_Access(Pipe_Mode mode)
+{
+    switch (mode) {
+    case Pipe_Mode::Inbound: return GENERIC_WRITE;
+    // Write-attributes is needed to switch the handle to message read mode.
+    case Pipe_Mode::Outbound: return GENERIC_READ | FILE_WRITE_ATTRIBUTES;
+    case Pipe_Mode::Duplex: break;
+    }
+    return GENERIC_READ | GENERIC_WRITE;
+}
+
+void Create_Server(Pipe_Record& record)
+{
+    record.Handle.reset(CreateNamedPipeA(Full_Name(record.Name).c_str(), Open_Mode(record.Mode), Server_Pipe_Mode,
+                                         1, record.Buffer_Size, record.Buffer_Size, 0, nullptr));
+    if (!record.Handle) Raise_Error(GetLastError());
+}
+
+// Waits for the one client; TIMEOUT when none comes within the record's time-out.
+void Connect(Pipe_Record& record)
+{
+    Overlapped_Block& block = record.Connect;
+    if (ConnectNamedPipe(record.Handle.get(), &block.Overlapped)) return;
+    const DWORD error = GetLastError();
+    if (error == ERROR_PIPE_CONNECTED) return; // the client came between creation and this call
+    if (error != ERROR_IO_PENDING) Raise_Error(error);
+    block.Pending = true;
+    const DWORD waited = WaitForSingleObject(block.Event.get(), record.Timeout_Ms);
+    if (waited == WAIT_OBJECT_0) {
+        Completed_Bytes(record, block);
+        return;
+    }
+    DWORD bytes = 0;
+    DWORD result = ERROR_SUCCESS;
+    if (Finish_Pending(record, block, bytes, result)) return; // connected just in time
+    if (waited == WAIT_TIMEOUT) throw TIMEOUT();
+    Raise_Error(ERROR_IO_PENDING);
+}
+
+void Open_Client(Pipe_Record& record)
+{
+    record.Handle.reset(CreateFileA(Full_Name(record.Name).c_str(), Client_Access(record.Mode),
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!record.Handle) Raise_Error(GetLastError());
+    DWORD read_mode = PIPE_READMODE_MESSAGE;
+    if (!SetNamedPipeHandleState(record.Handle.get(), &read_mode, nullptr, nullptr)) Raise_Error(GetLastError());
+}
+
+Pipe_Record& Open_Record(const Pipe_Handle& pipe)
+{
+    if (!pipe) throw NO_HANDLE();
+    return *pipe;
+}
+
+std::size_t Client_Read(Pipe_Record& record, void* buffer)
+{
+    DWORD bytes = 0;
+    if (!ReadFile(record.Handle.get(), buffer, record.Buffer_Size, &bytes, nullptr)) Raise_Error(GetLastError());
+    return bytes;
+}
+
+// The read stays pending only while this function runs: on a time-out it is cancelled, so the
+// system never writes into the caller's buffer after Read has returned or raised.
+std::size_t Server_Read(Pipe_Record& record, void* buffer)
+{
+    Overlapped_Block& block = record.Read;
+    if (ReadFile(record.Handle.get(), buffer, record.Buffer_Size, nullptr, &block.Overlapped))
+        return Completed_Bytes(record, block);
+    const DWORD error = GetLastError();
+    if (error != ERROR_IO_PENDING) Raise_Error(error);
+    block.Pending = true;
+    const DWORD waited = WaitForSingleObject(block.Event.get(), record.Timeout_Ms);
+    if (waited == WAIT_OBJECT_0) return Completed_Bytes(record, block);
+    DWORD bytes = 0;
+    DWORD result = ERROR_SUCCESS;
+    if (Finish_Pending(record, block, bytes, result)) return bytes; // the message came just in time
+    if (waited == WAIT_TIMEOUT) throw TIMEOUT();
+    Raise_Error(ERROR_IO_PENDING);
+}
+
+DWORD Client_Write(Pipe_Record& record, const void* buffer, DWORD count)
+{
+    DWORD written = 0;
+    if (!WriteFile(record.Handle.get(), buffer, count, &written, nullptr)) Raise_Error(GetLastError());
+    return written;
+}
+
+DWORD Server_Write(Pipe_Record& record, const void* buffer, DWORD count)
+{
+    Overlapped_Block& block = record.Write;
+    if (WriteFile(record.Handle.get(), buffer, count, nullptr, &block.Overlapped)) return Completed_Bytes(record, block);
+    const DWORD error = GetLastError();
+    if (error != ERROR_IO_PENDING) Raise_Error(error);
+    block.Pending = true;
+    if (WaitForSingleObject(block.Event.get(), INFINITE) == WAIT_OBJECT_0) return Completed_Bytes(record, block);
+    DWORD written = 0;
+    DWORD result = ERROR_SUCCESS;
+    if (Finish_Pending(record, block, written, result)) return written;
+    Raise_Error(error);
+}
+
+std::string Unknown_Error_Line(std::uint32_t code)
+{
+    return "Windows.Pipe - Unknown_Error: " + std::to_string(code);
+}
+
+} // namespace
+
+void Pipe_Record_Closer::operator()(Pipe_Record* record) const noexcept
+{
+    // Pending operations end before anything they write into goes away.
+    if (record->Handle) {
+        Cancel_Pending(*record, record->Connect);
+        Cancel_Pending(*record, record->Read);
+        Cancel_Pending(*record, record->Write);
+        DisconnectNamedPipe(record->Handle.get()); // fails harmlessly for a client
+        record->Handle.reset();
+    }
+    delete record; // and with it the events
+}
+
+std::uint32_t Timeout_Milliseconds(Seconds timeout)
+{
+    const double seconds = timeout.count();
+    if (!(seconds >= 0.0)) throw Failures::RANGE_ERROR("negative time-out");
+    if (seconds == 0.0) return INFINITE;
+    if (seconds >= 4294967.296) throw Failures::RANGE_ERROR("time-out of 2**32 ms or more");
+    const auto ticks = static_cast<std::int64_t>(std::llround(seconds * Ticks_Per_Second));
+    const std::int64_t milliseconds = (ticks * 1000 + Ticks_Per_Second / 2) / Ticks_Per_Second;
+    if (milliseconds > std::numeric_limits<std::uint32_t>::max())
+        throw Failures::RANGE_ERROR("time-out of 2**32 ms or more");
+    return static_cast<std::uint32_t>(milliseconds);
+}
+
+void Open(Pipe_Handle& pipe, std::string_view name, bool is_server, Pipe_Mode mode, std::size_t buffer_size,
+          Seconds timeout)
+{
+    if (!is_server && timeout.count() != 0.0) throw NOT_SERVER();
+    Close(pipe);
+    if (name.empty()) throw Failures::RANGE_ERROR("empty pipe name");
+    Pipe_Handle opened(new Pipe_Record);
+    Pipe_Record& record = *opened;
+    record.Name = name;
+    record.Is_Server = is_server;
+    record.Mode = mode;
+    record.Buffer_Size = To_Dword(buffer_size, "buffer size");
+    if (is_server) {
+        for (Overlapped_Block* block : {&record.Connect, &record.Write, &record.Read}) Create_Event(*block);
+        record.Timeout_Ms = Timeout_Milliseconds(timeout);
+        Create_Server(record);
+        Connect(record);
+    } else {
+        Open_Client(record);
+    }
+    pipe = std::move(opened); // on any failure above, Opened closes what was made
+}
+
+void Close(Pipe_Handle& pipe) noexcept { pipe.reset(); }
+
+std::size_t Read(const Pipe_Handle& pipe, void* buffer, Seconds timeout)
+{
+    Pipe_Record& record = Open_Record(pipe);
+    if (!record.Is_Server) {
+        if (timeout.count() != 0.0) throw NOT_SERVER();
+        return Client_Read(record, buffer);
+    }
+    record.Timeout_Ms = Timeout_Milliseconds(timeout);
+    return Server_Read(record, buffer);
+}
+
+void Write(const Pipe_Handle& pipe, const void* buffer, std::size_t count)
+{
+    Pipe_Record& record = Open_Record(pipe);
+    const DWORD wanted = To_Dword(count, "message length");
+    const DWORD written = record.Is_Server ? Server_Write(record, buffer, wanted) : Client_Write(record, buffer, wanted);
+    if (written != wanted) throw WRITE_INCOMPLETE();
+}
+
+void Raise_Error(std::uint32_t code)
+{
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND: throw NO_SERVER();
+    case ERROR_ACCESS_DENIED: throw ACCESS_DENIED();
+    case ERROR_BROKEN_PIPE: throw BROKEN();
+    case ERROR_INVALID_NAME: throw INVALID_NAME();
+    case ERROR_BAD_PIPE: throw BAD_PIPE();
+    case ERROR_PIPE_BUSY: throw NAME_IN_USE();
+    case ERROR_NO_DATA: throw NO_DATA();
+    case ERROR_PIPE_NOT_CONNECTED: throw NO_SERVER();
+    case ERROR_MORE_DATA: throw MORE_DATA();
+    default: break;
+    }
+    Log::Put(Unknown_Error_Line(code));
+    throw UNKNOWN_ERROR(std::to_string(code));
+}
+
+} // namespace Windows::Pipe

@@ -1,0 +1,83 @@
+#pragma once
+// Named pipes in message mode: a server that creates the pipe and waits for one client, or a
+// client that opens an existing pipe. Whole messages are read and written; every failure is a
+// named failure of this module, never a status code.
+//
+//     Windows::Pipe::Pipe_Handle pipe;
+//     Windows::Pipe::Open(pipe, "Lumen_Roll_V1.1", true, Pipe_Mode::Duplex, 1024, Seconds{5.0});
+//     std::size_t count = Windows::Pipe::Read(pipe, buffer, Seconds{5.0});
+//     Windows::Pipe::Close(pipe);   // also done by the handle's destructor
+//
+// A pipe is used by one thread at a time; nothing here is locked.
+
+#include "support/failure.hpp"
+
+// <windows.h> defines NO_DATA (a socket error); include it first so a later include cannot bring
+// it back.
+#include <windows.h>
+#undef NO_DATA
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace Windows::Pipe {
+
+using ACCESS_DENIED = Failures::Failure<"WINDOWS.PIPE.ACCESS_DENIED">;
+using BAD_PIPE = Failures::Failure<"WINDOWS.PIPE.BAD_PIPE">;
+using BROKEN = Failures::Failure<"WINDOWS.PIPE.BROKEN">;
+using INVALID_NAME = Failures::Failure<"WINDOWS.PIPE.INVALID_NAME">;
+using MORE_DATA = Failures::Failure<"WINDOWS.PIPE.MORE_DATA">;
+using NAME_IN_USE = Failures::Failure<"WINDOWS.PIPE.NAME_IN_USE">;
+using NO_DATA = Failures::Failure<"WINDOWS.PIPE.NO_DATA">;
+using NO_HANDLE = Failures::Failure<"WINDOWS.PIPE.NO_HANDLE">;
+using NO_SERVER = Failures::Failure<"WINDOWS.PIPE.NO_SERVER">;
+using NOT_SERVER = Failures::Failure<"WINDOWS.PIPE.NOT_SERVER">;
+using TIMEOUT = Failures::Failure<"WINDOWS.PIPE.TIMEOUT">;
+using UNKNOWN_ERROR = Failures::Failure<"WINDOWS.PIPE.UNKNOWN_ERROR">;
+using WRITE_INCOMPLETE = Failures::Failure<"WINDOWS.PIPE.WRITE_INCOMPLETE">;
+
+// Direction seen from the server: Inbound means the client writes and the server reads.
+enum class Pipe_Mode { Duplex, Inbound, Outbound };
+
+// Time-outs in seconds; 0 means "wait for ever".
+using Seconds = std::chrono::duration<double>;
+
+// The record behind an open pipe; only this module looks inside.
+struct Pipe_Record;
+struct Pipe_Record_Closer {
+    void operator()(Pipe_Record* record) const noexcept; // the whole of Close
+};
+// Owns the pipe record; null when no pipe is open. Move-only; destroying or resetting it closes
+// the pipe.
+using Pipe_Handle = std::unique_ptr<Pipe_Record, Pipe_Record_Closer>;
+
+// Creates the pipe "\\.\pipe\" + Name (server) or opens it (client). A pipe still held in Pipe
+// is closed first. A server waits at most Timeout for its client (TIMEOUT); a client must pass
+// a time-out of 0 (NOT_SERVER) and does not wait for a busy pipe. Every read asks for
+// Buffer_Size bytes. When Open fails, Pipe is null. Only programs on this machine may connect.
+void Open(Pipe_Handle& pipe, std::string_view name, bool is_server, Pipe_Mode mode,
+          std::size_t buffer_size, Seconds timeout);
+
+// Releases everything and leaves Pipe null; never fails. Pending I/O is cancelled first.
+void Close(Pipe_Handle& pipe) noexcept;
+
+// Reads one message into Buffer (room for Buffer_Size bytes) and returns its length. A longer
+// message raises MORE_DATA. Server reads wait at most Timeout (TIMEOUT); a client must pass 0.
+std::size_t Read(const Pipe_Handle& pipe, void* buffer, Seconds timeout);
+
+// Writes Count bytes as one message; writes never time out.
+void Write(const Pipe_Handle& pipe, const void* buffer, std::size_t count);
+
+// A time-out as the system's waits take it: INFINITE for 0, otherwise whole milliseconds,
+// halves rounded up, after the duration is taken to its resolution of 2^-14 s. A negative
+// time-out or one of 2^32 ms or more is a RANGE_ERROR.
+std::uint32_t Timeout_Milliseconds(Seconds timeout);
+
+// Maps a system error code to this module's failure. Codes it does not know are logged
+// ("Windows.Pipe - Unknown_Error: " and the code) and raised as UNKNOWN_ERROR.
+[[noreturn]] void Raise_Error(std::uint32_t code);
+
+} // namespace Windows::Pipe

@@ -1,0 +1,231 @@
+#include "windows/windows.hpp"
+
+#include "windows/unique_handle.hpp"
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace Windows {
+
+namespace {
+
+constexpr LCID User_Default_Locale = 0x0400;
+constexpr int Format_Buffer_Size = 50;
+
+// The first Count - 1 characters of a format call's buffer; a failed call (count 0) gives none.
+std::string Formatted_Part(const char* buffer, int count)
+{
+    count = std::min(count, Format_Buffer_Size + 1);
+    return count > 0 ? std::string(buffer, count - 1) : std::string();
+}
+
+Module_Entry To_Module_Entry(const MODULEENTRY32& system_entry)
+{
+    Module_Entry entry;
+    entry.Base_Address = reinterpret_cast<std::uintptr_t>(system_entry.modBaseAddr);
+    entry.Size = system_entry.modBaseSize;
+    entry.Module_Handle = system_entry.hModule;
+    entry.Name = system_entry.szModule;
+    entry.Path = system_entry.szExePath;
+    return entry;
+}
+
+Unique_File Module_Snapshot(std::uint32_t process_id)
+{
+    Unique_File snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process_id));
+    if (!snapshot) throw NO_MODULE_INFORMATION();
+    return snapshot;
+}
+
+MODULEENTRY32 Empty_System_Entry()
+{
+    MODULEENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    return entry;
+}
+
+bool Holds(const MODULEENTRY32& entry, std::uintptr_t address)
+{
+    const auto base = reinterpret_cast<std::uintptr_t>(entry.modBaseAddr);
+    return address >= base && address - base < entry.modBaseSize;
+}
+
+bool Is_Blank(char character) { return character == ' ' || character == '\t'; }
+
+// The program as the first word of a command line: quoted when it holds a blank, so that the
+// system cannot take "C:\Program" of "C:\Program Files\Ed\ed.exe" for the program.
+std::string Program_Word(std::string_view program)
+{
+    const bool needs_quotes = std::any_of(program.begin(), program.end(), Is_Blank) && program.front() != '"';
+    return needs_quotes ? '"' + std::string(program) + '"' : std::string(program);
+}
+
+std::string With_Nul(std::string_view text)
+{
+    std::string copy(text);
+    copy.push_back('\0');
+    return copy;
+}
+
+char* Optional_Text(std::string& text) { return text.empty() ? nullptr : text.data(); }
+
+struct Standard_Handles {
+    bool Used = false;
+    HANDLE Input = nullptr;
+    HANDLE Output = nullptr;
+    HANDLE Error = nullptr;
+};
+
+// Any given handle makes the child take all three; the missing ones are ours.
+Standard_Handles Child_Standard_Handles(HANDLE input, HANDLE output, HANDLE error)
+{
+    Standard_Handles handles;
+    handles.Used = input != nullptr || output != nullptr || error != nullptr;
+    if (!handles.Used) return handles;
+    handles.Input = input != nullptr ? input : GetStdHandle(STD_INPUT_HANDLE);
+    handles.Output = output != nullptr ? output : GetStdHandle(STD_OUTPUT_HANDLE);
+    handles.Error = error != nullptr ? error : GetStdHandle(STD_ERROR_HANDLE);
+    return handles;
+}
+
+struct Sid_Traits {
+    using Value = PSID;
+    static Value Empty() noexcept { return nullptr; }
+    static void Close(Value value) noexcept { FreeSid(value); }
+};
+using Unique_Sid = Unique_Resource<Sid_Traits>;
+
+Unique_Sid Nt_Authority_Sid(DWORD sub_authority)
+{
+    SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
+    PSID sid = nullptr;
+    if (!AllocateAndInitializeSid(&nt_authority, 1, sub_authority, 0, 0, 0, 0, 0, 0, 0, &sid)) return Unique_Sid();
+    return Unique_Sid(sid);
+}
+
+// The token's groups, in a buffer aligned for TOKEN_GROUPS; empty when they cannot be read.
+std::vector<std::uintptr_t> Token_Groups(HANDLE token)
+{
+    DWORD needed = 0;
+    if (GetTokenInformation(token, TokenGroups, nullptr, 0, &needed) ||
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return {};
+    // Room for one more group than asked for, as the groups list may grow in between.
+    const std::size_t bytes = needed + sizeof(SID_AND_ATTRIBUTES);
+    std::vector<std::uintptr_t> buffer((bytes + sizeof(std::uintptr_t) - 1) / sizeof(std::uintptr_t));
+    const auto size = static_cast<DWORD>(buffer.size() * sizeof(std::uintptr_t));
+    if (!GetTokenInformation(token, TokenGroups, buffer.data(), size, &needed)) return {};
+    return buffer;
+}
+
+// The first of the two groups decides; a token with neither counts as a service.
+bool Groups_Say_Service(const TOKEN_GROUPS& groups, PSID interactive, PSID service)
+{
+    for (DWORD index = 0; index < groups.GroupCount; ++index) {
+        if (EqualSid(groups.Groups[index].Sid, interactive)) return false;
+        if (EqualSid(groups.Groups[index].Sid, service)) return true;
+    }
+    return true;
+}
+
+} // namespace
+
+bool Is_NT_4_Or_Later()
+{
+    OSVERSIONINFOA information{};
+    information.dwOSVersionInfoSize = sizeof information;
+    if (!GetVersionExA(&information)) return false;
+    return information.dwPlatformId == VER_PLATFORM_WIN32_NT && information.dwMajorVersion >= 4;
+}
+
+SYSTEMTIME Local_Time()
+{
+    SYSTEMTIME time;
+    GetLocalTime(&time);
+    return time;
+}
+
+std::string Date_Time_Image(SYSTEMTIME time)
+{
+    char date[Format_Buffer_Size];
+    char clock[Format_Buffer_Size];
+    const int date_count = GetDateFormatA(User_Default_Locale, 0, &time, nullptr, date, Format_Buffer_Size);
+    const int time_count = GetTimeFormatA(User_Default_Locale, 0, &time, nullptr, clock, Format_Buffer_Size);
+    return Formatted_Part(date, date_count) + ' ' + Formatted_Part(clock, time_count);
+}
+
+std::uint32_t Current_Thread_Id() { return GetCurrentThreadId(); }
+
+Module_Entry Main_Module(std::uint32_t process_id)
+{
+    const Unique_File snapshot = Module_Snapshot(process_id);
+    MODULEENTRY32 entry = Empty_System_Entry();
+    if (!Module32First(snapshot.get(), &entry)) throw NO_MODULE_INFORMATION();
+    return To_Module_Entry(entry);
+}
+
+Module_Entry Module_Containing(std::uintptr_t address)
+{
+    const Unique_File snapshot = Module_Snapshot(0);
+    MODULEENTRY32 entry = Empty_System_Entry();
+    for (BOOL found = Module32First(snapshot.get(), &entry); found; found = Module32Next(snapshot.get(), &entry)) {
+        if (Holds(entry, address)) return To_Module_Entry(entry);
+    }
+    throw NO_MODULE_INFORMATION();
+}
+
+bool Is_Dll(HMODULE module_handle) { return module_handle != Main_Module(0).Module_Handle; }
+
+std::string Module_Name(const Module_Entry& entry)
+{
+    const std::size_t point = entry.Name.rfind('.');
+    return point == std::string::npos ? entry.Name : entry.Name.substr(0, point);
+}
+
+std::string Module_Path(const Module_Entry& entry) { return entry.Path; }
+
+void Create_Process(std::string_view program, std::string_view arguments, std::string_view environment,
+                    std::string_view directory, HANDLE standard_input, HANDLE standard_output,
+                    HANDLE standard_error, bool detached)
+{
+    std::string application = arguments.empty() ? With_Nul(program) : std::string();
+    std::string command_line = arguments.empty() ? std::string() : With_Nul(Program_Word(program) + ' ' + std::string(arguments));
+    // The caller separates the entries with NUL characters; the block ends with two more.
+    std::string environment_block = environment.empty() ? std::string() : With_Nul(With_Nul(environment));
+    std::string folder = directory.empty() ? std::string() : With_Nul(directory);
+
+    const Standard_Handles handles = Child_Standard_Handles(standard_input, standard_output, standard_error);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (handles.Used) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = handles.Input;
+        startup.hStdOutput = handles.Output;
+        startup.hStdError = handles.Error;
+    }
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(Optional_Text(application), Optional_Text(command_line), nullptr, nullptr,
+                        handles.Used ? TRUE : FALSE, detached ? DETACHED_PROCESS : 0,
+                        Optional_Text(environment_block), Optional_Text(folder), &startup, &started))
+        throw PROCESS_CREATION_FAILURE();
+    // The child runs on its own; we keep nothing of it.
+    Unique_Process_Information child(started);
+    child.Process.reset();
+    child.Thread.reset();
+}
+
+bool Is_Service()
+{
+    Unique_Handle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
+    const std::vector<std::uintptr_t> buffer = Token_Groups(token.get());
+    if (buffer.empty()) return false;
+    const Unique_Sid interactive = Nt_Authority_Sid(SECURITY_INTERACTIVE_RID);
+    const Unique_Sid service = Nt_Authority_Sid(SECURITY_SERVICE_RID);
+    if (!interactive || !service) return false;
+    return Groups_Say_Service(*reinterpret_cast<const TOKEN_GROUPS*>(buffer.data()), interactive.get(), service.get());
+}
+
+} // namespace Windows
