@@ -39,8 +39,8 @@ void Set_Application(Company company, const std::string& application);
 std::string Settings_Path(const std::string& subkey);
 
 // Creates (when missing) and opens the key of Subkey; it becomes the registry's current key.
-// Never fails: when the key can be neither created nor opened, the settings that follow read as
-// their defaults and are not written.
+// Never fails: when the key can be neither created nor opened, the settings that follow take the
+// machine-wide values or their defaults, and nothing is written.
 void Select_Settings_Key(const std::string& subkey) noexcept;
 
 // The setting from the current settings key; else the machine-wide value (for an interactive
