@@ -121,6 +121,7 @@ TEST_F(Viewer_Test, Title_Then_End_Leaves_A_Titled_Window_With_An_Empty_Tree)
     Viewer_Process viewer({Pipe_Name});
     Host host(viewer);
     ASSERT_TRUE(host.Is_Connected());
+    EXPECT_EQ(viewer.Caption(), "Lumen_Roll 1.2") << "the first caption is the product name and version";
     host.Text("Places of foo", "title");
     EXPECT_EQ(viewer.Caption(), "Places of foo");
     EXPECT_EQ(host.Send_Text(""), Answer::Closed) << "the end message is not acknowledged";
