@@ -73,16 +73,6 @@ std::string Temporary_Log()
     return std::string(folder) + "lumen_fuzz_" + std::to_string(GetCurrentProcessId()) + ".log";
 }
 
-// What kind of end a run had, for the summary.
-std::string Ending_Kind(const Bench::Fuzz::Run_Script& script)
-{
-    const Bench::Fuzz::Outcome& expected = script.Expected;
-    if (expected.Window_Stays_Open) return expected.Timeout_Logged ? "Timeout, Complete" : "Complete";
-    std::string last = expected.Last_Message;
-    if (const auto detail = last.find(" = "); detail != std::string::npos) last = "!!! " + last.substr(detail + 3);
-    return last;
-}
-
 void Keep_Log(const Settings& settings, const std::string& log_path, std::uint64_t run)
 {
     if (settings.Keep.empty()) return;
@@ -104,13 +94,13 @@ int Run(const Settings& settings)
     for (std::uint64_t run = settings.First; run < settings.First + settings.Runs; ++run) {
         const Bench::Fuzz::Run_Script script = Bench::Fuzz::Make_Script(settings.Seed, run, settings.Script);
         const Bench::Fuzz::Run_Report report = Bench::Fuzz::Play(script, log_path);
-        ++endings[Ending_Kind(script)];
+        ++endings[Bench::Fuzz::Ending_Kind(script)];
         if (!script.Steps.empty() && script.Steps.back().Kind == Bench::Fuzz::Step_Kind::Stall) ++stalls;
         if (!script.Connects && script.Arguments.size() == 1) ++stalls; // no host: the connection times out
         if (report.Passed() && !settings.Verbose) continue;
         std::printf("run %llu: %s, %.1f s, %s, %zu steps, expected end: %s\n", static_cast<unsigned long long>(run),
                     report.Passed() ? "ok" : "FAILED", report.Seconds, script.Profile.c_str(), script.Steps.size(),
-                    Ending_Kind(script).c_str());
+                    Bench::Fuzz::Ending_Kind(script).c_str());
         for (const std::string& problem : report.Problems) std::printf("    %s\n", problem.c_str());
         if (!report.Passed()) {
             ++failed;

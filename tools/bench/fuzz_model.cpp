@@ -40,7 +40,7 @@ std::string Shown_Entry(std::string_view text, std::uint32_t column)
     std::string shown(text.substr(0, column - 1));
     shown += Marker;
     shown += text.substr(column - 1);
-    return Up_To_Nul(shown);
+    return Up_To_Nul(Trimmed(shown));
 }
 
 std::int32_t Value_Of(std::string_view bytes)

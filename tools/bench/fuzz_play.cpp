@@ -231,6 +231,16 @@ void Check_End(const Run_Script& script, const Viewer_Process& viewer, const std
     Check_Log(Read_Log(log_path), expected, problems);
 }
 
+// The last lines of the log, for the report of a failed run.
+void Add_Log_Tail(const std::string& log_path, Problems& problems)
+{
+    const Viewer_Log log = Read_Log(log_path);
+    const std::size_t count = log.Messages.size();
+    std::string tail = "the log ends with:";
+    for (std::size_t index = count > 4 ? count - 4 : 0; index < count; ++index) tail += " " + Quoted(log.Messages[index]);
+    problems.Add(tail);
+}
+
 } // namespace
 
 Run_Report Play(const Run_Script& script, const std::string& log_path)
@@ -242,6 +252,7 @@ Run_Report Play(const Run_Script& script, const std::string& log_path)
         Viewer_Process viewer(script.Arguments);
         Play_Steps(script, viewer, log_path, problems);
         Check_End(script, viewer, log_path, problems);
+        if (problems.Any()) Add_Log_Tail(log_path, problems);
     }
     report.Seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return report;

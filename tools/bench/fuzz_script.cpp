@@ -327,6 +327,15 @@ std::string Printable(std::string_view bytes, std::size_t limit)
     return text;
 }
 
+std::string Ending_Kind(const Run_Script& script)
+{
+    const Outcome& expected = script.Expected;
+    if (expected.Window_Stays_Open) return expected.Timeout_Logged ? "Timeout, Complete" : "Complete";
+    const std::string& last = expected.Last_Message;
+    const auto detail = last.find(" = ");
+    return detail == std::string::npos ? last : "!!! " + last.substr(detail + 3);
+}
+
 std::string Describe(const Run_Script& script)
 {
     std::string text = "  viewer arguments:";

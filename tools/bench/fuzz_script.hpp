@@ -58,6 +58,10 @@ struct Run_Script {
 
 Run_Script Make_Script(std::uint64_t seed, std::uint64_t run, const Script_Options& options);
 
+// The kind of end the model expects, in a few words: "Complete", "Timeout, Complete",
+// "!!! Flag expected", "!!! WINDOWS.PIPE.MORE_DATA", ...
+std::string Ending_Kind(const Run_Script& script);
+
 // The steps in a compact, readable form (texts abbreviated), one a line.
 std::string Describe(const Run_Script& script);
 

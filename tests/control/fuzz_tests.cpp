@@ -1,0 +1,142 @@
+// A short version of scripts/fuzz. The model of the grammar is checked on the known exchanges
+// first, since every verdict of the fuzz host rests on it; then, out of the first runs of a fixed
+// seed, one run of every kind of ending (without stalls, which cost 5 s each) is played against
+// a fresh viewer and checked: answers, end of the run, exit code, log and tree.
+
+#include "tests/control/viewer_harness.hpp"
+#include "tests/test_support.hpp"
+#include "tools/bench/fuzz_model.hpp"
+#include "tools/bench/fuzz_play.hpp"
+#include "tools/bench/fuzz_script.hpp"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+namespace {
+
+using namespace Bench::Fuzz;
+
+constexpr std::uint64_t Seed = 20240611;
+constexpr std::uint64_t Runs_To_Choose_From = 200;
+
+std::string Value(std::int32_t value)
+{
+    std::string bytes(4, '\0');
+    const auto bits = static_cast<std::uint32_t>(value);
+    for (int index = 0; index < 4; ++index) bytes[index] = static_cast<char>((bits >> (8 * index)) & 0xFF);
+    return bytes;
+}
+
+TEST(Fuzz_Model, The_Example_Exchange_Ends_Complete_With_One_Expanded_Entry)
+{
+    Viewer_Model model;
+    for (const std::string& message : {std::string("Results"), std::string("src\\a.txt"), std::string(1, '\x01'),
+                                       std::string("x := y;"), Value(12), Value(6), std::string()})
+        EXPECT_EQ(model.Message(message), Reaction::Acknowledgement) << Printable(message);
+    EXPECT_EQ(model.Message(""), Reaction::No_Answer);
+    const Outcome& outcome = model.Expected();
+    EXPECT_TRUE(outcome.Window_Stays_Open);
+    EXPECT_EQ(outcome.Last_Message, "Complete");
+    EXPECT_EQ(outcome.Title_Message, "Index for Results");
+    ASSERT_EQ(outcome.Tree.size(), 1u);
+    EXPECT_EQ(outcome.Tree[0], (Shown_Group{"src\\a.txt", true, {"x := \x95y;"}}));
+}
+
+TEST(Fuzz_Model, Shown_Entries_Put_The_Marker_Trim_Blanks_And_End_At_A_Nul)
+{
+    EXPECT_EQ(Shown_Entry("  foo(bar)", 7), "foo(\x95" "bar)");
+    EXPECT_EQ(Shown_Entry("abc", 4), "abc\x95");
+    EXPECT_EQ(Shown_Entry("  ab", 1), "\x95  ab");
+    EXPECT_EQ(Shown_Entry(std::string("ab\0cd", 5), 5), "ab");
+    EXPECT_EQ(Shown_Entry(std::string("\0  ", 3), 1), std::string("\x95"));
+}
+
+TEST(Fuzz_Model, Broken_Messages_End_The_Transfer_Where_The_Grammar_Says)
+{
+    struct Case {
+        std::vector<std::string> Messages; // the last one breaks the grammar
+        Reaction Last_Reaction;
+        std::string Last_Message;
+    };
+    const std::string title = "t", file = "f", flag(1, '\0'), text = "abc";
+    const std::vector<Case> cases{
+        {{std::string(1025, 'x')}, Reaction::No_Answer, "!!! Exception: Exception = WINDOWS.PIPE.MORE_DATA"},
+        {{title, file, ""}, Reaction::No_Answer, "!!! Flag expected"},
+        {{title, file, flag, text, Value(1).substr(0, 2)}, Reaction::No_Answer, "!!! Value expected"},
+        {{title, file, flag, text, Value(-1)}, Reaction::Acknowledgement_Then_Failure,
+         "!!! Exception: Exception = RANGE_ERROR"},
+        {{title, file, flag, text, Value(1), Value(5)}, Reaction::Acknowledgement_Then_Failure,
+         "!!! Exception: Exception = INDEX_ERROR"},
+        {{title, file, flag, text, Value(1), Value(0)}, Reaction::Acknowledgement_Then_Failure,
+         "!!! Exception: Exception = INDEX_ERROR"},
+    };
+    for (const Case& test : cases) {
+        Viewer_Model model;
+        for (std::size_t index = 0; index + 1 < test.Messages.size(); ++index)
+            ASSERT_EQ(model.Message(test.Messages[index]), Reaction::Acknowledgement);
+        EXPECT_EQ(model.Message(test.Messages.back()), test.Last_Reaction) << test.Last_Message;
+        EXPECT_FALSE(model.Expected().Window_Stays_Open) << test.Last_Message;
+        EXPECT_EQ(model.Expected().Last_Message, test.Last_Message);
+    }
+}
+
+TEST(Fuzz_Model, A_Stall_Ends_Normally_Only_Inside_A_Group)
+{
+    Viewer_Model between;
+    between.Message("t");
+    between.Stall();
+    EXPECT_FALSE(between.Expected().Window_Stays_Open);
+
+    Viewer_Model inside;
+    for (const std::string& message : {std::string("t"), std::string("f"), std::string(1, '\x01'), std::string("ab"),
+                                       Value(3), Value(2), std::string("dropped"), Value(4)})
+        inside.Message(message);
+    inside.Stall();
+    const Outcome& outcome = inside.Expected();
+    EXPECT_TRUE(outcome.Window_Stays_Open);
+    EXPECT_TRUE(outcome.Timeout_Logged);
+    ASSERT_EQ(outcome.Tree.size(), 1u);
+    EXPECT_EQ(outcome.Tree[0].Entries, std::vector<std::string>{"a\x95" "b"}); // the entry being read is dropped
+}
+
+// The first run of each kind of ending among the seed's first runs: every way a transfer can end
+// is played once.
+std::map<std::string, std::uint64_t> One_Run_Per_Ending(const Script_Options& options)
+{
+    std::map<std::string, std::uint64_t> chosen;
+    for (std::uint64_t run = 0; run < Runs_To_Choose_From; ++run)
+        chosen.emplace(Ending_Kind(Make_Script(Seed, run, options)), run);
+    return chosen;
+}
+
+TEST(Fuzz_Runs, Every_Kind_Of_Ending_Happens_Among_The_First_Runs)
+{
+    std::set<std::string> endings;
+    for (const auto& [ending, run] : One_Run_Per_Ending({})) endings.insert(ending);
+    for (const char* ending : {"Complete", "Timeout, Complete", "!!! Flag expected", "!!! Value expected",
+                               "!!! RANGE_ERROR", "!!! INDEX_ERROR", "!!! WINDOWS.PIPE.MORE_DATA",
+                               "!!! WINDOWS.PIPE.TIMEOUT", "!!! WINDOWS.PIPE.", "!!! Invalid Pipe Name"})
+        EXPECT_TRUE(endings.contains(ending)) << ending;
+}
+
+TEST(Fuzz_Runs, The_Viewer_Does_What_The_Model_Says_For_Every_Kind_Of_Ending)
+{
+    Test_Support::Temporary_Folder folder;
+    const std::string log_path = folder.File("viewer.log");
+    Viewer_Harness::Viewer_Settings settings(log_path);
+    Script_Options options;
+    options.Stall_Chance = 0.0;
+    for (const auto& [ending, run] : One_Run_Per_Ending(options)) {
+        const Run_Script script = Make_Script(Seed, run, options);
+        const Run_Report report = Play(script, log_path);
+        std::string problems;
+        for (const std::string& problem : report.Problems) problems += "\n    " + problem;
+        EXPECT_TRUE(report.Passed()) << "run " << run << " (" << ending << "; replay: scripts/fuzz 1 " << Seed << " "
+                                     << run << ", with FUZZ_OPTIONS=\"--stall-chance 0\"):" << problems << "\n"
+                                     << Describe(script);
+    }
+}
+
+} // namespace
