@@ -172,9 +172,12 @@ protected:
     {
         Gui::Comparison_Routine comparison;
         if (sortable)
-            comparison = [this](std::uintptr_t a, std::uintptr_t b, int column) { return table_.Compare(a, b, column); };
+            comparison = [table = &table_](std::uintptr_t a, std::uintptr_t b, int column) {
+                return table->Compare(a, b, column);
+            };
         const Gui::List_View list = Gui::Create_List_View(
-            page_, [this](int column, std::uintptr_t data) { return table_.Text(column, data); }, std::move(colour),
+            page_, [table = &table_](int column, std::uintptr_t data) { return table->Text(column, data); },
+            std::move(colour),
             std::move(comparison), std::move(activation), false, true);
         Gui::Insert_Column(list, "Name", 200, Gui::Alignment::Left);
         Gui::Insert_Column(list, "Size", 100, Gui::Alignment::Right);
@@ -193,7 +196,8 @@ protected:
     }
 
     Gui::Page page_;
-    Table table_;
+    // Never freed: the list views, and their callbacks, live on until the process ends.
+    Table& table_ = *new Table;
 };
 
 TEST_F(List_View_Test, Rows_Show_The_Callback_Texts_And_Updates_Ask_Again)
@@ -272,12 +276,12 @@ TEST_F(List_View_Test, Without_A_Comparison_The_Headers_Do_Not_Sort)
 
 TEST_F(List_View_Test, A_Double_Click_Hands_The_Item_Data_To_The_Activation_Routine)
 {
-    std::atomic<std::uintptr_t> activated{0};
-    const Gui::List_View list = Create(true, [&activated](std::uintptr_t data) { activated = data; });
+    const auto activated = std::make_shared<std::atomic<std::uintptr_t>>(0);
+    const Gui::List_View list = Create(true, [activated](std::uintptr_t data) { *activated = data; });
     const auto data = Insert_Rows(list, {{"first", "1"}, {"second", "2"}});
     const POINT centre = Item_Centre(list.Window(), 1);
     ASSERT_TRUE(Test_Support::Double_Click(centre.x, centre.y));
-    EXPECT_TRUE(Wait_Until([&] { return activated == data[1]; }));
+    EXPECT_TRUE(Wait_Until([&] { return *activated == data[1]; }));
 }
 
 TEST_F(List_View_Test, Columns_Widths_Titles_And_Grid_Lines)
@@ -372,12 +376,13 @@ TEST_F(List_View_Test, The_Longest_Cell_Text_Shows_And_A_Longer_One_Fails_Only_I
 TEST_F(List_View_Test, The_Colour_Callback_Colours_Each_Item_Background)
 {
     const COLORREF red = RGB(255, 0, 0);
-    std::uintptr_t coloured = 0;
-    const Gui::List_View list = Create(true, nullptr, [&coloured, red](std::uintptr_t data) {
-        return data == coloured ? red : RGB(255, 255, 255);
+    // Shared with the callback, which may be asked again after the test.
+    const auto coloured = std::make_shared<std::atomic<std::uintptr_t>>(0);
+    const Gui::List_View list = Create(true, nullptr, [coloured, red](std::uintptr_t data) {
+        return data == *coloured ? red : RGB(255, 255, 255);
     });
-    coloured = table_.Add("coloured", "1");
-    Gui::Insert_Item(list, coloured);
+    *coloured = table_.Add("coloured", "1");
+    Gui::Insert_Item(list, *coloured);
     Gui::Insert_Item(list, table_.Add("plain", "2"));
     HWND window = list.Window();
     const auto pixel = [window](int item) {

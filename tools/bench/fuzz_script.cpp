@@ -150,7 +150,7 @@ private:
         else if (kind < 70) name = Sortable_Name();
         else if (kind < 90) name = Path_Name();
         else name = Text(random_.Between(1, 30), true);
-        if (name.empty()) name.push_back('a'); // GCC 12 warns falsely about assigning a literal here
+        if (name.empty()) name = "a";
         files_.push_back(name);
         return {name, "file name"};
     }
