@@ -64,20 +64,28 @@ State& The_State()
     return state;
 }
 
+using Message_Buffer = std::array<unsigned char, Buffer_Size>;
+
+// One whole message; the pipe refuses longer ones (MORE_DATA) and stalls (TIMEOUT).
+std::size_t Read_Message(Message_Buffer& buffer)
+{
+    return Windows::Pipe::Read(The_State().Pipe, buffer.data(), Transfer_Timeout);
+}
+
 std::string Read_Line()
 {
-    std::array<char, Buffer_Size> buffer;
-    std::size_t count = Windows::Pipe::Read(The_State().Pipe, buffer.data(), Transfer_Timeout);
+    Message_Buffer buffer;
+    std::size_t count = Read_Message(buffer);
     if (count > Buffer_Size) Terminate("Line too long");
-    return std::string(buffer.data(), count);
+    return std::string(reinterpret_cast<const char*>(buffer.data()), count);
 }
 
 void Acknowledge() { Windows::Pipe::Write(The_State().Pipe, &Acknowledgement, 1); }
 
 std::uint32_t Read_Value()
 {
-    std::array<unsigned char, Buffer_Size> buffer;
-    std::size_t count = Windows::Pipe::Read(The_State().Pipe, buffer.data(), Transfer_Timeout);
+    Message_Buffer buffer;
+    std::size_t count = Read_Message(buffer);
     if (count != 4) Terminate("Value expected");
     Acknowledge();
     std::int32_t value = std::int32_t(std::uint32_t(buffer[0]) | std::uint32_t(buffer[1]) << 8 |
@@ -88,8 +96,8 @@ std::uint32_t Read_Value()
 
 void Read_Flag()
 {
-    std::array<unsigned char, Buffer_Size> buffer;
-    std::size_t count = Windows::Pipe::Read(The_State().Pipe, buffer.data(), Transfer_Timeout);
+    Message_Buffer buffer;
+    std::size_t count = Read_Message(buffer);
     if (count != 1) Terminate("Flag expected");
     Acknowledge();
     The_State().Expand_Group = buffer[0];
