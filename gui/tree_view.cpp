@@ -111,34 +111,36 @@ Tree_View Create_Tree_View(const Page& page, Action_Routine_With_Argument activa
     return Tree_View(&tree);
 }
 
+namespace {
+
 // Both forms set the has-children field explicitly (0), so the expand button shows exactly when
 // the framework has marked the item, whichever text form inserted it.
-Tree_Item Insert(const Tree_View& tree, const std::string& text, Tree_Item parent, Insert_Position position,
-                 std::uintptr_t data)
+template <typename Insert_Struct, typename Text>
+Tree_Item Insert_Text(const Tree_View& tree, Text copy, Tree_Item parent, Insert_Position position,
+                      std::uintptr_t data, UINT message, bool wide)
 {
-    std::string copy = text;
-    TVINSERTSTRUCTA insert{};
+    Insert_Struct insert{};
     insert.hParent = parent;
     insert.hInsertAfter = Insert_After(position);
     insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN;
     insert.item.pszText = copy.data();
     insert.item.lParam = static_cast<LPARAM>(data);
     insert.item.cChildren = 0;
-    return Insert_Item(tree, insert, TVM_INSERTITEMA, false);
+    return Insert_Item(tree, insert, message, wide);
+}
+
+} // namespace
+
+Tree_Item Insert(const Tree_View& tree, const std::string& text, Tree_Item parent, Insert_Position position,
+                 std::uintptr_t data)
+{
+    return Insert_Text<TVINSERTSTRUCTA>(tree, text, parent, position, data, TVM_INSERTITEMA, false);
 }
 
 Tree_Item Insert(const Tree_View& tree, const std::wstring& text, Tree_Item parent, Insert_Position position,
                  std::uintptr_t data)
 {
-    std::wstring copy = text;
-    TVINSERTSTRUCTW insert{};
-    insert.hParent = parent;
-    insert.hInsertAfter = Insert_After(position);
-    insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN;
-    insert.item.pszText = copy.data();
-    insert.item.lParam = static_cast<LPARAM>(data);
-    insert.item.cChildren = 0;
-    return Insert_Item(tree, insert, TVM_INSERTITEMW, true);
+    return Insert_Text<TVINSERTSTRUCTW>(tree, text, parent, position, data, TVM_INSERTITEMW, true);
 }
 
 void Set_Text(const Tree_View& tree, Tree_Item item, const std::string& text)
