@@ -49,6 +49,12 @@ struct Module_State {
 
     Unique_Library Rich_Edit_Library; // window thread only
 
+    // Window thread only. Above 0, the thread is inside the handling of a message taken from its
+    // queue, maybe in a message loop of a control's own (a tree view follows a pressed mouse
+    // button in one); destroying the window then would pull the control out from under it.
+    int Dispatch_Depth = 0;
+    bool Destroy_Deferred = false;
+
     std::mutex Open_Lock;
     bool Opened = false;
     Start_Request Start;
@@ -184,10 +190,17 @@ LRESULT On_Call(LPARAM l_parameter)
     return work && *work ? (*work)() : 0;
 }
 
+// Inside a nested message loop the window is destroyed by the message loop once that loop has
+// ended. Taking the mouse away ends the loops that follow a pressed button (a control's, or the
+// window's own while it is moved or sized) at once.
 LRESULT On_Final_Close(HWND window)
 {
-    Module().Alive = false;
-    return DefWindowProcA(window, WM_CLOSE, 0, 0); // destroys the window
+    Module_State& state = Module();
+    state.Alive = false;
+    if (state.Dispatch_Depth == 0) return DefWindowProcA(window, WM_CLOSE, 0, 0); // destroys the window
+    state.Destroy_Deferred = true;
+    ReleaseCapture();
+    return 0;
 }
 
 LRESULT Dispatch(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter)
@@ -277,12 +290,23 @@ void Create_Status_Line_And_Tabs(Module_State& state)
     if (!state.Tabs) throw TAB_CREATION_FAILURE(std::to_string(GetLastError()));
 }
 
-void Run_Message_Loop()
+void Dispatch_From_Queue(Module_State& state, const MSG& message)
+{
+    ++state.Dispatch_Depth;
+    DispatchMessageA(&message); // the window procedure lets no exception out
+    --state.Dispatch_Depth;
+    if (state.Destroy_Deferred && state.Dispatch_Depth == 0) {
+        state.Destroy_Deferred = false;
+        DestroyWindow(state.Main);
+    }
+}
+
+void Run_Message_Loop(Module_State& state)
 {
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) == 1) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        Dispatch_From_Queue(state, message);
     }
 }
 
@@ -322,7 +346,7 @@ void Run_Display()
     state.Display_Thread_Id = GetCurrentThreadId();
     try {
         Start_Display(state);
-        Run_Message_Loop();
+        Run_Message_Loop(state);
     } catch (...) {
         Report_Current_Failure();
         state.Ready_Accepted.Release();

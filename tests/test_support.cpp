@@ -88,13 +88,14 @@ void Temporary_Key::Set_Dword(const std::string& value_name, std::uint32_t value
     RegSetKeyValueA(Root_Of(local_machine_), path_.c_str(), value_name.c_str(), REG_DWORD, &value, sizeof value);
 }
 
-bool Double_Click(int x, int y)
+namespace {
+
+bool Run_Xdotool(const std::string& arguments)
 {
     char system_folder[MAX_PATH];
     GetSystemDirectoryA(system_folder, MAX_PATH);
     const std::string program = std::string(system_folder) + "\\start.exe";
-    std::string line = "start.exe /wait /unix /usr/bin/xdotool mousemove " + std::to_string(x) + " " +
-                       std::to_string(y) + " click --repeat 2 --delay 80 1";
+    std::string line = "start.exe /wait /unix /usr/bin/xdotool " + arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION information{};
@@ -107,5 +108,13 @@ bool Double_Click(int x, int y)
     GetExitCodeProcess(process.Process.get(), &exit_code);
     return exit_code == 0;
 }
+
+std::string Move_To(int x, int y) { return "mousemove " + std::to_string(x) + " " + std::to_string(y) + " "; }
+
+} // namespace
+
+bool Double_Click(int x, int y) { return Run_Xdotool(Move_To(x, y) + "click --repeat 2 --delay 80 1"); }
+bool Press_Left_Button(int x, int y) { return Run_Xdotool(Move_To(x, y) + "mousedown 1"); }
+bool Release_Left_Button() { return Run_Xdotool("mouseup 1"); }
 
 } // namespace Test_Support

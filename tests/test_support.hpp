@@ -57,9 +57,13 @@ private:
     bool local_machine_;
 };
 
-// A real double-click of the left button at the screen point (X, Y): the X server gets it from
-// xdotool, started from inside Wine through start.exe /unix, so the program under test sees the
-// same events as from a person's mouse. Returns whether xdotool ran and succeeded.
+// Real mouse input: the X server gets it from xdotool, started from inside Wine through
+// start.exe /unix, so the program under test sees the same events as from a person's mouse.
+// Each returns whether xdotool ran and succeeded; the events may reach the program later.
+// A double-click of the left button at the screen point (X, Y):
 bool Double_Click(int x, int y);
+// The left button pressed at (X, Y) and held, then let go where the pointer is:
+bool Press_Left_Button(int x, int y);
+bool Release_Left_Button();
 
 } // namespace Test_Support

@@ -284,6 +284,45 @@ TEST_F(Viewer_Test, A_Missing_Editor_Is_Logged_And_The_Window_Stays)
     EXPECT_FALSE(Has_Fatal_Line(log)) << Joined(log.Messages);
 }
 
+// A tree view follows a pressed mouse button in a message loop of its own. A close that comes
+// meanwhile (here the viewer's own, after a bad message) must not destroy the tree under that
+// loop: the viewer ends cleanly, without waiting for the button to be let go.
+TEST_F(Viewer_Test, A_Close_While_The_Mouse_Button_Is_Held_On_The_Tree_Ends_Cleanly)
+{
+    Viewer_Process viewer({Pipe_Name});
+    Host host(viewer);
+    ASSERT_TRUE(host.Is_Connected());
+    host.Text("Held button", "title");
+    host.Group("a.txt", 1, {{"first entry", 1, 1}, {"second entry", 2, 1}});
+    HWND tree_window = viewer.Tree_Window();
+    ASSERT_NE(tree_window, nullptr);
+    Remote_Tree tree(viewer, tree_window);
+    ASSERT_TRUE(tree.Wait_For_Count(3));
+    std::optional<RECT> place = tree.Screen_Rectangle(tree.Read()[0].Children.at(1).Item);
+    ASSERT_TRUE(place);
+
+    HWND window = viewer.Main_Window();
+    SetForegroundWindow(window);
+    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ASSERT_TRUE(Test_Support::Press_Left_Button((place->left + place->right) / 2, (place->top + place->bottom) / 2));
+    const DWORD window_thread = GetWindowThreadProcessId(tree_window, nullptr);
+    auto tree_follows_button = [&] {
+        GUITHREADINFO information{};
+        information.cbSize = sizeof information;
+        return GetGUIThreadInfo(window_thread, &information) && information.hwndCapture == tree_window;
+    };
+    EXPECT_TRUE(Wait_Until(tree_follows_button, 10s)) << "the tree did not take the mouse";
+
+    host.Text("b.txt", "file name");
+    EXPECT_EQ(host.Send_Bytes("\x01\x02"), Answer::Closed);
+    const bool ended = viewer.Wait_For_End(10s);
+    ASSERT_TRUE(Test_Support::Release_Left_Button());
+    EXPECT_TRUE(ended) << "the viewer should end while the button is held";
+    EXPECT_EQ(viewer.Exit_Code(), 0u);
+    Viewer_Log log = Log();
+    EXPECT_TRUE(log.Contains("!!! Flag expected")) << Joined(log.Messages);
+}
+
 // ---- stalls ----------------------------------------------------------------------------------------
 
 TEST_F(Viewer_Test, A_Stall_Inside_A_Group_Ends_The_Transfer_With_What_Arrived)
