@@ -50,7 +50,7 @@ struct State {
     std::string Product_Name;
     std::string Product_Version;
     Editor_Setting Editor_Program;
-    std::string Current_File;
+    Index_List::File_Name Current_File; // shared by the entries of the group
     unsigned char Expand_Group = 0;
     Index_List::Item Index;
     Gui::Tree_View Display_Tree;
@@ -210,7 +210,7 @@ void Add_Entry(std::uint32_t line, std::uint32_t column, const std::string& text
 
 std::string Editor_Arguments(const Index_List::Index_Entry& entry)
 {
-    return entry.File + "/" + Decimal_Image(entry.Line) + "/" + Decimal_Image(entry.Column);
+    return entry.File.Text() + "/" + Decimal_Image(entry.Line) + "/" + Decimal_Image(entry.Column);
 }
 
 std::string Shell_Parameters(const Index_List::Index_Entry& entry)
@@ -224,7 +224,7 @@ void Open_Entry(std::uintptr_t data)
     const Index_List::Index_Entry& entry = Index_List::Item::Element_Of(reinterpret_cast<Index_List::Position>(data));
     std::string editor = The_State().Editor_Program.Get();
     if (editor.empty()) {
-        Gui::Shell_Execute(entry.File, Shell_Parameters(entry));
+        Gui::Shell_Execute(entry.File.Text(), Shell_Parameters(entry));
         return;
     }
     try {

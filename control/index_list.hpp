@@ -5,12 +5,34 @@
 #include "support/linked_list.hpp"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace Control::Index_List {
 
+// A file's name, shared by every entry of its group: an index has tens of thousands of entries
+// but only hundreds of files. Compares and reads as the text it holds.
+class File_Name {
+public:
+    File_Name() = default;
+    File_Name(std::string name) : text_(std::make_shared<const std::string>(std::move(name))) {}
+    File_Name(const char* name) : File_Name(std::string(name)) {}
+
+    const std::string& Text() const { return text_ ? *text_ : Empty(); }
+    operator const std::string&() const { return Text(); }
+    bool operator==(const File_Name& other) const { return Text() == other.Text(); }
+
+private:
+    static const std::string& Empty()
+    {
+        static const std::string empty;
+        return empty;
+    }
+    std::shared_ptr<const std::string> text_;
+};
+
 struct Index_Entry {
-    std::string File;
+    File_Name File;
     std::uint32_t Line = 0;
     std::uint32_t Column = 0;
     bool operator==(const Index_Entry&) const = default;

@@ -28,4 +28,19 @@ TEST(Control, Editor_And_Shell_Arguments_Carry_Line_And_Column_In_Decimal)
     EXPECT_EQ(Control::Shell_Parameters({"x", 0, 0}), "-XMovAbs(0,0)");
 }
 
+// The entries of a group hold one copy of its name between them, and still compare and find
+// by the name's text.
+TEST(Control, Entries_Of_A_Group_Share_One_File_Name_And_Compare_By_Its_Text)
+{
+    using namespace Control::Index_List;
+    const File_Name name("src/unit_00001.adb");
+    Item index;
+    index.Append({name, 1, 1});
+    index.Append({name, 2, 7});
+    EXPECT_EQ(&Item::Element_Of(index.First()).File.Text(), &Item::Element_Of(index.Last()).File.Text());
+    EXPECT_EQ(index.Last_Element(), (Index_Entry{"src/unit_00001.adb", 2, 7}));
+    EXPECT_NE(index.First_Element(), (Index_Entry{"src/unit_00002.adb", 1, 1}));
+    EXPECT_EQ(Index_Entry{}.File.Text(), "");
+}
+
 } // namespace
