@@ -388,7 +388,9 @@ void Show_Last_Item(const List_View& list)
 {
     List_View_Record& record = Record_Of(list);
     On_Window_Thread([&record] {
-        if (record.Items > 0) Send_Message_W(record.Window, LVM_ENSUREVISIBLE, static_cast<WPARAM>(record.Items - 1), FALSE);
+        // FALSE: a partly visible last item is scrolled fully into view.
+        if (record.Items > 0)
+            Send_Message_W(record.Window, LVM_ENSUREVISIBLE, static_cast<WPARAM>(record.Items - 1), FALSE);
         return LRESULT{0};
     });
 }

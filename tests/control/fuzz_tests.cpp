@@ -1,7 +1,8 @@
 // A short version of scripts/fuzz. The model of the grammar is checked on the known exchanges
-// first, since every verdict of the fuzz host rests on it; then, out of the first runs of a fixed
-// seed, one run of every kind of ending (without stalls, which cost 5 s each) is played against
-// a fresh viewer and checked: answers, end of the run, exit code, log and tree.
+// first, since every verdict of the fuzz host rests on it, and the scripts on what they must
+// carry; then, out of the first runs of a fixed seed, one run of every kind of ending (without
+// stalls, which cost 5 s each) is played against a fresh viewer and checked: answers, end of the
+// run, exit code, log and tree.
 
 #include "tests/control/viewer_harness.hpp"
 #include "tests/test_support.hpp"
@@ -13,6 +14,8 @@
 
 #include <map>
 #include <set>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -101,13 +104,76 @@ TEST(Fuzz_Model, A_Stall_Ends_Normally_Only_Inside_A_Group)
     EXPECT_EQ(outcome.Tree[0].Entries, std::vector<std::string>{"a\x95" "b"}); // the entry being read is dropped
 }
 
+std::vector<Run_Script> First_Scripts(const Script_Options& options)
+{
+    std::vector<Run_Script> scripts;
+    for (std::uint64_t run = 0; run < Runs_To_Choose_From; ++run) scripts.push_back(Make_Script(Seed, run, options));
+    return scripts;
+}
+
+TEST(Fuzz_Scripts, A_Run_Is_The_Same_Wherever_It_Is_Played)
+{
+    const Run_Script first = Make_Script(Seed, 17, {});
+    const Run_Script again = Make_Script(Seed, 17, {});
+    EXPECT_EQ(Describe(first), Describe(again));
+    ASSERT_EQ(first.Steps.size(), again.Steps.size());
+    for (std::size_t index = 0; index < first.Steps.size(); ++index)
+        EXPECT_EQ(first.Steps[index].Bytes, again.Steps[index].Bytes) << index;
+    EXPECT_NE(Describe(first), Describe(Make_Script(Seed, 18, {})));
+    EXPECT_NE(Describe(first), Describe(Make_Script(Seed + 1, 17, {})));
+}
+
+// Only the last step may end the transfer, and every answer is the model's for that prefix
+// (scripts cut short for a stall or a close have theirs worked out anew).
+TEST(Fuzz_Scripts, Only_The_Last_Step_Ends_The_Transfer_And_Answers_Follow_The_Model)
+{
+    for (const Run_Script& script : First_Scripts({})) {
+        Viewer_Model model;
+        for (std::size_t index = 0; index < script.Steps.size(); ++index) {
+            const Step& step = script.Steps[index];
+            const bool last = index + 1 == script.Steps.size();
+            if (step.Kind == Step_Kind::Pause) continue;
+            if (step.Kind != Step_Kind::Message) {
+                EXPECT_TRUE(last) << Describe(script);
+                continue;
+            }
+            EXPECT_EQ(model.Message(step.Bytes), step.Expected) << index << "\n" << Describe(script);
+            EXPECT_EQ(step.Expected != Reaction::Acknowledgement, last) << index << "\n" << Describe(script);
+        }
+    }
+}
+
+TEST(Fuzz_Scripts, The_Scripts_Carry_Every_Kind_Of_Awkward_Input)
+{
+    std::set<std::string> seen;
+    for (const Run_Script& script : First_Scripts({})) {
+        std::size_t groups = 0;
+        for (const Step& step : script.Steps) {
+            const std::string_view bytes = step.Bytes;
+            if (step.What == "file name") ++groups;
+            if (step.What == "empty title") seen.insert("empty title");
+            if (step.Kind == Step_Kind::Pause) seen.insert("pause");
+            if (bytes.size() == 1024 || bytes.size() == 1025) seen.insert(std::to_string(bytes.size()) + " bytes");
+            if (step.What.starts_with("entry text") && bytes.find('\0') != std::string_view::npos) seen.insert("NUL in a text");
+            if (step.What.starts_with("entry text") && bytes.find(Marker) != std::string_view::npos) seen.insert("marker in a text");
+            if (step.What.starts_with("line -") || step.What.starts_with("column -")) seen.insert("negative value");
+            if (step.What.starts_with("bad column")) seen.insert("bad column");
+            if (step.What.find(" bytes") != std::string::npos && step.What.starts_with("flag")) seen.insert("bad flag size");
+        }
+        if (groups >= 100) seen.insert("many groups");
+    }
+    for (const char* kind : {"empty title", "1024 bytes", "1025 bytes", "NUL in a text", "marker in a text",
+                             "negative value", "bad column", "bad flag size", "many groups", "pause"})
+        EXPECT_TRUE(seen.contains(kind)) << kind;
+}
+
 // The first run of each kind of ending among the seed's first runs: every way a transfer can end
 // is played once.
 std::map<std::string, std::uint64_t> One_Run_Per_Ending(const Script_Options& options)
 {
     std::map<std::string, std::uint64_t> chosen;
-    for (std::uint64_t run = 0; run < Runs_To_Choose_From; ++run)
-        chosen.emplace(Ending_Kind(Make_Script(Seed, run, options)), run);
+    const std::vector<Run_Script> scripts = First_Scripts(options);
+    for (std::uint64_t run = 0; run < scripts.size(); ++run) chosen.emplace(Ending_Kind(scripts[run]), run);
     return chosen;
 }
 
@@ -128,13 +194,14 @@ TEST(Fuzz_Runs, The_Viewer_Does_What_The_Model_Says_For_Every_Kind_Of_Ending)
     Viewer_Harness::Viewer_Settings settings(log_path);
     Script_Options options;
     options.Stall_Chance = 0.0;
+    options.Pause_Chance = 0.0;
     for (const auto& [ending, run] : One_Run_Per_Ending(options)) {
         const Run_Script script = Make_Script(Seed, run, options);
         const Run_Report report = Play(script, log_path);
         std::string problems;
         for (const std::string& problem : report.Problems) problems += "\n    " + problem;
         EXPECT_TRUE(report.Passed()) << "run " << run << " (" << ending << "; replay: scripts/fuzz 1 " << Seed << " "
-                                     << run << ", with FUZZ_OPTIONS=\"--stall-chance 0\"):" << problems << "\n"
+                                     << run << ", with FUZZ_OPTIONS=\"--stall-chance 0 --pause-chance 0\"):" << problems << "\n"
                                      << Describe(script);
     }
 }

@@ -2,7 +2,7 @@
 // plays one random script (malformed messages, stalls, early closes among normal ones) and
 // checks what the viewer did against the grammar's model (see fuzz_model.hpp).
 //     fuzz_host --viewer EXE [--runs N] [--seed S] [--first K] [--stall-chance P]
-//               [--close-chance P] [--keep DIR] [--verbose]
+//               [--pause-chance P] [--close-chance P] [--keep DIR] [--verbose]
 // Run K of seed S is the same wherever it is played: --runs 1 --first K plays it alone.
 // Prints a line per failing run (with its script) and a summary; exit status 1 when a run failed.
 
@@ -58,6 +58,7 @@ Settings Parse(const std::vector<std::string>& arguments)
         else if (option == "--seed") settings.Seed = Number(value);
         else if (option == "--first") settings.First = Number(value);
         else if (option == "--stall-chance") settings.Script.Stall_Chance = std::stod(value);
+        else if (option == "--pause-chance") settings.Script.Pause_Chance = std::stod(value);
         else if (option == "--close-chance") settings.Script.Close_Chance = std::stod(value);
         else if (option == "--keep") settings.Keep = value;
         else throw std::invalid_argument("unknown option " + option);

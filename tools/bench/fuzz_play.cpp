@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdio>
 #include <iterator>
-#include <optional>
 
 namespace Bench::Fuzz {
 
@@ -90,6 +89,10 @@ void Play_Steps(const Run_Script& script, const Viewer_Process& viewer, const st
         const Step& step = script.Steps[index];
         if (step.Kind == Step_Kind::Stall) return Stall(script, viewer, log_path);
         if (step.Kind == Step_Kind::Close) return host.Close();
+        if (step.Kind == Step_Kind::Pause) {
+            Sleep(Pause_Milliseconds);
+            continue;
+        }
         if (!Play_Message(host, step, index, problems)) return;
     }
 }

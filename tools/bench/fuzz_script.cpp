@@ -311,6 +311,12 @@ Run_Script Make_Script(std::uint64_t seed, std::uint64_t run, const Script_Optio
         Cut(script, random.Below(script.Steps.size()), Step_Kind::Close);
         script.Profile += ", early close";
     }
+    // Decided last, so that adding pauses left every other choice of a run as it was.
+    if (!script.Steps.empty() && random.Chance(options.Pause_Chance)) {
+        const auto before = static_cast<std::ptrdiff_t>(random.Below(script.Steps.size()));
+        script.Steps.insert(script.Steps.begin() + before, {Step_Kind::Pause, "", "pause of 4 s", Reaction::Acknowledgement});
+        script.Profile += ", pause";
+    }
     return script;
 }
 

@@ -31,7 +31,9 @@ private:
     std::uint64_t state_;
 };
 
-enum class Step_Kind { Message, Stall, Close };
+// A pause is shorter than the viewer's time-out and must change nothing; a stall is longer.
+enum class Step_Kind { Message, Pause, Stall, Close };
+inline constexpr unsigned Pause_Milliseconds = 4000;
 
 struct Step {
     Step_Kind Kind = Step_Kind::Message;
@@ -44,6 +46,7 @@ struct Script_Options {
     // Probability that a run stops sending for longer than the viewer's time-out (5 s or more
     // each); 0 leaves stalls out.
     double Stall_Chance = 0.06;
+    double Pause_Chance = 0.03; // 4 s each
     double Close_Chance = 0.06;
     double Bad_Command_Chance = 0.03;
 };
