@@ -59,15 +59,23 @@ std::string Joined(const std::vector<std::string>& messages)
     return text;
 }
 
-// Brings the viewer's window to the top (no window manager does that here) and double-clicks
-// the middle of the item's text with the real mouse.
-bool Double_Click_Item(const Viewer_Process& viewer, const Remote_Tree& tree, HTREEITEM item)
+// The middle of the item's text on the screen, once the viewer's window has been brought to the
+// top (no window manager does that here); nothing when the item is not visible.
+std::optional<POINT> Item_Point(const Viewer_Process& viewer, const Remote_Tree& tree, HTREEITEM item)
 {
     HWND window = viewer.Main_Window();
     SetForegroundWindow(window);
     SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     std::optional<RECT> place = tree.Screen_Rectangle(item);
-    return place && Test_Support::Double_Click((place->left + place->right) / 2, (place->top + place->bottom) / 2);
+    if (!place) return std::nullopt;
+    return POINT{(place->left + place->right) / 2, (place->top + place->bottom) / 2};
+}
+
+// Double-clicks the item with the real mouse.
+bool Double_Click_Item(const Viewer_Process& viewer, const Remote_Tree& tree, HTREEITEM item)
+{
+    std::optional<POINT> point = Item_Point(viewer, tree, item);
+    return point && Test_Support::Double_Click(point->x, point->y);
 }
 
 // ---- command line ------------------------------------------------------------------------------
@@ -298,13 +306,14 @@ TEST_F(Viewer_Test, A_Close_While_The_Mouse_Button_Is_Held_On_The_Tree_Ends_Clea
     ASSERT_NE(tree_window, nullptr);
     Remote_Tree tree(viewer, tree_window);
     ASSERT_TRUE(tree.Wait_For_Count(3));
-    std::optional<RECT> place = tree.Screen_Rectangle(tree.Read()[0].Children.at(1).Item);
-    ASSERT_TRUE(place);
+    std::optional<POINT> point = Item_Point(viewer, tree, tree.Read()[0].Children.at(1).Item);
+    ASSERT_TRUE(point);
 
-    HWND window = viewer.Main_Window();
-    SetForegroundWindow(window);
-    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    ASSERT_TRUE(Test_Support::Press_Left_Button((place->left + place->right) / 2, (place->top + place->bottom) / 2));
+    ASSERT_TRUE(Test_Support::Press_Left_Button(point->x, point->y));
+    // Let go however the test ends: a button left down would spoil every later click.
+    struct Button_Release {
+        ~Button_Release() { Test_Support::Release_Left_Button(); }
+    } release;
     const DWORD window_thread = GetWindowThreadProcessId(tree_window, nullptr);
     auto tree_follows_button = [&] {
         GUITHREADINFO information{};
@@ -315,9 +324,7 @@ TEST_F(Viewer_Test, A_Close_While_The_Mouse_Button_Is_Held_On_The_Tree_Ends_Clea
 
     host.Text("b.txt", "file name");
     EXPECT_EQ(host.Send_Bytes("\x01\x02"), Answer::Closed);
-    const bool ended = viewer.Wait_For_End(10s);
-    ASSERT_TRUE(Test_Support::Release_Left_Button());
-    EXPECT_TRUE(ended) << "the viewer should end while the button is held";
+    EXPECT_TRUE(viewer.Wait_For_End(10s)) << "the viewer should end while the button is held";
     EXPECT_EQ(viewer.Exit_Code(), 0u);
     Viewer_Log log = Log();
     EXPECT_TRUE(log.Contains("!!! Flag expected")) << Joined(log.Messages);
