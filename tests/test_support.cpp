@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
+#include <optional>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -90,12 +92,39 @@ void Temporary_Key::Set_Dword(const std::string& value_name, std::uint32_t value
 
 namespace {
 
-bool Run_Xdotool(const std::string& arguments)
+// A name for a file in /tmp (Z:\tmp inside Wine) that no other run of any test program uses.
+std::string Unique_Marker_Name()
 {
+    static std::atomic<unsigned> counter{0};
+    return "lumen-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++) + ".status";
+}
+
+// The first line of the file once it exists, within Bound; nothing otherwise.
+std::optional<std::string> Wait_For_Status(const std::string& path, std::chrono::milliseconds bound)
+{
+    const auto end = std::chrono::steady_clock::now() + bound;
+    while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (std::chrono::steady_clock::now() >= end) return std::nullopt;
+        Sleep(20);
+    }
+    std::string status = Read_File(path);
+    DeleteFileA(path.c_str());
+    return status.substr(0, status.find('\n'));
+}
+
+} // namespace
+
+// start.exe returns as soon as it has started a Linux program, so the program runs under
+// /bin/sh, which writes the exit status to a file of its own when the program has finished
+// (renamed into place, so that it is never read half written).
+bool Run_Unix(const std::string& command_line, std::chrono::milliseconds bound)
+{
+    const std::string name = Unique_Marker_Name();
+    const std::string script = command_line + "; echo $? >/tmp/" + name + ".part && mv /tmp/" + name + ".part /tmp/" + name;
     char system_folder[MAX_PATH];
     GetSystemDirectoryA(system_folder, MAX_PATH);
     const std::string program = std::string(system_folder) + "\\start.exe";
-    std::string line = "start.exe /wait /unix /usr/bin/xdotool " + arguments;
+    std::string line = "start.exe /unix /bin/sh -c \"" + script + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION information{};
@@ -103,18 +132,19 @@ bool Run_Xdotool(const std::string& arguments)
                         &startup, &information))
         return false;
     Windows::Unique_Process_Information process(information);
-    if (WaitForSingleObject(process.Process.get(), 10000) != WAIT_OBJECT_0) return false;
-    DWORD exit_code = 1;
-    GetExitCodeProcess(process.Process.get(), &exit_code);
-    return exit_code == 0;
+    return Wait_For_Status("Z:\\tmp\\" + name, bound) == "0";
 }
+
+namespace {
+
+constexpr const char* Xdotool = "/usr/bin/xdotool ";
 
 std::string Move_To(int x, int y) { return "mousemove " + std::to_string(x) + " " + std::to_string(y) + " "; }
 
 } // namespace
 
-bool Double_Click(int x, int y) { return Run_Xdotool(Move_To(x, y) + "click --repeat 2 --delay 80 1"); }
-bool Press_Left_Button(int x, int y) { return Run_Xdotool(Move_To(x, y) + "mousedown 1"); }
-bool Release_Left_Button() { return Run_Xdotool("mouseup 1"); }
+bool Double_Click(int x, int y) { return Run_Unix(Xdotool + Move_To(x, y) + "click --repeat 2 --delay 80 1"); }
+bool Press_Left_Button(int x, int y) { return Run_Unix(Xdotool + Move_To(x, y) + "mousedown 1"); }
+bool Release_Left_Button() { return Run_Unix(std::string(Xdotool) + "mouseup 1"); }
 
 } // namespace Test_Support

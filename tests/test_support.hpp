@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <chrono>
 #include <string>
 
 namespace Test_Support {
@@ -57,10 +58,13 @@ private:
     bool local_machine_;
 };
 
-// Real mouse input: the X server gets it from xdotool, started from inside Wine through
-// start.exe /unix, so the program under test sees the same events as from a person's mouse.
-// Each returns whether xdotool ran and succeeded; the events may reach the program later.
-// A double-click of the left button at the screen point (X, Y):
+// Runs a Linux command line (through /bin/sh) from inside Wine and waits until it has finished;
+// whether it did so within Bound with exit status 0.
+bool Run_Unix(const std::string& command_line, std::chrono::milliseconds bound = std::chrono::seconds(20));
+
+// Real mouse input: the X server gets it from xdotool, so the program under test sees the same
+// events as from a person's mouse. Each returns once xdotool has sent its events, and whether
+// it succeeded. A double-click of the left button at the screen point (X, Y):
 bool Double_Click(int x, int y);
 // The left button pressed at (X, Y) and held, then let go where the pointer is:
 bool Press_Left_Button(int x, int y);

@@ -1,5 +1,7 @@
 #include "tests/gui/gui_test_support.hpp"
 
+#include "tests/test_support.hpp"
+
 #include <commctrl.h>
 
 #include <cstring>
@@ -9,15 +11,6 @@
 namespace Gui_Test {
 
 namespace {
-
-struct Process_Handles {
-    PROCESS_INFORMATION information{};
-    ~Process_Handles()
-    {
-        if (information.hThread) CloseHandle(information.hThread);
-        if (information.hProcess) CloseHandle(information.hProcess);
-    }
-};
 
 // "Z:\work\x.png" is "/work/x.png" on the Linux side.
 std::string Unix_Path(const std::string& windows_path)
@@ -72,35 +65,16 @@ bool Wait_Until(const std::function<bool()>& condition, std::chrono::millisecond
     return true;
 }
 
-bool Run_Unix(const std::string& command_line)
-{
-    char system_folder[MAX_PATH];
-    GetSystemDirectoryA(system_folder, MAX_PATH);
-    const std::string program = std::string(system_folder) + "\\start.exe";
-    std::string line = "start.exe /wait /unix " + command_line;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    Process_Handles process;
-    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &process.information))
-        return false;
-    if (WaitForSingleObject(process.information.hProcess, 20000) != WAIT_OBJECT_0) return false;
-    DWORD exit_code = 1;
-    GetExitCodeProcess(process.information.hProcess, &exit_code);
-    return exit_code == 0;
-}
-
 bool Click(int x, int y)
 {
-    return Run_Unix("/usr/bin/xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+    return Test_Support::Run_Unix("/usr/bin/xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
+                                  " click 1");
 }
 
-// start.exe does not wait for a Linux program, so the file tells when import has finished: it
-// is written in one go at the end.
 bool Save_Screenshot(const std::string& windows_path)
 {
     DeleteFileA(windows_path.c_str());
-    if (!Run_Unix("/usr/bin/import -window root " + Unix_Path(windows_path))) return false;
+    if (!Test_Support::Run_Unix("/usr/bin/import -window root " + Unix_Path(windows_path))) return false;
     LONGLONG last_size = -1;
     return Wait_Until([&] {
         WIN32_FILE_ATTRIBUTE_DATA data{};

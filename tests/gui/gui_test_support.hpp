@@ -17,9 +17,7 @@ namespace Gui_Test {
 // Polls Condition until it holds or Timeout passes; returns its last value.
 bool Wait_Until(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
-// Runs a Linux program through start.exe /unix and waits for start.exe (bounded), which does not
-// wait for the Linux program itself: callers poll for its effect.
-bool Run_Unix(const std::string& command_line);
+// A left click at the screen point, once xdotool has sent it.
 bool Click(int x, int y);
 // The whole X screen as a PNG, written to a Windows path on drive Z: (the Linux root); returns
 // once the file is complete.
