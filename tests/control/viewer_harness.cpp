@@ -1,6 +1,7 @@
 #include "tests/control/viewer_harness.hpp"
 
 #include "tests/test_support.hpp"
+#include "tools/bench/viewer_window.hpp"
 
 #include <cstring>
 #include <regex>
@@ -71,45 +72,6 @@ std::string Command_Line(const std::string& program, const std::vector<std::stri
     std::string line = "\"" + program + "\"";
     for (const std::string& argument : arguments) line += " " + argument;
     return line;
-}
-
-struct Window_Search {
-    DWORD Process_Id = 0;
-    HWND Found = nullptr;
-};
-
-// Callbacks of the system: they only record what they find.
-BOOL CALLBACK Record_Tree(HWND child, LPARAM context)
-{
-    char class_name[64] = {};
-    GetClassNameA(child, class_name, sizeof class_name);
-    if (std::string_view(class_name) != WC_TREEVIEWA) return TRUE;
-    reinterpret_cast<Window_Search*>(context)->Found = child;
-    return FALSE;
-}
-
-HWND Find_Tree_Child(HWND window)
-{
-    Window_Search search;
-    EnumChildWindows(window, Record_Tree, reinterpret_cast<LPARAM>(&search));
-    return search.Found;
-}
-
-BOOL CALLBACK Record_Main_Window(HWND window, LPARAM context)
-{
-    auto& search = *reinterpret_cast<Window_Search*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search.Process_Id || !IsWindowVisible(window) || !Find_Tree_Child(window)) return TRUE;
-    search.Found = window;
-    return FALSE;
-}
-
-HWND Find_Main_Window(DWORD process_id)
-{
-    Window_Search search{process_id};
-    EnumWindows(Record_Main_Window, reinterpret_cast<LPARAM>(&search));
-    return search.Found;
 }
 
 // ---- pipe ------------------------------------------------------------------------------------
@@ -269,14 +231,14 @@ DWORD Viewer_Process::Exit_Code() const
 HWND Viewer_Process::Main_Window(Milliseconds bound) const
 {
     HWND window = nullptr;
-    Wait_Until([&] { return (window = Find_Main_Window(Id())) != nullptr || Has_Ended(); }, bound);
+    Wait_Until([&] { return (window = Bench::Find_Viewer_Window(Id())) != nullptr || Has_Ended(); }, bound);
     return window;
 }
 
 HWND Viewer_Process::Tree_Window(Milliseconds bound) const
 {
     HWND window = Main_Window(bound);
-    return window ? Find_Tree_Child(window) : nullptr;
+    return window ? Bench::Find_Tree_View(window) : nullptr;
 }
 
 std::string Viewer_Process::Caption() const
@@ -290,7 +252,7 @@ std::string Viewer_Process::Caption() const
 
 bool Viewer_Process::Close_Window(Milliseconds bound) const
 {
-    HWND window = Find_Main_Window(Id());
+    HWND window = Bench::Find_Viewer_Window(Id());
     if (window) PostMessageA(window, WM_CLOSE, 0, 0);
     return Wait_For_End(bound);
 }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -16,6 +17,29 @@ namespace Gui_Test {
 
 // Polls Condition until it holds or Timeout passes; returns its last value.
 bool Wait_Until(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// A gate a thread can be held at (Pass) until the test opens it.
+class Gate {
+public:
+    void Open()
+    {
+        {
+            std::lock_guard guard(lock_);
+            open_ = true;
+        }
+        changed_.notify_all();
+    }
+    void Pass()
+    {
+        std::unique_lock guard(lock_);
+        changed_.wait(guard, [this] { return open_; });
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    bool open_ = false;
+};
 
 // A left click at the screen point, once xdotool has sent it.
 bool Click(int x, int y);

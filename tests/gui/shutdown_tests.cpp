@@ -78,27 +78,7 @@ private:
     std::vector<std::string> events_;
 };
 
-class Gate {
-public:
-    void Open()
-    {
-        {
-            std::lock_guard guard(lock_);
-            open_ = true;
-        }
-        changed_.notify_all();
-    }
-    void Pass()
-    {
-        std::unique_lock guard(lock_);
-        changed_.wait(guard, [this] { return open_; });
-    }
-
-private:
-    std::mutex lock_;
-    std::condition_variable changed_;
-    bool open_ = false;
-};
+using Gui_Test::Gate;
 
 Journal journal;
 std::atomic<int> terminations{0};

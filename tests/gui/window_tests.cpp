@@ -40,28 +40,7 @@ public:
 
 [[maybe_unused]] const auto* const environment = ::testing::AddGlobalTestEnvironment(new Window_Environment);
 
-// A gate an action can be held at, so the test decides when it ends.
-class Gate {
-public:
-    void Open()
-    {
-        {
-            std::lock_guard guard(lock_);
-            open_ = true;
-        }
-        changed_.notify_all();
-    }
-    void Pass()
-    {
-        std::unique_lock guard(lock_);
-        changed_.wait(guard, [this] { return open_; });
-    }
-
-private:
-    std::mutex lock_;
-    std::condition_variable changed_;
-    bool open_ = false;
-};
+using Gui_Test::Gate;
 
 Gui::Page Action_Page()
 {

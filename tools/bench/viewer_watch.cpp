@@ -8,10 +8,10 @@
 // The viewer is found by its program name; exactly one must be running. Figures go to standard
 // output as name=value pairs; the exit status is 0 when the mode did its work.
 
+#include "tools/bench/viewer_window.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
-#include <commctrl.h>
 #include <psapi.h>
 #include <tlhelp32.h>
 
@@ -76,46 +76,6 @@ Windows::Unique_Handle Open_Viewer(DWORD access, Clock::duration limit = Clock::
     return process;
 }
 
-struct Window_Search {
-    DWORD Process_Id = 0;
-    HWND Found = nullptr;
-};
-
-// System callbacks: they only record what they find.
-BOOL CALLBACK Note_Tree(HWND child, LPARAM context)
-{
-    char class_name[64] = {};
-    GetClassNameA(child, class_name, sizeof class_name);
-    if (std::string_view(class_name) != WC_TREEVIEWA) return TRUE;
-    reinterpret_cast<Window_Search*>(context)->Found = child;
-    return FALSE;
-}
-
-bool Has_Tree(HWND window)
-{
-    Window_Search search;
-    EnumChildWindows(window, Note_Tree, reinterpret_cast<LPARAM>(&search));
-    return search.Found != nullptr;
-}
-
-BOOL CALLBACK Note_Main_Window(HWND window, LPARAM context)
-{
-    auto& search = *reinterpret_cast<Window_Search*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search.Process_Id || !IsWindowVisible(window) || !Has_Tree(window)) return TRUE;
-    search.Found = window;
-    return FALSE;
-}
-
-// The viewer's visible main window, the one holding the tree view; null when it is not there.
-HWND Find_Main_Window(DWORD process_id)
-{
-    Window_Search search{process_id};
-    EnumWindows(Note_Main_Window, reinterpret_cast<LPARAM>(&search));
-    return search.Found;
-}
-
 bool Has_Ended(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
 
 HWND Wait_For_Main_Window(HANDLE process)
@@ -123,7 +83,7 @@ HWND Wait_For_Main_Window(HANDLE process)
     const DWORD id = GetProcessId(process);
     const auto deadline = Clock::now() + Window_Limit;
     for (;;) {
-        if (HWND window = Find_Main_Window(id)) return window;
+        if (HWND window = Bench::Find_Viewer_Window(id)) return window;
         if (Has_Ended(process) || Clock::now() >= deadline)
             throw std::runtime_error("the viewer's window did not appear");
         Sleep(Probe_Interval_Ms);
@@ -205,7 +165,7 @@ int Report_Answers(const std::string& stop_file)
 int Close_Viewer()
 {
     Windows::Unique_Handle process = Open_Viewer(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION);
-    const HWND window = Find_Main_Window(GetProcessId(process.get()));
+    const HWND window = Bench::Find_Viewer_Window(GetProcessId(process.get()));
     if (!window) throw std::runtime_error("the viewer has no window to close");
     PostMessageA(window, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(process.get(), Close_Limit_Ms) != WAIT_OBJECT_0)

@@ -1,0 +1,15 @@
+#pragma once
+// The viewer's windows seen from another process: the measuring tools and the end-to-end tests
+// find them the same way.
+
+#include <windows.h>
+
+namespace Bench {
+
+// The first tree view among the window's children; null when there is none.
+HWND Find_Tree_View(HWND window);
+
+// The process's visible top-level window that holds a tree view; null when there is none.
+HWND Find_Viewer_Window(DWORD process_id);
+
+} // namespace Bench
