@@ -25,6 +25,7 @@ using Windows::Pipe::Seconds;
 constexpr std::size_t Buffer_Size = 1024;
 constexpr Seconds Transfer_Timeout{5.0};
 constexpr char Acknowledgement = 0x06;
+constexpr const char* Transfer_Stopped_Line = "Transfer ended: the window was closed";
 
 // The editor is written once by the main thread after the transfer and read by the action
 // thread, which may run an activation at any time.
@@ -80,7 +81,9 @@ std::string Read_Line()
     return std::string(reinterpret_cast<const char*>(buffer.data()), count);
 }
 
-void Acknowledge() { Windows::Pipe::Write(The_State().Pipe, &Acknowledgement, 1); }
+// A host that does not read its acknowledgements fills the pipe; the write then times out as a
+// read does.
+void Acknowledge() { Windows::Pipe::Write(The_State().Pipe, &Acknowledgement, 1, Transfer_Timeout); }
 
 std::uint32_t Read_Value()
 {
@@ -168,7 +171,9 @@ void Process_Pipe(std::string_view name)
 {
     if (name != Pipe_Name) Terminate("Invalid Pipe Name");
     State& state = The_State();
-    Windows::Pipe::Open(state.Pipe, name, true, Windows::Pipe::Pipe_Mode::Duplex, Buffer_Size, Transfer_Timeout);
+    // Closing the window stops every wait of the transfer: the viewer does not outlive its window.
+    Windows::Pipe::Open(state.Pipe, name, true, Windows::Pipe::Pipe_Mode::Duplex, Buffer_Size, Transfer_Timeout,
+                        Gui::Closing_Event());
     Gui::Set_Title(Read_Line());
     Acknowledge();
     Log::Put("Index for " + Gui::Title());
@@ -247,6 +252,10 @@ void Main(const std::vector<std::string>& arguments)
         if (arguments.size() == 2) state.Editor_Program.Set(arguments[1]);
     } catch (const Termination&) {
         Gui::Close_Main_Window();
+    } catch (const Windows::Pipe::STOPPED&) {
+        // The host learns it at its next write or read, when the pipe is gone.
+        Windows::Pipe::Close(state.Pipe);
+        Log::Put(Transfer_Stopped_Line);
     } catch (...) {
         Gui::Close_Main_Window();
         Log::Put_Exception("!!! Exception");

@@ -11,7 +11,9 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    std::vector<std::string> arguments(__argv + 1, __argv + __argc);
+    // A program started with an empty command line has no program name either (__argc 0).
+    std::vector<std::string> arguments;
+    if (__argc > 1) arguments.assign(__argv + 1, __argv + __argc);
     Control::Initialise();
     Control::Main(arguments);
     // The transfer is over; the program lives on until the user has closed the window.

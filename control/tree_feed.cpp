@@ -1,6 +1,7 @@
 #include "control/tree_feed.hpp"
 
 #include "gui/gui.hpp"
+#include "support/log.hpp"
 
 #include <windows.h>
 
@@ -14,11 +15,7 @@ Tree_Feed* Running_Feed = nullptr; // set and read on the window thread only
 
 void CALLBACK On_Batch_Timer(HWND, UINT, UINT_PTR, DWORD) noexcept
 {
-    // Nothing may leave a system callback; a failed batch is retried with the next one.
-    try {
-        if (Running_Feed) Running_Feed->Insert_Batch();
-    } catch (...) {
-    }
+    if (Running_Feed) Running_Feed->Insert_Batch(); // lets nothing out: this is a system callback
 }
 
 // Stops the redrawing of a window for the life of the object.
@@ -61,11 +58,11 @@ void Tree_Feed::Add_Entry(const std::string& shown_text, std::uintptr_t data, bo
     pending_.push_back({false, expand, shown_text, data});
 }
 
+// What the tree refused stays queued, so the timer runs on until the queue is empty.
 void Tree_Feed::Finish()
 {
     Gui::Run_On_Window_Thread([this]() -> LRESULT {
-        KillTimer(Gui::Main_Window(), Batch_Timer);
-        Running_Feed = nullptr;
+        finishing_ = true;
         Insert_Batch();
         return 0;
     });
@@ -79,19 +76,60 @@ std::vector<Tree_Feed::Pending> Tree_Feed::Take_Pending()
     return taken;
 }
 
-void Tree_Feed::Insert_Batch()
+void Tree_Feed::Put_Back(std::vector<Pending>& batch, std::size_t first)
+{
+    std::lock_guard guard(lock_);
+    pending_.insert(pending_.begin(), std::make_move_iterator(batch.begin() + static_cast<std::ptrdiff_t>(first)),
+                    std::make_move_iterator(batch.end()));
+}
+
+void Tree_Feed::Stop_When_Done()
+{
+    std::lock_guard guard(lock_);
+    if (!finishing_ || !pending_.empty()) return;
+    KillTimer(Gui::Main_Window(), Batch_Timer);
+    Running_Feed = nullptr;
+}
+
+void Tree_Feed::Insert_Batch() noexcept
 {
     std::vector<Pending> batch = Take_Pending();
-    if (batch.empty()) return;
-    Redraw_Pause pause(tree_.Window());
+    std::size_t next = 0;
+    try {
+        if (!batch.empty()) {
+            Redraw_Pause pause(tree_.Window());
+            Insert_Items(batch, next);
+        }
+    } catch (...) {
+        // The item at Next is tried again with the rest.
+    }
+    try {
+        if (next < batch.size()) Put_Back(batch, next);
+        Stop_When_Done();
+    } catch (...) {
+        return; // out of memory even for the queue: nothing better to do than to try later
+    }
+    if (next < batch.size() && !failure_logged_) {
+        failure_logged_ = true;
+        Log::Put("Tree view refused an entry; it is tried again with the next batch");
+    }
+}
+
+// Stops at the first item that the tree refuses: an entry after a lost file node would land
+// under the file before it.
+void Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& next)
+{
     bool expand_file_node = false;
-    for (const Pending& item : batch) {
+    for (; next < batch.size(); ++next) {
+        const Pending& item = batch[next];
         if (item.Is_File) {
             if (expand_file_node) Gui::Expand(tree_, file_node_);
             expand_file_node = false;
-            file_node_ = Gui::Insert(tree_, item.Text, Gui::Root_Item, Gui::Insert_Position::Sorted, 0);
+            const Gui::Tree_Item node = Gui::Insert(tree_, item.Text, Gui::Root_Item, Gui::Insert_Position::Sorted, 0);
+            if (!node) break;
+            file_node_ = node;
         } else {
-            Gui::Insert(tree_, item.Text, file_node_, Gui::Insert_Position::Last, item.Data);
+            if (!Gui::Insert(tree_, item.Text, file_node_, Gui::Insert_Position::Last, item.Data)) break;
             expand_file_node = expand_file_node || item.Expand;
         }
     }

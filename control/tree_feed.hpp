@@ -29,12 +29,14 @@ public:
     void Add_File(const std::string& file);
     // An entry under the latest file node, which is expanded afterwards when Expand is set.
     void Add_Entry(const std::string& shown_text, std::uintptr_t data, bool expand);
-    // Returns when everything queued is in the tree, and stops the batches. Nothing happens once
-    // the window is closing.
+    // Returns when everything queued is in the tree, or what the tree refused is queued for the
+    // next batch; the batches stop once the queue is empty. Nothing happens once the window is
+    // closing.
     void Finish();
 
-    // Window thread: inserts what has queued up.
-    void Insert_Batch();
+    // Window thread: inserts what has queued up. What the tree refuses (and everything after it)
+    // is queued again, in front of what came meanwhile, and the first refusal is logged.
+    void Insert_Batch() noexcept;
 
 private:
     struct Pending {
@@ -44,6 +46,9 @@ private:
         std::uintptr_t Data;
     };
     std::vector<Pending> Take_Pending();
+    void Put_Back(std::vector<Pending>& batch, std::size_t first);
+    void Insert_Items(const std::vector<Pending>& batch, std::size_t& next);
+    void Stop_When_Done();
 
     std::mutex lock_;
     std::vector<Pending> pending_; // guarded by lock_
@@ -51,6 +56,8 @@ private:
     // Window thread only.
     Gui::Tree_View tree_;
     Gui::Tree_Item file_node_ = Gui::Root_Item;
+    bool finishing_ = false;
+    bool failure_logged_ = false;
 };
 
 } // namespace Control

@@ -234,6 +234,16 @@ DWORD Child_Record::Kind_Style() const
 
 LRESULT Child_Record::Handle_Notify(NMHDR&) { return 0; }
 
+void Child_Record::Show_First_Painting_Failure() const noexcept
+{
+    if (painting_failure_shown_) return;
+    painting_failure_shown_ = true; // before the box: it repaints while it is open
+    try {
+        Show_Message(Failures::Current_Description(), true);
+    } catch (...) {
+    }
+}
+
 bool Child_Record::Fires_On(WORD notification_code) const noexcept
 {
     switch (Kind) {

@@ -57,6 +57,26 @@ public:
 
     // Whether a WM_COMMAND notification code fires the control's action.
     bool Fires_On(WORD notification_code) const noexcept;
+
+    // For the application's callbacks that run while the control paints (texts, colours): the
+    // result of Callback, or Fallback when it fails. Only the control's first failure is shown:
+    // closing its message box repaints, and a callback that fails every time would otherwise
+    // open the next box at once. Window thread only.
+    template <typename Result, typename Callback>
+    Result Painting_Value(Result fallback, Callback&& callback) const
+    {
+        try {
+            return callback();
+        } catch (...) {
+            Show_First_Painting_Failure();
+            return fallback;
+        }
+    }
+
+private:
+    // Inside a catch block.
+    void Show_First_Painting_Failure() const noexcept;
+    mutable bool painting_failure_shown_ = false;
 };
 
 // The application's value for a control: a reference to its record (copies refer to the same one).

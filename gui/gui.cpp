@@ -5,6 +5,7 @@
 #include "gui/owners.hpp"
 #include "gui/pages.hpp"
 #include "gui/signals.hpp"
+#include "windows/unique_handle.hpp"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -16,6 +17,9 @@
 namespace Gui {
 
 namespace {
+
+// A bit the status line has always been created with; no status-bar style claims it.
+constexpr DWORD Status_Line_Extra_Style = 0x10;
 
 struct Start_Request {
     std::string Name;
@@ -46,6 +50,7 @@ struct Module_State {
 
     mutable std::mutex Rectangle_Lock;
     RECT Rectangle{};
+    bool Rectangle_Known = false; // false until a main window existed
 
     Unique_Library Rich_Edit_Library; // window thread only
 
@@ -61,6 +66,8 @@ struct Module_State {
     Termination_Routine Termination;
 
     Action_Mailbox Mailbox;
+    // Set with the close request and never reset: other threads' waits watch it (manual reset).
+    Windows::Unique_Handle Closing{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     Latch Start_Accepted;
     Latch Ready_Accepted;
     Latch Close_Requested;
@@ -107,7 +114,12 @@ void Report_Current_Failure() noexcept
     }
 }
 
-void Request_Close() { Module().Close_Requested.Release(); }
+void Request_Close()
+{
+    Module_State& state = Module();
+    SetEvent(state.Closing.get());
+    state.Close_Requested.Release();
+}
 
 // --- Gui.Termination_Handler -----------------------------------------------------------------------
 
@@ -171,6 +183,7 @@ void Refresh_Window_Rectangle(HWND window)
     Module_State& state = Module();
     std::lock_guard guard(state.Rectangle_Lock);
     state.Rectangle = rectangle;
+    state.Rectangle_Known = true;
 }
 
 LRESULT On_Notify(LPARAM l_parameter)
@@ -232,6 +245,11 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM w_parameter, LPARAM l_paramet
         // to handle the final close.
         Request_Close();
         return 0;
+    case WM_ENDSESSION:
+        // The user logs off: the system ends the process soon after this returns, with no
+        // WM_CLOSE of its own, so the shutdown starts here.
+        if (w_parameter) Request_Close();
+        return 0;
     case Final_Close_Message:
         return On_Final_Close(window);
     default:
@@ -251,20 +269,35 @@ LRESULT CALLBACK Window_Procedure(HWND window, UINT message, WPARAM w_parameter,
 
 // --- Gui.Display -----------------------------------------------------------------------------------
 
-void Register_Window_Class(Module_State& state, const Start_Request& start)
+// The system's error of the call that failed first while the main window was made, read right
+// at that call; 0 while nothing failed.
+struct Creation_Errors {
+    DWORD Class_Registration = ERROR_SUCCESS;
+    DWORD Window_Creation = ERROR_SUCCESS;
+
+    std::string Description() const
+    {
+        if (Class_Registration != ERROR_SUCCESS) return "RegisterClassA: error " + std::to_string(Class_Registration);
+        return "CreateWindowExA: error " + std::to_string(Window_Creation);
+    }
+};
+
+// With the class missing, the window creation that follows fails as well; the registration's
+// error is the one that tells why.
+void Register_Window_Class(const Module_State& state, const Start_Request& start, Creation_Errors& errors)
 {
     WNDCLASSA window_class{};
     window_class.lpfnWndProc = Window_Procedure;
     window_class.hInstance = state.Instance;
     window_class.hIcon = start.Icon.empty() ? nullptr : LoadIconA(state.Instance, start.Icon.c_str());
     window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    window_class.hbrBackground = reinterpret_cast<HBRUSH>(1);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_SCROLLBAR + 1); // the brush value 1
     window_class.lpszClassName = start.Name.c_str();
-    RegisterClassA(&window_class); // a failure shows as the creation failure that follows
+    if (!RegisterClassA(&window_class)) errors.Class_Registration = GetLastError();
 }
 
 // The part of the start that Open_Main_Window waits for in its first hand-over.
-void Create_Main_Window(Module_State& state)
+void Create_Main_Window(Module_State& state, Creation_Errors& errors)
 {
     const Start_Request& start = state.Start;
     {
@@ -272,22 +305,29 @@ void Create_Main_Window(Module_State& state)
         state.Window_Name = start.Name;
         state.Class_Name = start.Name;
     }
-    Register_Window_Class(state, start);
-    state.Main = CreateWindowExA(start.Topmost ? WS_EX_TOPMOST : 0, start.Name.c_str(), start.Name.c_str(),
-                                 WS_OVERLAPPEDWINDOW, start.X, start.Y, start.Width, start.Height, nullptr,
-                                 state.Menu, state.Instance, nullptr);
+    Register_Window_Class(state, start, errors);
+    HWND main = CreateWindowExA(start.Topmost ? WS_EX_TOPMOST : 0, start.Name.c_str(), start.Name.c_str(),
+                                WS_OVERLAPPEDWINDOW, start.X, start.Y, start.Width, start.Height, nullptr, state.Menu,
+                                state.Instance, nullptr);
+    if (!main) errors.Window_Creation = GetLastError();
+    state.Main = main;
+    if (main) Refresh_Window_Rectangle(main);
 }
 
-void Create_Status_Line_And_Tabs(Module_State& state)
+HWND Create_Framework_Child(Module_State& state, const wchar_t* window_class, DWORD style, int identifier)
 {
-    if (!state.Main) throw MAIN_WINDOW_CREATION_FAILURE(std::to_string(GetLastError()));
-    state.Status = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | 0x10, 0, 0, 0, 0,
-                                   state.Main, reinterpret_cast<HMENU>(Status_Line_Identifier), state.Instance,
-                                   nullptr);
-    if (!state.Status) throw STATUS_LINE_CREATION_FAILURE(std::to_string(GetLastError()));
-    state.Tabs = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, state.Main,
-                                 reinterpret_cast<HMENU>(Tab_Control_Identifier), state.Instance, nullptr);
-    if (!state.Tabs) throw TAB_CREATION_FAILURE(std::to_string(GetLastError()));
+    return CreateWindowExW(0, window_class, L"", WS_CHILD | style, 0, 0, 0, 0, state.Main,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(identifier)), state.Instance, nullptr);
+}
+
+void Create_Status_Line_And_Tabs(Module_State& state, const Creation_Errors& errors)
+{
+    if (!state.Main) throw MAIN_WINDOW_CREATION_FAILURE(errors.Description());
+    state.Status = Create_Framework_Child(state, STATUSCLASSNAMEW, WS_VISIBLE | WS_BORDER | Status_Line_Extra_Style,
+                                          Status_Line_Identifier);
+    if (!state.Status) throw STATUS_LINE_CREATION_FAILURE("error " + std::to_string(GetLastError()));
+    state.Tabs = Create_Framework_Child(state, WC_TABCONTROLW, WS_CLIPSIBLINGS, Tab_Control_Identifier);
+    if (!state.Tabs) throw TAB_CREATION_FAILURE("error " + std::to_string(GetLastError()));
 }
 
 void Dispatch_From_Queue(Module_State& state, const MSG& message)
@@ -325,14 +365,15 @@ void End_Display(Module_State& state)
 
 void Start_Display(Module_State& state)
 {
+    Creation_Errors errors;
     try {
-        Create_Main_Window(state);
+        Create_Main_Window(state, errors);
     } catch (...) {
         state.Start_Accepted.Release(std::current_exception());
         throw;
     }
     state.Start_Accepted.Release();
-    Create_Status_Line_And_Tabs(state);
+    Create_Status_Line_And_Tabs(state, errors);
     state.Ready_Accepted.Release();
     ShowWindow(state.Main, SW_SHOW);
     UpdateWindow(state.Main);
@@ -470,6 +511,13 @@ void Window_Metrics(std::int32_t& x, std::int32_t& y, std::int32_t& width, std::
     height = rectangle.bottom - rectangle.top;
 }
 
+bool Has_Window_Metrics()
+{
+    Module_State& state = Module();
+    std::lock_guard guard(state.Rectangle_Lock);
+    return state.Rectangle_Known;
+}
+
 bool Is_Minimized() { return IsIconic(Module().Main) != FALSE; }
 bool Is_Maximized() { return IsZoomed(Module().Main) != FALSE; }
 
@@ -493,6 +541,7 @@ LRESULT Run_On_Window_Thread(const std::function<LRESULT()>& work)
 bool Window_Alive() { return Module().Alive; }
 bool On_Window_Thread() { return GetCurrentThreadId() == Module().Display_Thread_Id; }
 HWND Main_Window() { return Module().Main; }
+HANDLE Closing_Event() { return Module().Closing.get(); }
 HWND Status_Line() { return Module().Status; }
 HWND Tab_Control() { return Module().Tabs; }
 HINSTANCE Instance() { return Module().Instance; }

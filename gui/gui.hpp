@@ -42,6 +42,11 @@ void Open_Main_Window(const std::string& name, Termination_Routine termination, 
 // Starts the same shutdown as the user's close box; nothing once the window is gone.
 void Close_Main_Window();
 
+// A manual-reset event, set when the window's shutdown begins (the close box, Close_Main_Window,
+// the user logging off, a failed start) and never reset. A thread that waits for something else
+// watches it too, so that it does not outlive the window. It lives as long as the process.
+HANDLE Closing_Event();
+
 // Blocks until the framework's threads have ended (the window was closed and shut down). Returns
 // at once when the window was never opened. Call it at the end of the main procedure, never on a
 // framework thread (SEQUENCE_ERROR).
@@ -59,6 +64,9 @@ void Shell_Execute(const std::string& file, const std::string& parameters);
 
 // The main window's outer rectangle as last moved or sized; RANGE_ERROR for a negative size.
 void Window_Metrics(std::int32_t& x, std::int32_t& y, std::int32_t& width, std::int32_t& height);
+// Whether a main window existed, so that Window_Metrics tells where it was; false after a start
+// whose window could not be created.
+bool Has_Window_Metrics();
 bool Is_Minimized();
 bool Is_Maximized();
 

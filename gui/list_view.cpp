@@ -128,14 +128,18 @@ std::wstring List_View_Record::Cell_Text(int column, std::uintptr_t data) const
     return Widened(Text(column, data));
 }
 
-// The request's mask is not consulted: the control asks only for texts.
+// The request's mask is not consulted: the control asks only for texts. A cell whose text
+// cannot be had stays empty.
 void List_View_Record::On_Get_Display_Info(NMLVDISPINFOW& request) const
 {
-    const std::wstring text = Cell_Text(request.item.iSubItem, static_cast<std::uintptr_t>(request.item.lParam));
-    if (text.size() > List_View::Cell_Text_Limit)
-        throw List_View::CELL_TEXT_TOO_LONG(std::to_string(text.size()) + " characters in column " +
-                                            std::to_string(request.item.iSubItem) + ", at most " +
-                                            std::to_string(List_View::Cell_Text_Limit));
+    const std::wstring text = Painting_Value(std::wstring(), [&] {
+        std::wstring cell = Cell_Text(request.item.iSubItem, static_cast<std::uintptr_t>(request.item.lParam));
+        if (cell.size() > List_View::Cell_Text_Limit)
+            throw List_View::CELL_TEXT_TOO_LONG(std::to_string(cell.size()) + " characters in column " +
+                                                std::to_string(request.item.iSubItem) + ", at most " +
+                                                std::to_string(List_View::Cell_Text_Limit));
+        return cell;
+    });
     std::copy(text.begin(), text.end(), cell_text.begin());
     cell_text[text.size()] = L'\0';
     request.item.pszText = cell_text.data();
@@ -167,9 +171,8 @@ LRESULT List_View_Record::On_Custom_Draw(NMLVCUSTOMDRAW& drawing) const
     case CDDS_PREPAINT:
         return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT: {
-        const COLORREF colour = Colour(static_cast<std::uintptr_t>(drawing.nmcd.lItemlParam));
-        if (Colour_Is_Background) drawing.clrTextBk = colour;
-        else drawing.clrText = colour;
+        COLORREF& drawn = Colour_Is_Background ? drawing.clrTextBk : drawing.clrText;
+        drawn = Painting_Value(drawn, [&] { return Colour(static_cast<std::uintptr_t>(drawing.nmcd.lItemlParam)); });
         return CDRF_DODEFAULT;
     }
     default:

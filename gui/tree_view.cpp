@@ -47,8 +47,10 @@ private:
             return colour_ ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
         case CDDS_ITEMPREPAINT:
             if (!colour_) return CDRF_DODEFAULT;
+            draw.clrText = Painting_Value(draw.clrText, [&] {
+                return colour_(static_cast<std::uintptr_t>(draw.nmcd.lItemlParam));
+            });
             draw.clrTextBk = White;
-            draw.clrText = colour_(static_cast<std::uintptr_t>(draw.nmcd.lItemlParam));
             return CDRF_DODEFAULT;
         default:
             return CDRF_DODEFAULT;

@@ -46,6 +46,23 @@ std::uint32_t Milliseconds_Since_Midnight(const SYSTEMTIME& time)
     return ((time.wHour * 60u + time.wMinute) * 60u + time.wSecond) * 1000u + time.wMilliseconds;
 }
 
+// A title or a file name from the host may hold line ends: written as they are, they would end
+// the record early and make the rest look like a record of its own.
+std::string One_Line(std::string_view message)
+{
+    std::string line;
+    line.reserve(message.size());
+    for (const char character : message) {
+        switch (character) {
+        case '\r': line += "\\r"; break;
+        case '\n': line += "\\n"; break;
+        case '\0': line += "\\0"; break;
+        default: line += character; break;
+        }
+    }
+    return line;
+}
+
 Handle Create_Log_File(const std::string& name) { return Handle::Create(name, false, true); }
 
 std::uint32_t Configured_Limit()
@@ -203,7 +220,8 @@ void Log_State::Write_Line(std::string_view message) noexcept
         try {
             if (log_limit_ != 0 && record_count_ >= log_limit_) Roll_Over();
             const SYSTEMTIME now = Windows::Local_Time();
-            file_.Put_Line(Stamped_Line(Milliseconds_Since_Midnight(now), Windows::Current_Thread_Id(), message));
+            file_.Put_Line(
+                Stamped_Line(Milliseconds_Since_Midnight(now), Windows::Current_Thread_Id(), One_Line(message)));
             if (flush_each_line_) file_.Flush();
             ++record_count_;
         } catch (...) {

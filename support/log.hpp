@@ -27,7 +27,8 @@ namespace Log {
 // and writes the header lines. Only a failure to find the module holding this code propagates.
 void Open_Log(bool flush_each_line);
 
-// Writes one stamped line. Never fails; the caller's last system error is kept.
+// Writes one stamped line. Never fails; the caller's last system error is kept. CR, LF and NUL
+// in Message are written as \r, \n and \0, so that every record stays one line.
 void Put(std::string_view message) noexcept;
 // Writes "<Where>: Exception = <the failure's name and message>". Never fails.
 void Put_Exception(std::string_view where, const std::exception& failure) noexcept;

@@ -37,6 +37,7 @@ struct Pipe_Record {
     DWORD Timeout_Ms = INFINITE;
     Pipe_Mode Mode = Pipe_Mode::Duplex;
     DWORD Buffer_Size = 0;
+    HANDLE Stop_Event = nullptr; // the caller's; not owned
     Overlapped_Block Connect;
     Overlapped_Block Write;
     Overlapped_Block Read;
@@ -117,25 +118,42 @@ void Create_Server(Pipe_Record& record)
     if (!record.Handle) Raise_Error(GetLastError());
 }
 
+// The caller's stop event, when it has one, ends every wait; an operation is not even begun once
+// it is set, since one that completes at once would never wait.
+void Raise_If_Stopped(const Pipe_Record& record)
+{
+    if (record.Stop_Event && WaitForSingleObject(record.Stop_Event, 0) == WAIT_OBJECT_0) throw STOPPED();
+}
+
+// Waits for Block's pending operation, at most the record's time-out (TIMEOUT) and only until the
+// stop event is set (STOPPED), and returns its byte count. An operation that is not finished is
+// cancelled before this returns, so the system never writes into the caller's buffer afterwards.
+DWORD Await_Pending(Pipe_Record& record, Overlapped_Block& block)
+{
+    block.Pending = true;
+    const HANDLE events[] = {block.Event.get(), record.Stop_Event};
+    const DWORD event_count = record.Stop_Event ? 2 : 1;
+    const DWORD waited = WaitForMultipleObjects(event_count, events, FALSE, record.Timeout_Ms);
+    const DWORD wait_error = waited == WAIT_FAILED ? GetLastError() : ERROR_SUCCESS;
+    if (waited == WAIT_OBJECT_0) return Completed_Bytes(record, block);
+    DWORD bytes = 0;
+    DWORD operation_error = ERROR_SUCCESS;
+    if (Finish_Pending(record, block, bytes, operation_error)) return bytes; // done just in time
+    if (waited == WAIT_TIMEOUT) throw TIMEOUT();
+    if (waited == WAIT_OBJECT_0 + 1) throw STOPPED();
+    Raise_Error(waited == WAIT_FAILED ? wait_error : operation_error);
+}
+
 // Waits for the one client; TIMEOUT when none comes within the record's time-out.
 void Connect(Pipe_Record& record)
 {
+    Raise_If_Stopped(record);
     Overlapped_Block& block = record.Connect;
     if (ConnectNamedPipe(record.Handle.get(), &block.Overlapped)) return;
     const DWORD error = GetLastError();
     if (error == ERROR_PIPE_CONNECTED) return; // the client came between creation and this call
     if (error != ERROR_IO_PENDING) Raise_Error(error);
-    block.Pending = true;
-    const DWORD waited = WaitForSingleObject(block.Event.get(), record.Timeout_Ms);
-    if (waited == WAIT_OBJECT_0) {
-        Completed_Bytes(record, block);
-        return;
-    }
-    DWORD bytes = 0;
-    DWORD result = ERROR_SUCCESS;
-    if (Finish_Pending(record, block, bytes, result)) return; // connected just in time
-    if (waited == WAIT_TIMEOUT) throw TIMEOUT();
-    Raise_Error(ERROR_IO_PENDING);
+    Await_Pending(record, block);
 }
 
 void Open_Client(Pipe_Record& record)
@@ -160,23 +178,15 @@ std::size_t Client_Read(Pipe_Record& record, void* buffer)
     return bytes;
 }
 
-// The read stays pending only while this function runs: on a time-out it is cancelled, so the
-// system never writes into the caller's buffer after Read has returned or raised.
 std::size_t Server_Read(Pipe_Record& record, void* buffer)
 {
+    Raise_If_Stopped(record);
     Overlapped_Block& block = record.Read;
     if (ReadFile(record.Handle.get(), buffer, record.Buffer_Size, nullptr, &block.Overlapped))
         return Completed_Bytes(record, block);
     const DWORD error = GetLastError();
     if (error != ERROR_IO_PENDING) Raise_Error(error);
-    block.Pending = true;
-    const DWORD waited = WaitForSingleObject(block.Event.get(), record.Timeout_Ms);
-    if (waited == WAIT_OBJECT_0) return Completed_Bytes(record, block);
-    DWORD bytes = 0;
-    DWORD result = ERROR_SUCCESS;
-    if (Finish_Pending(record, block, bytes, result)) return bytes; // the message came just in time
-    if (waited == WAIT_TIMEOUT) throw TIMEOUT();
-    Raise_Error(ERROR_IO_PENDING);
+    return Await_Pending(record, block);
 }
 
 DWORD Client_Write(Pipe_Record& record, const void* buffer, DWORD count)
@@ -186,18 +196,16 @@ DWORD Client_Write(Pipe_Record& record, const void* buffer, DWORD count)
     return written;
 }
 
+// A client that does not read its answers fills the pipe's buffer, and the write then waits: for
+// the record's time-out at most, as a read does.
 DWORD Server_Write(Pipe_Record& record, const void* buffer, DWORD count)
 {
+    Raise_If_Stopped(record);
     Overlapped_Block& block = record.Write;
     if (WriteFile(record.Handle.get(), buffer, count, nullptr, &block.Overlapped)) return Completed_Bytes(record, block);
     const DWORD error = GetLastError();
     if (error != ERROR_IO_PENDING) Raise_Error(error);
-    block.Pending = true;
-    if (WaitForSingleObject(block.Event.get(), INFINITE) == WAIT_OBJECT_0) return Completed_Bytes(record, block);
-    DWORD written = 0;
-    DWORD result = ERROR_SUCCESS;
-    if (Finish_Pending(record, block, written, result)) return written;
-    Raise_Error(error);
+    return Await_Pending(record, block);
 }
 
 std::string Unknown_Error_Line(std::uint32_t code)
@@ -234,7 +242,7 @@ std::uint32_t Timeout_Milliseconds(Seconds timeout)
 }
 
 void Open(Pipe_Handle& pipe, std::string_view name, bool is_server, Pipe_Mode mode, std::size_t buffer_size,
-          Seconds timeout)
+          Seconds timeout, HANDLE stop_event)
 {
     if (!is_server && timeout.count() != 0.0) throw NOT_SERVER();
     Close(pipe);
@@ -245,6 +253,7 @@ void Open(Pipe_Handle& pipe, std::string_view name, bool is_server, Pipe_Mode mo
     record.Is_Server = is_server;
     record.Mode = mode;
     record.Buffer_Size = To_Dword(buffer_size, "buffer size");
+    record.Stop_Event = stop_event;
     if (is_server) {
         for (Overlapped_Block* block : {&record.Connect, &record.Write, &record.Read}) Create_Event(*block);
         record.Timeout_Ms = Timeout_Milliseconds(timeout);
@@ -269,10 +278,12 @@ std::size_t Read(const Pipe_Handle& pipe, void* buffer, Seconds timeout)
     return Server_Read(record, buffer);
 }
 
-void Write(const Pipe_Handle& pipe, const void* buffer, std::size_t count)
+void Write(const Pipe_Handle& pipe, const void* buffer, std::size_t count, Seconds timeout)
 {
     Pipe_Record& record = Open_Record(pipe);
     const DWORD wanted = To_Dword(count, "message length");
+    if (!record.Is_Server && timeout.count() != 0.0) throw NOT_SERVER();
+    if (record.Is_Server) record.Timeout_Ms = Timeout_Milliseconds(timeout);
     const DWORD written = record.Is_Server ? Server_Write(record, buffer, wanted) : Client_Write(record, buffer, wanted);
     if (written != wanted) throw WRITE_INCOMPLETE();
 }

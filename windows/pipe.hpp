@@ -35,6 +35,8 @@ using NO_DATA = Failures::Failure<"WINDOWS.PIPE.NO_DATA">;
 using NO_HANDLE = Failures::Failure<"WINDOWS.PIPE.NO_HANDLE">;
 using NO_SERVER = Failures::Failure<"WINDOWS.PIPE.NO_SERVER">;
 using NOT_SERVER = Failures::Failure<"WINDOWS.PIPE.NOT_SERVER">;
+// The caller's stop event ended a server's wait (see Open).
+using STOPPED = Failures::Failure<"WINDOWS.PIPE.STOPPED">;
 using TIMEOUT = Failures::Failure<"WINDOWS.PIPE.TIMEOUT">;
 using UNKNOWN_ERROR = Failures::Failure<"WINDOWS.PIPE.UNKNOWN_ERROR">;
 using WRITE_INCOMPLETE = Failures::Failure<"WINDOWS.PIPE.WRITE_INCOMPLETE">;
@@ -58,8 +60,11 @@ using Pipe_Handle = std::unique_ptr<Pipe_Record, Pipe_Record_Closer>;
 // is closed first. A server waits at most Timeout for its client (TIMEOUT); a client must pass
 // a time-out of 0 (NOT_SERVER) and does not wait for a busy pipe. Every read asks for
 // Buffer_Size bytes. When Open fails, Pipe is null. Only programs on this machine may connect.
+// A server given a Stop_Event (an event the caller owns and keeps for the pipe's life) gives up
+// every wait, the connection's included, as soon as that event is set: STOPPED, with the pending
+// operation cancelled. Once it is set no operation begins.
 void Open(Pipe_Handle& pipe, std::string_view name, bool is_server, Pipe_Mode mode,
-          std::size_t buffer_size, Seconds timeout);
+          std::size_t buffer_size, Seconds timeout, HANDLE stop_event = nullptr);
 
 // Releases everything and leaves Pipe null; never fails. Pending I/O is cancelled first.
 void Close(Pipe_Handle& pipe) noexcept;
@@ -68,8 +73,9 @@ void Close(Pipe_Handle& pipe) noexcept;
 // message raises MORE_DATA. Server reads wait at most Timeout (TIMEOUT); a client must pass 0.
 std::size_t Read(const Pipe_Handle& pipe, void* buffer, Seconds timeout);
 
-// Writes Count bytes as one message; writes never time out.
-void Write(const Pipe_Handle& pipe, const void* buffer, std::size_t count);
+// Writes Count bytes as one message. A server's write waits at most Timeout (TIMEOUT) for room in
+// the pipe, which a client that never reads leaves full; a client must pass 0 (NOT_SERVER).
+void Write(const Pipe_Handle& pipe, const void* buffer, std::size_t count, Seconds timeout = Seconds{0});
 
 // A time-out as the system's waits take it: INFINITE for 0, otherwise whole milliseconds,
 // halves rounded up, after the duration is taken to its resolution of 2^-14 s. A negative

@@ -216,7 +216,8 @@ void Save_Window_State()
 {
     std::exception_ptr failure;
     try {
-        if (!Is_Minimized() && !Is_Maximized()) {
+        // Without a window there is no placement; the stored one stays for the next start.
+        if (Has_Window_Metrics() && !Is_Minimized() && !Is_Maximized()) {
             Save_Geometry();
             Save_Registered_Columns();
         }

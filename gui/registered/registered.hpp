@@ -60,9 +60,9 @@ void Open_Registered_Main_Window(Company company, const std::string& application
                                  const std::string& icon, bool topmost);
 
 // The close hook handed to Gui::Open_Main_Window; runs on the framework's termination thread.
-// Unless the window is minimized or maximized, writes its placement and the registered list-view
-// column widths. The application's termination routine runs in every case, also after a failed
-// write; the failure is then raised again.
+// Unless the window is minimized or maximized, or never existed, writes its placement and the
+// registered list-view column widths. The application's termination routine runs in every case,
+// also after a failed write; the failure is then raised again.
 void Save_Window_State();
 
 } // namespace Gui::Registered

@@ -91,6 +91,8 @@ DWORD Finish_Overlapped(HANDLE pipe, OVERLAPPED& overlapped, BOOL started, Milli
     return ERROR_SUCCESS;
 }
 
+} // namespace
+
 std::string Value_Bytes(std::int32_t value)
 {
     auto bits = static_cast<std::uint32_t>(value);
@@ -98,8 +100,6 @@ std::string Value_Bytes(std::int32_t value)
     for (int index = 0; index < 4; ++index) bytes[index] = static_cast<char>(bits >> (8 * index) & 0xFF);
     return bytes;
 }
-
-} // namespace
 
 std::string Windows_Path(std::string_view path)
 {

@@ -116,6 +116,9 @@ enum class Answer {
 };
 const char* Answer_Name(Answer answer);
 
+// A value message: the 32-bit value, lowest byte first.
+std::string Value_Bytes(std::int32_t value);
+
 // The host's end of the pipe "\\.\pipe\Lumen_Roll_V1.1", opened as a client in message mode.
 // Writes are one message each; every answer is awaited with a bound.
 class Host {

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -328,6 +330,111 @@ TEST_F(Viewer_Test, A_Close_While_The_Mouse_Button_Is_Held_On_The_Tree_Ends_Clea
     EXPECT_EQ(viewer.Exit_Code(), 0u);
     Viewer_Log log = Log();
     EXPECT_TRUE(log.Contains("!!! Flag expected")) << Joined(log.Messages);
+}
+
+// ---- the window and the transfer end together -----------------------------------------------------
+
+// A host that keeps sending, each message well within the time-out, while the user closes the
+// window (or logs off): the viewer must not live on without its window.
+TEST_F(Viewer_Test, Closing_The_Window_Or_Logging_Off_Ends_A_Running_Transfer)
+{
+    struct Case {
+        const char* Name;
+        std::function<void(HWND)> Close;
+    };
+    const Case cases[] = {
+        {"close box", [](HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }},
+        {"logging off",
+         [](HWND window) {
+             DWORD_PTR answer = 0;
+             SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 2000, &answer);
+             SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 2000, &answer);
+         }},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.Name);
+        Viewer_Process viewer({Pipe_Name});
+        Host host(viewer);
+        ASSERT_TRUE(host.Is_Connected());
+        host.Text("Slow host", "title");
+        host.Text("a.txt", "file name");
+        host.Flag(1);
+        HWND window = viewer.Main_Window();
+        ASSERT_NE(window, nullptr);
+
+        std::atomic<bool> host_refused{false};
+        std::thread slow_host([&] {
+            for (int message = 0; message < 60 && host.Send_Text("entry text") == Answer::Acknowledgement; ++message) {
+                const Answer line = host.Send_Value(1);
+                if (line != Answer::Acknowledgement || host.Send_Value(1) != Answer::Acknowledgement) break;
+                Sleep(100); // a slow host, well within the viewer's time-out
+            }
+            host_refused = true;
+        });
+        const auto closed_at = std::chrono::steady_clock::now();
+        test.Close(window);
+        const bool ended = viewer.Wait_For_End(1s);
+        const auto took = std::chrono::steady_clock::now() - closed_at;
+        slow_host.join();
+        EXPECT_TRUE(ended) << "the viewer lived on without its window";
+        EXPECT_TRUE(host_refused);
+        EXPECT_LT(took, 1s);
+        EXPECT_EQ(viewer.Exit_Code(), 0u);
+        Viewer_Log log = Log();
+        EXPECT_TRUE(log.Contains("Transfer ended: the window was closed")) << Joined(log.Messages);
+        EXPECT_FALSE(log.Contains("Complete")) << Joined(log.Messages);
+        EXPECT_FALSE(Has_Fatal_Line(log)) << Joined(log.Messages);
+    }
+    // The pipe's name is free again at once.
+    Viewer_Process next({Pipe_Name});
+    Host next_host(next, 3s);
+    ASSERT_TRUE(next_host.Is_Connected());
+    next_host.Text("Next", "title");
+    EXPECT_EQ(next_host.Send_Text(""), Answer::Closed);
+}
+
+// The host writes and never reads: its acknowledgements fill the pipe until the viewer's write
+// has no room. That write times out like a read, here inside a group.
+TEST_F(Viewer_Test, A_Host_That_Never_Reads_Its_Acknowledgements_Times_Out_Inside_A_Group)
+{
+    Viewer_Process viewer({Pipe_Name});
+    Host host(viewer);
+    ASSERT_TRUE(host.Is_Connected());
+    host.Text("Deaf host", "title");
+    host.Text("a.txt", "file name");
+    host.Flag(1);
+    int entries = 0;
+    for (; entries < 1000; ++entries) {
+        if (!host.Write_Message("entry text") || !host.Write_Message(Value_Bytes(entries + 1)) ||
+            !host.Write_Message(Value_Bytes(1)))
+            break;
+    }
+    EXPECT_LT(entries, 1000) << "the viewer went on without writing its acknowledgements";
+    EXPECT_TRUE(Wait_Until([&] { return Log().Contains("Complete"); }, 20s));
+    EXPECT_FALSE(viewer.Has_Ended()) << "the window stays after a time-out inside a group";
+    HWND tree_window = viewer.Tree_Window();
+    ASSERT_NE(tree_window, nullptr);
+    EXPECT_GT(Remote_Tree(viewer, tree_window).Count(), 300u);
+
+    Viewer_Log log = Log_After_Close(viewer);
+    int timeout = log.Position("Timeout");
+    EXPECT_GE(timeout, 0) << Joined(log.Messages);
+    EXPECT_GT(log.Position("Complete"), timeout) << Joined(log.Messages);
+    EXPECT_FALSE(Has_Fatal_Line(log)) << Joined(log.Messages);
+}
+
+// A title is the host's text: its line ends must not make records of their own in the log.
+TEST_F(Viewer_Test, Line_Ends_In_A_Title_Stay_Inside_Its_Log_Record)
+{
+    Viewer_Process viewer({Pipe_Name});
+    Host host(viewer);
+    ASSERT_TRUE(host.Is_Connected());
+    host.Text(std::string("two\r\nlines\0end", 14), "title");
+    EXPECT_EQ(viewer.Caption(), "two\r\nlines");
+    EXPECT_EQ(host.Send_Text(""), Answer::Closed);
+    Viewer_Log log = Log_After_Close(viewer);
+    EXPECT_TRUE(log.Contains("Index for two\\r\\nlines\\0end")) << Joined(log.Messages);
+    EXPECT_TRUE(log.Unstamped.empty()) << Joined(log.Unstamped);
 }
 
 // ---- stalls ----------------------------------------------------------------------------------------

@@ -130,9 +130,10 @@ Message_Box_Closer::Message_Box_Closer(std::string caption) : caption_(std::move
                     std::lock_guard guard(text_lock_);
                     last_text_ = Message_Box_Text(box);
                 }
+                // Counted before the box can go: whatever its closing sets free may ask at once.
+                ++closed_;
                 Close_Message_Box(box);
                 Wait_Until([box] { return !IsWindow(box); }, std::chrono::seconds(5));
-                ++closed_;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }

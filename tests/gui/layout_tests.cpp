@@ -222,8 +222,9 @@ std::string Screenshot_Path(const std::string& name)
     return path.substr(0, path.find_last_of('\\') + 1) + name;
 }
 
-// The tests below run in this order and build on each other: one page, then two.
-TEST(Window_Layout, One_Page_Has_No_Tabs_And_Its_Tree_Fills_The_Area_Above_The_Status_Line)
+// The steps of the window's one test below: they build on each other (one page, then two), so
+// they run in this order, whatever order the test runner picks for tests.
+void One_Page_Has_No_Tabs_And_Its_Tree_Fills_The_Area_Above_The_Status_Line()
 {
     const RECT client = Client_Of(Gui::Main_Window());
     const RECT status = Gui_Test::Rectangle_In_Parent(Gui::Status_Line());
@@ -243,7 +244,7 @@ TEST(Window_Layout, One_Page_Has_No_Tabs_And_Its_Tree_Fills_The_Area_Above_The_S
 
 // The window cannot be made narrower than its minimum tracking size (about 110 pixels), but it
 // can be lower than the status line.
-TEST(Window_Layout, A_Window_Lower_Than_The_Status_Line_Gives_The_Tree_No_Height)
+void A_Window_Lower_Than_The_Status_Line_Gives_The_Tree_No_Height()
 {
     Resize_Main_Window(300, 10);
     EXPECT_TRUE(Wait_Until([] { return Height_Of(Gui_Test::Rectangle_In_Parent(first_tree.Window())) == 0; }));
@@ -254,7 +255,7 @@ TEST(Window_Layout, A_Window_Lower_Than_The_Status_Line_Gives_The_Tree_No_Height
     }));
 }
 
-TEST(Window_Layout, Two_Trees_Split_The_Height_Equally)
+void Two_Trees_Split_The_Height_Equally()
 {
     static Gui::Tree_View second_tree = Gui::Create_Tree_View(display_page, nullptr, nullptr);
     const RECT first = Gui_Test::Rectangle_In_Parent(first_tree.Window());
@@ -278,7 +279,7 @@ Gui::Progress_Bar progress;
 Gui::Plain_Edit_Box edit;
 Gui::Checked_Combo_Box combo;
 
-TEST(Window_Layout, A_Second_Page_Shows_The_Tabs_And_Keeps_Its_Controls_Hidden)
+void A_Second_Page_Shows_The_Tabs_And_Keeps_Its_Controls_Hidden()
 {
     controls_page = Gui::Create_Page("Controls", {}, [] { ++controls_shown; });
     first_button = Gui::Create_Button(controls_page, "Start", nullptr, 90);
@@ -321,7 +322,7 @@ POINT Tab_Centre(int index)
     return centre;
 }
 
-TEST(Window_Layout, Clicking_A_Tab_Shows_Its_Page_Laid_Out_And_Posts_Its_Show_Action_Once)
+void Clicking_A_Tab_Shows_Its_Page_Laid_Out_And_Posts_Its_Show_Action_Once()
 {
     const POINT tab = Tab_Centre(1);
     ASSERT_TRUE(Gui_Test::Click(tab.x, tab.y));
@@ -373,6 +374,22 @@ TEST(Window_Layout, Clicking_A_Tab_Shows_Its_Page_Laid_Out_And_Posts_Its_Show_Ac
     EXPECT_TRUE(IsWindowVisible(first_tree.Window()));
     EXPECT_FALSE(IsWindowVisible(first_button.Window()));
     EXPECT_EQ(controls_shown, 1);
+}
+
+TEST(Window_Layout, From_One_Page_To_Two_Pages_Switched_By_A_Click)
+{
+    const std::pair<const char*, void (*)()> steps[] = {
+        {"one page", One_Page_Has_No_Tabs_And_Its_Tree_Fills_The_Area_Above_The_Status_Line},
+        {"a low window", A_Window_Lower_Than_The_Status_Line_Gives_The_Tree_No_Height},
+        {"two trees", Two_Trees_Split_The_Height_Equally},
+        {"a second page", A_Second_Page_Shows_The_Tabs_And_Keeps_Its_Controls_Hidden},
+        {"a click on a tab", Clicking_A_Tab_Shows_Its_Page_Laid_Out_And_Posts_Its_Show_Action_Once},
+    };
+    for (const auto& [name, step] : steps) {
+        SCOPED_TRACE(name);
+        step();
+        if (HasFatalFailure()) return;
+    }
 }
 
 } // namespace

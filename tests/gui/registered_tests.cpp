@@ -373,6 +373,31 @@ TEST(DISABLED_Registered_Child, Negative_Height_Opens_Nothing)
     Report_To_Parent();
 }
 
+LRESULT CALLBACK Refuse_Creation(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter)
+{
+    return message == WM_NCCREATE ? FALSE : DefWindowProcA(window, message, w_parameter, l_parameter);
+}
+
+// The main window's class name is taken already, by a class whose windows refuse to be created:
+// both the registration and the creation fail, and the registration's error is the cause.
+TEST(DISABLED_Registered_Child, A_Window_That_Cannot_Be_Created_Stores_Nothing)
+{
+    WNDCLASSA refusing{};
+    refusing.lpfnWndProc = Refuse_Creation;
+    refusing.hInstance = GetModuleHandleA(nullptr);
+    refusing.lpszClassName = Title.c_str();
+    ASSERT_TRUE(RegisterClassA(&refusing));
+    Gui_Test::Message_Box_Closer closer(Title);
+    Open_Test_Window();
+    EXPECT_FALSE(Gui::Main_Window());
+    EXPECT_TRUE(Gui_Test::Wait_Until([&] { return closer.Closed() == 1; }));
+    EXPECT_NE(closer.Last_Text().find("GUI.MAIN_WINDOW_CREATION_FAILURE: RegisterClassA: error 1410"),
+              std::string::npos) << closer.Last_Text();
+    Gui::Wait_For_End();
+    EXPECT_EQ(termination_runs, 1);
+    Report_To_Parent();
+}
+
 class Registered_Window : public Registered_Settings {};
 
 TEST_F(Registered_Window, Closing_Stores_The_Placement_Only_In_Normal_Placement)
@@ -397,6 +422,15 @@ TEST_F(Registered_Window, Closing_Stores_The_Placement_Only_In_Normal_Placement)
         EXPECT_EQ(Stored_Dword(HKEY_CURRENT_USER, Metrics_Path, "Height"), 600u);
         EXPECT_FALSE(Stored_Value(HKEY_CURRENT_USER, Metrics_Path, "LV 9: Never"));
     }
+}
+
+TEST_F(Registered_Window, A_Failed_Start_Keeps_The_Stored_Placement)
+{
+    const std::pair<const char*, std::uint32_t> placement[] = {
+        {"X-Position", 10}, {"Y-Position", 20}, {"Width", 640}, {"Height", 480}};
+    for (const auto& [name, value] : placement) Put_Dword(HKEY_CURRENT_USER, Metrics_Path, name, value);
+    ASSERT_TRUE(Child_Passed("DISABLED_Registered_Child.A_Window_That_Cannot_Be_Created_Stores_Nothing"));
+    for (const auto& [name, value] : placement) EXPECT_EQ(Stored_Dword(HKEY_CURRENT_USER, Metrics_Path, name), value) << name;
 }
 
 TEST_F(Registered_Window, A_Stored_Negative_Height_Fails_Before_Anything_Opens)

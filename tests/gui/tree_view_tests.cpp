@@ -58,8 +58,8 @@ struct Activations {
 Activations activations;
 
 // The colour callback colours items whose data is odd; it records what it was asked for and can
-// be told to fail once.
-std::atomic<bool> colour_fails_once{false};
+// be told to fail.
+std::atomic<bool> colour_fails{false};
 std::mutex colour_lock;
 std::set<std::uintptr_t> coloured_data;
 
@@ -69,7 +69,7 @@ COLORREF Colour_Of(std::uintptr_t data)
         std::lock_guard guard(colour_lock);
         coloured_data.insert(data);
     }
-    if (colour_fails_once.exchange(false)) throw Failures::INDEX_ERROR("colour of a missing entry");
+    if (colour_fails) throw Failures::INDEX_ERROR("colour of a missing entry");
     return data % 2 ? Gui::Red : Gui::Blue;
 }
 
@@ -366,16 +366,27 @@ TEST_F(Tree, The_Colour_Callback_Colours_Each_Item_On_White)
     EXPECT_TRUE(plain_colours.count(GetSysColor(COLOR_WINDOWTEXT)));
 }
 
-TEST_F(Tree, A_Failing_Colour_Callback_Is_Shown_And_Drawing_Goes_On)
+// A callback that fails at every paint shows one box, not one per paint (closing a box repaints),
+// and the items are drawn in the default colour meanwhile.
+TEST_F(Tree, A_Failing_Colour_Callback_Is_Shown_Once_And_Drawing_Goes_On)
 {
     Gui_Test::Message_Box_Closer closer(Title);
-    colour_fails_once = true;
+    HWND coloured = Window_Of(coloured_tree);
+    colour_fails = true;
     Tree_Item item = Gui::Insert(coloured_tree, "WWWW again", Root_Item, Insert_Position::Last, 9);
-    InvalidateRect(Window_Of(coloured_tree), nullptr, TRUE);
+    InvalidateRect(coloured, nullptr, TRUE);
     EXPECT_TRUE(Wait_Until([&] { return closer.Closed() >= 1; }));
     EXPECT_EQ(closer.Last_Text(), "INDEX_ERROR: colour of a missing entry");
-    InvalidateRect(Window_Of(coloured_tree), nullptr, TRUE);
-    EXPECT_TRUE(Wait_Until([&] { return Row_Colours(Window_Of(coloured_tree), item).count(Gui::Red) > 0; }));
+    for (int paint = 0; paint < 3; ++paint) {
+        InvalidateRect(coloured, nullptr, TRUE);
+        UpdateWindow(coloured);
+    }
+    EXPECT_TRUE(Wait_Until([&] { return Row_Colours(coloured, item).count(GetSysColor(COLOR_WINDOWTEXT)) > 0; }));
+    EXPECT_FALSE(Wait_Until([&] { return closer.Closed() > 1; }, 1s)) << closer.Closed() << " boxes";
+
+    colour_fails = false;
+    InvalidateRect(coloured, nullptr, TRUE);
+    EXPECT_TRUE(Wait_Until([&] { return Row_Colours(coloured, item).count(Gui::Red) > 0; }));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "support/log.hpp"
 #include "tests/test_support.hpp"
+#include "windows/unique_handle.hpp"
 
 #include <windows.h>
 
@@ -222,6 +223,78 @@ TEST(Pipe_Read, A_Timed_Out_Read_Leaves_Nothing_Pending)
     EXPECT_EQ(Read_Text(server, Long_Wait), "after the time-out");
     EXPECT_EQ(abandoned, std::string(1024, '-'));
     client.Join();
+}
+
+// A client that sends and never reads its answers fills the pipe: the server's writes wait for
+// room, and give up after the time-out like reads.
+TEST(Pipe_Write, A_Client_That_Never_Reads_Makes_The_Server_Write_Time_Out)
+{
+    const std::string name = Unique_Name();
+    std::promise<void> server_done;
+    Client_Thread client(name, [&](Pipe_Handle&) { server_done.get_future().wait(); });
+    Pipe_Handle server = Open_Server(name);
+    int written = 0;
+    try {
+        for (; written < 100000; ++written) Pipe::Write(server, "\x06", 1, Seconds{0.2});
+        ADD_FAILURE() << "every write found room";
+    } catch (const Pipe::TIMEOUT&) {
+    }
+    EXPECT_GE(written, 100) << "the buffer held only " << written << " answers";
+    EXPECT_FAILURE(Pipe::Write(server, "\x06", 1, Seconds{1.0}), Pipe::TIMEOUT);
+    server_done.set_value();
+    client.Join();
+}
+
+// The stop event ends every kind of wait at once, and no operation begins after it was set.
+TEST(Pipe_Stop, The_Stop_Event_Ends_Waits_And_Refuses_New_Operations)
+{
+    Windows::Unique_Handle stop{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    const std::string name = Unique_Name();
+    // Waiting for the client. The pause usually lets the wait begin first; either order ends in
+    // STOPPED.
+    std::thread stopper([&] {
+        Sleep(100);
+        SetEvent(stop.get());
+    });
+    Pipe_Handle server;
+    const DWORD before = GetTickCount();
+    EXPECT_FAILURE(Pipe::Open(server, name, true, Pipe_Mode::Duplex, 1024, Long_Wait, stop.get()), Pipe::STOPPED);
+    stopper.join();
+    EXPECT_LT(GetTickCount() - before, 2000u);
+    EXPECT_FALSE(server);
+
+    // Reading, and after the stop any read or write.
+    ResetEvent(stop.get());
+    const std::string second = Unique_Name();
+    std::promise<void> server_done;
+    Client_Thread client(second, [&](Pipe_Handle&) { server_done.get_future().wait(); });
+    Pipe::Open(server, second, true, Pipe_Mode::Duplex, 1024, Long_Wait, stop.get());
+    std::thread read_stopper([&] {
+        Sleep(100);
+        SetEvent(stop.get());
+    });
+    char buffer[1024];
+    EXPECT_FAILURE(Pipe::Read(server, buffer, Long_Wait), Pipe::STOPPED);
+    read_stopper.join();
+    EXPECT_FAILURE(Pipe::Read(server, buffer, Long_Wait), Pipe::STOPPED);
+    EXPECT_FAILURE(Pipe::Write(server, "\x06", 1, Long_Wait), Pipe::STOPPED);
+    server_done.set_value();
+    client.Join();
+}
+
+// A wait that fails is named by its own error, not by the operation it waited for (997). No
+// client comes, so the server's wait for one is where the bad stop event fails.
+TEST(Pipe_Errors, A_Failed_Wait_Raises_The_Wait_s_Own_Error)
+{
+    const HANDLE no_event = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0x7FFFFFF0));
+    Pipe_Handle server;
+    try {
+        Pipe::Open(server, Unique_Name(), true, Pipe_Mode::Duplex, 1024, Long_Wait, no_event);
+        ADD_FAILURE() << "a client came";
+    } catch (const Pipe::UNKNOWN_ERROR& failure) {
+        EXPECT_EQ(failure.Information(), "WINDOWS.PIPE.UNKNOWN_ERROR: " + std::to_string(ERROR_INVALID_HANDLE));
+    }
+    EXPECT_FALSE(server);
 }
 
 TEST(Pipe_Read, Misuse_Is_Named)

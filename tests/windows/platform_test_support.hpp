@@ -9,7 +9,8 @@
 
 namespace Platform_Test_Support {
 
-// Handles of this process as the system counts them (files, keys, processes, threads...).
+// Handles of this process as the system counts them (files, keys, processes, threads...); 0 when
+// the system does not tell, which callers must not take for a count.
 inline ULONG Open_Handle_Count()
 {
     struct Handle_Entry {

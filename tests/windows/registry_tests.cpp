@@ -103,6 +103,7 @@ TEST_F(Registry_Test, Failed_Create_Or_Open_Leaves_The_Current_Key_Current)
 TEST_F(Registry_Test, Replacing_The_Current_Key_Closes_It_But_Never_A_Root)
 {
     const ULONG before = Open_Handle_Count();
+    ASSERT_GT(before, 0u) << "the system did not tell this process's handles";
     Registry::Open_Key(Test_Path);
     Registry::Create_Key(Test_Path + "\\Other");
     Registry::Open_Key(std::wstring(Wide_Test_Path));

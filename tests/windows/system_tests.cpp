@@ -241,6 +241,7 @@ TEST_F(Processes, A_Missing_Program_Fails_And_Leaves_No_Handle)
     Windows::Create_Process(probe, "warm up"); // the first start opens handles of its own for good
     Report_Of(probe);
     const ULONG before = Open_Handle_Count();
+    ASSERT_GT(before, 0u) << "the system did not tell this process's handles";
     EXPECT_FAILURE(Windows::Create_Process(folder.File("missing.exe"), "a"), Windows::PROCESS_CREATION_FAILURE);
     EXPECT_FAILURE(Windows::Create_Process(folder.File("missing.exe"), ""), Windows::PROCESS_CREATION_FAILURE);
     EXPECT_EQ(Open_Handle_Count(), before);
