@@ -159,9 +159,16 @@ void Terminate(std::string_view message)
 void Create_Display()
 {
     State& state = The_State();
-    Gui::Registered::Open_Registered_Main_Window(Gui::Registered::Company::Quillmark, state.Product_Name,
-                                                 state.Product_Version, [] {}, 0, 0, CW_USEDEFAULT,
-                                                 CW_USEDEFAULT, "LumenRoll", false);
+    Gui::Registered::Open_Registered_Main_Window({.Company = Gui::Registered::Company::Quillmark,
+                                                  .Application = state.Product_Name,
+                                                  .Version = state.Product_Version,
+                                                  .Termination = [] {},
+                                                  .Default_Width = 0,
+                                                  .Default_Height = 0,
+                                                  .Default_X = CW_USEDEFAULT,
+                                                  .Default_Y = CW_USEDEFAULT,
+                                                  .Icon = "LumenRoll",
+                                                  .Topmost = false});
     Gui::Page page = Gui::Create_Page("Display", Gui::Layout_Option{}, nullptr);
     state.Display_Tree = Gui::Create_Tree_View(page, Open_Entry, nullptr);
     state.Feed.Start(state.Display_Tree);

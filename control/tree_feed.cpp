@@ -116,7 +116,7 @@ void Tree_Feed::Insert_Batch() noexcept
 }
 
 // Stops at the first item that the tree refuses: an entry after a lost file node would land
-// under the file before it.
+// under the file before it. A file node is marked as having children once, with its first entry.
 void Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& next)
 {
     bool expand_file_node = false;
@@ -128,8 +128,11 @@ void Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& nex
             const Gui::Tree_Item node = Gui::Insert(tree_, item.Text, Gui::Root_Item, Gui::Insert_Position::Sorted, 0);
             if (!node) break;
             file_node_ = node;
+            file_node_marked_ = false;
         } else {
-            if (!Gui::Insert(tree_, item.Text, file_node_, Gui::Insert_Position::Last, item.Data)) break;
+            if (!Gui::Insert_Unmarked(tree_, item.Text, file_node_, Gui::Insert_Position::Last, item.Data)) break;
+            if (!file_node_marked_) Gui::Mark_Having_Children(tree_, file_node_);
+            file_node_marked_ = true;
             expand_file_node = expand_file_node || item.Expand;
         }
     }

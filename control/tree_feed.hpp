@@ -56,6 +56,7 @@ private:
     // Window thread only.
     Gui::Tree_View tree_;
     Gui::Tree_Item file_node_ = Gui::Root_Item;
+    bool file_node_marked_ = false;
     bool finishing_ = false;
     bool failure_logged_ = false;
 };

@@ -1,6 +1,7 @@
 #include "gui/controls.hpp"
 
-#include "gui/gui.hpp"
+#include "gui/window_thread.hpp"
+#include "support/failure.hpp"
 
 #include <commctrl.h>
 #include <richedit.h>
@@ -40,11 +41,12 @@ private:
 
 class Rich_Edit_Record final : public Child_Record {
 public:
+    static constexpr LPARAM Text_Limit = 10'000'000; // characters; the control's default is 32K
     explicit Rich_Edit_Record(bool word_wrap) : Child_Record(Control_Kind::Rich_Edit), word_wrap_(word_wrap) {}
 
     void After_Creation() override
     {
-        Send_Message(Window, EM_EXLIMITTEXT, 0, 10'000'000);
+        Send_Message(Window, EM_EXLIMITTEXT, 0, Text_Limit);
         // No target device and a line width of 1 turn word wrap off.
         if (!word_wrap_) Send_Message(Window, EM_SETTARGETDEVICE, 0, 1);
     }
@@ -65,31 +67,6 @@ private:
     Creation_Event& event_;
 };
 
-void Insert_In_Kind_Order(Page_Record& page, Child_Record& control)
-{
-    const int rank = Kind_Order(control.Kind);
-    if (!page.First_Control || rank < Kind_Order(page.First_Control->Kind)) {
-        control.Next = page.First_Control;
-        page.First_Control = &control;
-        return;
-    }
-    // After the last control whose rank is not greater: equal ranks keep their creation order.
-    Child_Record* after = page.First_Control;
-    while (after->Next && Kind_Order(after->Next->Kind) <= rank) after = after->Next;
-    control.Next = after->Next;
-    after->Next = &control;
-}
-
-void Count_In_Page(Page_Record& page, const Child_Record& control)
-{
-    page.Control_Count += 1;
-    page.Count_Per_Kind[Index_Of(control.Kind)] += 1;
-    if (control.Kind == Control_Kind::Button) {
-        page.Total_Button_Width += control.Width;
-        page.Last_Button_Width = control.Width;
-    }
-}
-
 HWND Create_Window(const Child_Record& control, DWORD style)
 {
     return CreateWindowExW(0, control.Window_Class(), control.Has_Text ? control.Text.c_str() : nullptr, style, 0, 0,
@@ -98,24 +75,23 @@ HWND Create_Window(const Child_Record& control, DWORD style)
 }
 
 template <typename Record, typename... Arguments>
-Record& New_Record(const std::wstring& text, std::int32_t width, Arguments&&... arguments)
+std::unique_ptr<Record> New_Record(const std::wstring& text, std::int32_t width, Arguments&&... arguments)
 {
-    auto* record = new Record(std::forward<Arguments>(arguments)...);
+    auto record = std::make_unique<Record>(std::forward<Arguments>(arguments)...);
     record->Text = text;
     record->Has_Text = true;
     record->Width = width;
-    return *record;
+    return record;
 }
 
 // The caption companion, created before its owner on the same page: a label or a check box,
 // Width wide, or as wide as its text when Width is 0.
 Child_Record& Create_Companion(const Page& page, Control_Kind kind, const std::wstring& caption, std::int32_t width)
 {
-    Child_Record& companion =
+    auto companion =
         New_Record<Child_Record>(caption, width != 0 ? width : -static_cast<std::int32_t>(caption.size()), kind);
-    companion.Is_Companion = true;
-    Create_Control(page, companion);
-    return companion;
+    companion->Is_Companion = true;
+    return Create_Control(page, std::move(companion));
 }
 
 // The companion comes first, identifier and window, then its owner as Make_Owner builds it.
@@ -123,31 +99,38 @@ template <typename Handle, typename Make_Owner>
 Handle Create_With_Companion(const Page& page, Control_Kind companion_kind, const std::wstring& caption,
                              std::int32_t caption_width, Make_Owner make_owner)
 {
-    page.Record(); // a null page is the caller's error, before anything is created
+    Require(page);
     Child_Record& companion = Create_Companion(page, companion_kind, caption, caption_width);
-    Child_Record& owner = make_owner();
-    owner.Companion = &companion;
-    Create_Control(page, owner);
-    return Handle(&owner);
+    std::unique_ptr<Child_Record> owner = make_owner();
+    owner->Companion = &companion;
+    return Handle(&Create_Control(page, std::move(owner)));
 }
 
-auto Edit_Box_Of(const std::wstring& text, Action_Routine action, bool password, std::int32_t width)
+auto Edit_Box_Of(const std::wstring& text, Edit_Box_Options options)
 {
-    return [=, action = std::move(action)]() mutable -> Child_Record& {
-        Child_Record& box = New_Record<Edit_Box_Record>(text, width, password);
-        box.Action = std::move(action);
+    return [text, options = std::move(options)]() mutable -> std::unique_ptr<Child_Record> {
+        auto box = New_Record<Edit_Box_Record>(text, options.Width, options.Password);
+        box->Action = std::move(options.Action);
         return box;
     };
 }
 
-auto Combo_Box_Of(Action_Routine action, bool sorted, bool editable, std::int32_t width)
+auto Combo_Box_Of(Combo_Box_Options options)
 {
-    return [=, action = std::move(action)]() mutable -> Child_Record& {
-        auto& box = *new Combo_Box_Record(sorted, editable);
-        box.Width = width;
-        box.Action = std::move(action);
+    return [options = std::move(options)]() mutable -> std::unique_ptr<Child_Record> {
+        auto box = std::make_unique<Combo_Box_Record>(options.Sorted, options.Editable);
+        box->Width = options.Width;
+        box->Action = std::move(options.Action);
         return box;
     };
+}
+
+// A control without a companion.
+template <typename Handle>
+Handle Create_Alone(const Page& page, std::unique_ptr<Child_Record> record)
+{
+    Require(page);
+    return Handle(&Create_Control(page, std::move(record)));
 }
 
 Check_Box Companion_Check_Box(const Child& owner)
@@ -176,92 +159,6 @@ void Scroll_To_Bottom(const Rich_Edit& edit) { Send_Message(edit.Window(), WM_VS
 
 } // namespace
 
-// --- Child_Record ------------------------------------------------------------------------------------
-
-Child_Record::Child_Record(Control_Kind kind) : Kind(kind), Identifier(Take_Control_Identifier()) {}
-
-const wchar_t* Child_Record::Window_Class() const
-{
-    switch (Kind) {
-    case Control_Kind::Button:
-        return L"button";
-    case Control_Kind::Progress_Bar:
-        return L"msctls_progress32";
-    case Control_Kind::Track_Bar:
-        return L"msctls_trackbar32";
-    case Control_Kind::Edit_Box:
-        return L"Edit";
-    case Control_Kind::Check_Box:
-        return L"Button";
-    case Control_Kind::Combo_Box:
-        return L"Combobox";
-    case Control_Kind::Label:
-        return L"Static";
-    case Control_Kind::List_View:
-        return L"SysListView32";
-    case Control_Kind::Tree_View:
-        return L"SysTreeView32";
-    case Control_Kind::Rich_Edit:
-        return L"RichEdit20W";
-    }
-    return L"Static";
-}
-
-DWORD Child_Record::Kind_Style() const
-{
-    switch (Kind) {
-    case Control_Kind::Track_Bar:
-        return TBS_AUTOTICKS | TBS_TOOLTIPS;
-    case Control_Kind::Edit_Box:
-        return WS_BORDER | ES_AUTOHSCROLL;
-    case Control_Kind::Check_Box:
-        return BS_AUTOCHECKBOX;
-    case Control_Kind::Combo_Box:
-        return WS_VSCROLL | CBS_AUTOHSCROLL | CBS_DROPDOWNLIST;
-    case Control_Kind::List_View:
-        return WS_BORDER | LVS_REPORT;
-    case Control_Kind::Tree_View:
-        return WS_BORDER | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT;
-    case Control_Kind::Rich_Edit:
-        return ES_MULTILINE | ES_READONLY | ES_SUNKEN | ES_SAVESEL | WS_HSCROLL | WS_VSCROLL;
-    case Control_Kind::Button:
-    case Control_Kind::Progress_Bar:
-    case Control_Kind::Label:
-        break;
-    }
-    return 0;
-}
-
-LRESULT Child_Record::Handle_Notify(NMHDR&) { return 0; }
-
-void Child_Record::Show_First_Painting_Failure() const noexcept
-{
-    if (painting_failure_shown_) return;
-    painting_failure_shown_ = true; // before the box: it repaints while it is open
-    try {
-        Show_Message(Failures::Current_Description(), true);
-    } catch (...) {
-    }
-}
-
-bool Child_Record::Fires_On(WORD notification_code) const noexcept
-{
-    switch (Kind) {
-    case Control_Kind::Combo_Box:
-        return notification_code == CBN_SELCHANGE || notification_code == CBN_KILLFOCUS;
-    case Control_Kind::Edit_Box:
-        return notification_code == EN_KILLFOCUS;
-    default:
-        return true;
-    }
-}
-
-Child_Record& Child::Record() const
-{
-    if (!record_) throw Failures::ACCESS_ERROR("a control handle that refers to no control");
-    return *record_;
-}
-
 // --- Creation protocol -------------------------------------------------------------------------------
 
 std::wstring Widened(std::string_view text)
@@ -276,12 +173,14 @@ std::wstring Widened(std::string_view text)
 
 // The send is synchronous, so when it returns the window thread has either created the window and
 // set the event, or never got the message (no window, shutdown): then there is nothing to wait for.
-void Create_Control(const Page& page, Child_Record& record)
+Child_Record& Create_Control(const Page& page, std::unique_ptr<Child_Record> record)
 {
     Page_Record& page_record = page.Record();
+    Child_Record& kept = page_record.Keep(std::move(record));
     Send_Message(Main_Window(), Create_Control_Message, reinterpret_cast<WPARAM>(&page_record),
-                 reinterpret_cast<LPARAM>(&record));
-    record.Creation.Try_Wait();
+                 reinterpret_cast<LPARAM>(&kept));
+    kept.Creation.Try_Wait();
+    return kept;
 }
 
 void Create_Control_On_Window_Thread(Page_Record* page, Child_Record* control)
@@ -295,21 +194,13 @@ void Create_Control_On_Window_Thread(Page_Record* page, Child_Record* control)
     if (!control->Window) control->Window = Create_Window(*control, style);
     control->Page = page;
     control->After_Creation();
-    Insert_In_Kind_Order(*page, *control);
-    Count_In_Page(*page, *control);
+    Add_Control(*page, *control);
     if (on_current_page) Lay_Out_Current_Page();
-}
-
-Child_Record* Find_Control(const Page_Record& page, std::int32_t identifier)
-{
-    for (Child_Record* control = page.First_Control; control; control = control->Next)
-        if (control->Identifier == identifier) return control;
-    return nullptr;
 }
 
 void Dispatch_Command(WORD identifier, WORD notification_code)
 {
-    if (identifier >= 1000) return; // menu commands; none are defined
+    if (identifier >= First_Menu_Command) return; // none are defined
     Page_Record* page = Current_Page_Record();
     Child_Record* control = page ? Find_Control(*page, identifier) : nullptr;
     if (!control || !control->Fires_On(notification_code)) return;
@@ -329,8 +220,7 @@ std::vector<Child> Controls_Of(const Page& page)
     const Page_Record& record = page.Record();
     std::vector<Child> controls;
     Run_On_Window_Thread([&] {
-        for (Child_Record* control = record.First_Control; control; control = control->Next)
-            controls.emplace_back(control);
+        for (Child_Record* control : record.Controls) controls.emplace_back(control);
         return LRESULT{0};
     });
     return controls;
@@ -340,82 +230,69 @@ std::vector<Child> Controls_Of(const Page& page)
 
 Button Create_Button(const Page& page, const std::string& caption, Action_Routine action, std::int32_t width)
 {
-    page.Record();
-    Child_Record& button = New_Record<Child_Record>(Widened(caption), width, Control_Kind::Button);
-    button.Action = std::move(action);
-    Create_Control(page, button);
-    return Button(&button);
+    auto button = New_Record<Child_Record>(Widened(caption), width, Control_Kind::Button);
+    button->Action = std::move(action);
+    return Create_Alone<Button>(page, std::move(button));
 }
 
 Progress_Bar Create_Progress_Bar(const Page& page)
 {
-    page.Record();
-    auto& bar = *new Child_Record(Control_Kind::Progress_Bar);
-    Create_Control(page, bar);
-    return Progress_Bar(&bar);
+    return Create_Alone<Progress_Bar>(page, std::make_unique<Child_Record>(Control_Kind::Progress_Bar));
 }
 
 Track_Bar Create_Track_Bar(const Page& page, const std::string& caption)
 {
-    return Create_With_Companion<Track_Bar>(page, Control_Kind::Label, Widened(caption), 0, []() -> Child_Record& {
-        return *new Child_Record(Control_Kind::Track_Bar);
+    return Create_With_Companion<Track_Bar>(page, Control_Kind::Label, Widened(caption), 0, [] {
+        return std::make_unique<Child_Record>(Control_Kind::Track_Bar);
     });
 }
 
 Check_Box Create_Check_Box(const Page& page, const std::string& caption, Action_Routine action)
 {
-    page.Record();
-    Child_Record& box = New_Record<Child_Record>(Widened(caption), 0, Control_Kind::Check_Box);
-    box.Action = std::move(action);
-    Create_Control(page, box);
-    return Check_Box(&box);
+    auto box = New_Record<Child_Record>(Widened(caption), 0, Control_Kind::Check_Box);
+    box->Action = std::move(action);
+    return Create_Alone<Check_Box>(page, std::move(box));
 }
 
 Plain_Edit_Box Create_Plain_Edit_Box(const Page& page, const std::wstring& caption, const std::wstring& text,
-                                     Action_Routine action, bool password, std::int32_t width,
-                                     std::int32_t caption_width)
+                                     Edit_Box_Options options)
 {
+    const std::int32_t caption_width = options.Caption_Width;
     return Create_With_Companion<Plain_Edit_Box>(page, Control_Kind::Label, caption, caption_width,
-                                                 Edit_Box_Of(text, std::move(action), password, width));
+                                                 Edit_Box_Of(text, std::move(options)));
 }
 
 Plain_Edit_Box Create_Plain_Edit_Box(const Page& page, const std::string& caption, const std::string& text,
-                                     Action_Routine action, bool password, std::int32_t width,
-                                     std::int32_t caption_width)
+                                     Edit_Box_Options options)
 {
-    return Create_Plain_Edit_Box(page, Widened(caption), Widened(text), std::move(action), password, width,
-                                 caption_width);
+    return Create_Plain_Edit_Box(page, Widened(caption), Widened(text), std::move(options));
 }
 
 Checked_Edit_Box Create_Checked_Edit_Box(const Page& page, const std::string& caption, const std::string& text,
-                                         Action_Routine action, bool password, std::int32_t width,
-                                         std::int32_t caption_width)
+                                         Edit_Box_Options options)
 {
+    const std::int32_t caption_width = options.Caption_Width;
     return Create_With_Companion<Checked_Edit_Box>(page, Control_Kind::Check_Box, Widened(caption), caption_width,
-                                                   Edit_Box_Of(Widened(text), std::move(action), password, width));
+                                                   Edit_Box_Of(Widened(text), std::move(options)));
 }
 
-Plain_Combo_Box Create_Plain_Combo_Box(const Page& page, const std::string& caption, Action_Routine action,
-                                       bool sorted, bool editable, std::int32_t width, std::int32_t caption_width)
+Plain_Combo_Box Create_Plain_Combo_Box(const Page& page, const std::string& caption, Combo_Box_Options options)
 {
+    const std::int32_t caption_width = options.Caption_Width;
     return Create_With_Companion<Plain_Combo_Box>(page, Control_Kind::Label, Widened(caption), caption_width,
-                                                  Combo_Box_Of(std::move(action), sorted, editable, width));
+                                                  Combo_Box_Of(std::move(options)));
 }
 
-Checked_Combo_Box Create_Checked_Combo_Box(const Page& page, const std::string& caption, Action_Routine action,
-                                           bool sorted, bool editable, std::int32_t width,
-                                           std::int32_t caption_width)
+Checked_Combo_Box Create_Checked_Combo_Box(const Page& page, const std::string& caption, Combo_Box_Options options)
 {
+    const std::int32_t caption_width = options.Caption_Width;
     return Create_With_Companion<Checked_Combo_Box>(page, Control_Kind::Check_Box, Widened(caption), caption_width,
-                                                    Combo_Box_Of(std::move(action), sorted, editable, width));
+                                                    Combo_Box_Of(std::move(options)));
 }
 
 Rich_Edit Create_Rich_Edit(const Page& page, bool word_wrap)
 {
-    page.Record();
-    auto& edit = *new Rich_Edit_Record(word_wrap);
-    Create_Control(page, edit);
-    return Rich_Edit(&edit);
+    return Create_Alone<Rich_Edit>(page, std::make_unique<Rich_Edit_Record>(word_wrap));
 }
 
 // --- Operations --------------------------------------------------------------------------------------

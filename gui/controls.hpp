@@ -1,98 +1,22 @@
 #pragma once
 // The child controls of the main window. Each control is described by a record that the calling
 // thread fills in; its window is always created on the window thread, inside the page the caller
-// names, and the constructor returns once it exists. Records live until the process ends.
-//
-// A new kind of control derives its record from Child_Record, overrides the hooks it needs
-// (style, after-creation set-up, notifications from its window) and is created through
-// Create_Control; its handle class derives from Child.
+// names, and the constructor returns once it exists. The page owns the record (pages.hpp).
 
 #include "gui/callbacks.hpp"
+#include "gui/child.hpp"
 #include "gui/kinds.hpp"
 #include "gui/pages.hpp"
-#include "gui/signals.hpp"
 
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace Gui {
-
-class Child_Record {
-public:
-    // Takes the next control identifier.
-    explicit Child_Record(Control_Kind kind);
-    virtual ~Child_Record() = default;
-    Child_Record(const Child_Record&) = delete;
-    Child_Record& operator=(const Child_Record&) = delete;
-
-    // Written by the window thread at creation; 0 when creation failed or never happened.
-    HWND Window = nullptr;
-    const Control_Kind Kind;
-    Page_Record* Page = nullptr;
-    std::wstring Text; // initial window text
-    bool Has_Text = false;
-    // 0 or more: a width in pixels (0: none given); negative: as wide as -Width characters of Text.
-    std::int32_t Width = 0;
-    const std::int32_t Identifier;
-    Child_Record* Next = nullptr;      // next control of the same page
-    Child_Record* Companion = nullptr; // caption label or check box, placed at the left
-    bool Is_Companion = false;
-    Action_Routine Action;
-    Action_Routine_With_Argument Action_With_Argument;
-    std::uintptr_t Argument = 0;
-    Creation_Event Creation;
-
-    // Hooks, all called on the window thread.
-    virtual const wchar_t* Window_Class() const;
-    // Style bits of this kind, added to WS_CHILD (and WS_VISIBLE on the current page).
-    virtual DWORD Kind_Style() const;
-    // Right after the window was created (it may be 0).
-    virtual void After_Creation() {}
-    // WM_NOTIFY from this control's window; the result is the window procedure's.
-    virtual LRESULT Handle_Notify(NMHDR& header);
-
-    // Whether a WM_COMMAND notification code fires the control's action.
-    bool Fires_On(WORD notification_code) const noexcept;
-
-    // For the application's callbacks that run while the control paints (texts, colours): the
-    // result of Callback, or Fallback when it fails. Only the control's first failure is shown:
-    // closing its message box repaints, and a callback that fails every time would otherwise
-    // open the next box at once. Window thread only.
-    template <typename Result, typename Callback>
-    Result Painting_Value(Result fallback, Callback&& callback) const
-    {
-        try {
-            return callback();
-        } catch (...) {
-            Show_First_Painting_Failure();
-            return fallback;
-        }
-    }
-
-private:
-    // Inside a catch block.
-    void Show_First_Painting_Failure() const noexcept;
-    mutable bool painting_failure_shown_ = false;
-};
-
-// The application's value for a control: a reference to its record (copies refer to the same one).
-class Child {
-public:
-    Child() = default;
-    explicit Child(Child_Record* record) noexcept : record_(record) {}
-    // ACCESS_ERROR for a handle that refers to nothing.
-    Child_Record& Record() const;
-    HWND Window() const noexcept { return record_ ? record_->Window : nullptr; }
-    bool Is_Null() const noexcept { return record_ == nullptr; }
-    friend bool operator==(const Child&, const Child&) = default;
-
-private:
-    Child_Record* record_ = nullptr;
-};
 
 class Button : public Child { using Child::Child; };
 class Progress_Bar : public Child { using Child::Child; };
@@ -109,10 +33,11 @@ class Rich_Edit : public Child { using Child::Child; };
 // 8-bit (ANSI code page) text to wide text.
 std::wstring Widened(std::string_view text);
 
-// The creation protocol: sends the record to the window thread, which creates the window in
-// Page, and returns when it exists. Without a main window (before opening, after a failed
-// creation, during shutdown) it returns at once and the record's window stays 0.
-void Create_Control(const Page& page, Child_Record& record);
+// The creation protocol: Page takes the record over, the window thread creates the window in
+// Page, and this returns the record when the window exists. Without a main window (before
+// opening, after a failed creation, during shutdown) it returns at once and the record's window
+// stays 0.
+Child_Record& Create_Control(const Page& page, std::unique_ptr<Child_Record> record);
 
 // --- Constructors ----------------------------------------------------------------------------------
 // Width adds to the page's total button width and becomes its last button width.
@@ -121,23 +46,29 @@ Progress_Bar Create_Progress_Bar(const Page& page);
 // The caption is a label companion sized to its text.
 Track_Bar Create_Track_Bar(const Page& page, const std::string& caption);
 Check_Box Create_Check_Box(const Page& page, const std::string& caption, Action_Routine action);
-// The caption is a label (plain) or check-box (checked) companion, Caption_Width wide (0: as wide
-// as its text). The action fires when the box loses the focus.
+struct Edit_Box_Options {
+    Action_Routine Action; // fires when the box loses the focus
+    bool Password = false;
+    std::int32_t Width = 0;
+    std::int32_t Caption_Width = 0; // 0: as wide as the caption's text
+};
+// The caption is a label (plain) or check-box (checked) companion at the left.
 Plain_Edit_Box Create_Plain_Edit_Box(const Page& page, const std::string& caption, const std::string& text,
-                                     Action_Routine action, bool password, std::int32_t width,
-                                     std::int32_t caption_width);
+                                     Edit_Box_Options options);
 Plain_Edit_Box Create_Plain_Edit_Box(const Page& page, const std::wstring& caption, const std::wstring& text,
-                                     Action_Routine action, bool password, std::int32_t width,
-                                     std::int32_t caption_width);
+                                     Edit_Box_Options options);
 Checked_Edit_Box Create_Checked_Edit_Box(const Page& page, const std::string& caption, const std::string& text,
-                                         Action_Routine action, bool password, std::int32_t width,
-                                         std::int32_t caption_width);
-// The action fires on a change of selection and when the box loses the focus.
-Plain_Combo_Box Create_Plain_Combo_Box(const Page& page, const std::string& caption, Action_Routine action,
-                                       bool sorted, bool editable, std::int32_t width, std::int32_t caption_width);
-Checked_Combo_Box Create_Checked_Combo_Box(const Page& page, const std::string& caption, Action_Routine action,
-                                           bool sorted, bool editable, std::int32_t width,
-                                           std::int32_t caption_width);
+                                         Edit_Box_Options options);
+
+struct Combo_Box_Options {
+    Action_Routine Action; // fires on a change of selection and when the box loses the focus
+    bool Sorted = false;
+    bool Editable = false;
+    std::int32_t Width = 0;
+    std::int32_t Caption_Width = 0; // 0: as wide as the caption's text
+};
+Plain_Combo_Box Create_Plain_Combo_Box(const Page& page, const std::string& caption, Combo_Box_Options options);
+Checked_Combo_Box Create_Checked_Combo_Box(const Page& page, const std::string& caption, Combo_Box_Options options);
 Rich_Edit Create_Rich_Edit(const Page& page, bool word_wrap);
 
 // --- Operations ------------------------------------------------------------------------------------
@@ -183,7 +114,6 @@ std::vector<Child> Controls_Of(const Page& page);
 
 // --- Window thread only ----------------------------------------------------------------------------
 void Create_Control_On_Window_Thread(Page_Record* page, Child_Record* control);
-Child_Record* Find_Control(const Page_Record& page, std::int32_t identifier);
 void Dispatch_Command(WORD identifier, WORD notification_code);
 LRESULT Dispatch_Notification(NMHDR& header);
 

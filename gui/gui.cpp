@@ -1,16 +1,15 @@
 #include "gui/gui.hpp"
 
 #include "gui/controls.hpp"
-#include "gui/mailbox.hpp"
 #include "gui/owners.hpp"
 #include "gui/pages.hpp"
 #include "gui/signals.hpp"
-#include "windows/unique_handle.hpp"
 
 #include <commctrl.h>
 #include <shellapi.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -21,38 +20,18 @@ namespace {
 // A bit the status line has always been created with; no status-bar style claims it.
 constexpr DWORD Status_Line_Extra_Style = 0x10;
 
-struct Start_Request {
-    std::string Name;
-    std::int32_t Width = 0;
-    std::int32_t Height = 0;
-    std::int32_t X = 0;
-    std::int32_t Y = 0;
-    std::string Icon;
-    bool Topmost = false;
-};
+// The class brush: the handle value 1, which the system reads as the colour COLOR_SCROLLBAR.
+const HBRUSH Class_Background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_SCROLLBAR + 1));
 
-// One per process, never destroyed: the framework's threads outlive the main procedure and
-// would otherwise meet destroyed state while the runtime ends the process.
+// The core's own state, beside the window thread's (window_thread.hpp). One per process, never
+// destroyed: the framework's threads outlive the main procedure and would otherwise meet destroyed
+// state while the runtime ends the process.
 struct Module_State {
-    HINSTANCE Instance = GetModuleHandleA(nullptr);
-    // Given to the main window, which destroys it with itself; no items are ever added.
-    HMENU Menu = CreateMenu();
-
-    mutable std::mutex Name_Lock;
-    std::string Window_Name = std::string(1, '\0');
-    std::string Class_Name = std::string(1, '\0');
-
-    std::atomic<HWND> Main{nullptr};
-    std::atomic<HWND> Status{nullptr};
-    std::atomic<HWND> Tabs{nullptr};
-    std::atomic<bool> Alive{false};
-    std::atomic<std::int32_t> Next_Control_Id{100};
+    std::string Class_Name = std::string(1, '\0'); // display thread only
 
     mutable std::mutex Rectangle_Lock;
     RECT Rectangle{};
     bool Rectangle_Known = false; // false until a main window existed
-
-    Unique_Library Rich_Edit_Library; // window thread only
 
     // Window thread only. Above 0, the thread is inside the handling of a message taken from its
     // queue, maybe in a message loop of a control's own (a tree view follows a pressed mouse
@@ -62,18 +41,13 @@ struct Module_State {
 
     std::mutex Open_Lock;
     bool Opened = false;
-    Start_Request Start;
-    Termination_Routine Termination;
+    Main_Window_Options Start; // the window's Termination is run by the termination handler
 
-    Action_Mailbox Mailbox;
-    // Set with the close request and never reset: other threads' waits watch it (manual reset).
-    Windows::Unique_Handle Closing{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     Latch Start_Accepted;
     Latch Ready_Accepted;
     Latch Close_Requested;
     Latch Handler_Finished;
 
-    std::atomic<DWORD> Display_Thread_Id{0};
     std::atomic<DWORD> Action_Thread_Id{0};
     std::atomic<DWORD> Termination_Thread_Id{0};
     std::mutex Join_Lock;
@@ -104,21 +78,10 @@ Module_State& Module()
 
 [[maybe_unused]] const bool module_started = (Module(), true);
 
-// Never throws: used inside every catch at a thread or window-procedure boundary.
-void Report_Current_Failure() noexcept
-{
-    try {
-        Show_Message(Failures::Current_Description(), true);
-    } catch (...) {
-        MessageBoxA(nullptr, "Unexpected failure", "", MB_OK | MB_ICONHAND);
-    }
-}
-
 void Request_Close()
 {
-    Module_State& state = Module();
-    SetEvent(state.Closing.get());
-    state.Close_Requested.Release();
+    SetEvent(Closing_Event());
+    Module().Close_Requested.Release();
 }
 
 // --- Gui.Termination_Handler -----------------------------------------------------------------------
@@ -126,9 +89,9 @@ void Request_Close()
 void Run_Termination_Routine(Module_State& state)
 {
     try {
-        if (state.Termination) state.Termination();
+        if (state.Start.Termination) state.Start.Termination();
     } catch (...) {
-        Report_Current_Failure();
+        Show_Current_Failure();
     }
 }
 
@@ -138,12 +101,12 @@ void Run_Termination_Handler()
     state.Termination_Thread_Id = GetCurrentThreadId();
     try {
         state.Close_Requested.Wait();
-        state.Mailbox.Stop();
+        Window_Thread().Mailbox.Stop();
         state.Handler_Finished.Wait(); // a running action ends first
         Run_Termination_Routine(state);
-        Send_Message(state.Main, Final_Close_Message, 0, 0);
+        Send_Message(Main_Window(), Final_Close_Message, 0, 0);
     } catch (...) {
-        Report_Current_Failure();
+        Show_Current_Failure();
     }
 }
 
@@ -167,9 +130,9 @@ void Run_Action_Handler()
     Module_State& state = Module();
     state.Action_Thread_Id = GetCurrentThreadId();
     try {
-        Run_Actions(state.Mailbox);
+        Run_Actions(Window_Thread().Mailbox);
     } catch (...) {
-        Report_Current_Failure();
+        Show_Current_Failure();
     }
     state.Handler_Finished.Release();
 }
@@ -209,7 +172,7 @@ LRESULT On_Call(LPARAM l_parameter)
 LRESULT On_Final_Close(HWND window)
 {
     Module_State& state = Module();
-    state.Alive = false;
+    Window_Thread().Alive = false;
     if (state.Dispatch_Depth == 0) return DefWindowProcA(window, WM_CLOSE, 0, 0); // destroys the window
     state.Destroy_Deferred = true;
     ReleaseCapture();
@@ -262,7 +225,7 @@ LRESULT CALLBACK Window_Procedure(HWND window, UINT message, WPARAM w_parameter,
     try {
         return Dispatch(window, message, w_parameter, l_parameter);
     } catch (...) {
-        Report_Current_Failure();
+        Show_Current_Failure();
         return 0;
     }
 }
@@ -284,14 +247,14 @@ struct Creation_Errors {
 
 // With the class missing, the window creation that follows fails as well; the registration's
 // error is the one that tells why.
-void Register_Window_Class(const Module_State& state, const Start_Request& start, Creation_Errors& errors)
+void Register_Window_Class(const Main_Window_Options& start, Creation_Errors& errors)
 {
     WNDCLASSA window_class{};
     window_class.lpfnWndProc = Window_Procedure;
-    window_class.hInstance = state.Instance;
-    window_class.hIcon = start.Icon.empty() ? nullptr : LoadIconA(state.Instance, start.Icon.c_str());
+    window_class.hInstance = Instance();
+    window_class.hIcon = start.Icon.empty() ? nullptr : LoadIconA(Instance(), start.Icon.c_str());
     window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_SCROLLBAR + 1); // the brush value 1
+    window_class.hbrBackground = Class_Background;
     window_class.lpszClassName = start.Name.c_str();
     if (!RegisterClassA(&window_class)) errors.Class_Registration = GetLastError();
 }
@@ -299,35 +262,39 @@ void Register_Window_Class(const Module_State& state, const Start_Request& start
 // The part of the start that Open_Main_Window waits for in its first hand-over.
 void Create_Main_Window(Module_State& state, Creation_Errors& errors)
 {
-    const Start_Request& start = state.Start;
+    const Main_Window_Options& start = state.Start;
+    Window_Thread_State& window_thread = Window_Thread();
     {
-        std::lock_guard guard(state.Name_Lock);
-        state.Window_Name = start.Name;
-        state.Class_Name = start.Name;
+        std::lock_guard guard(window_thread.Name_Lock);
+        window_thread.Window_Name = start.Name;
     }
-    Register_Window_Class(state, start, errors);
+    state.Class_Name = start.Name;
+    Register_Window_Class(start, errors);
+    Unique_Menu menu{CreateMenu()}; // an empty one; the window destroys it with itself
     HWND main = CreateWindowExA(start.Topmost ? WS_EX_TOPMOST : 0, start.Name.c_str(), start.Name.c_str(),
-                                WS_OVERLAPPEDWINDOW, start.X, start.Y, start.Width, start.Height, nullptr, state.Menu,
-                                state.Instance, nullptr);
+                                WS_OVERLAPPEDWINDOW, start.X, start.Y, start.Width, start.Height, nullptr, menu.get(),
+                                Instance(), nullptr);
     if (!main) errors.Window_Creation = GetLastError();
-    state.Main = main;
+    if (main) menu.release();
+    window_thread.Main = main;
     if (main) Refresh_Window_Rectangle(main);
 }
 
-HWND Create_Framework_Child(Module_State& state, const wchar_t* window_class, DWORD style, int identifier)
+HWND Create_Framework_Child(const wchar_t* window_class, DWORD style, int identifier)
 {
-    return CreateWindowExW(0, window_class, L"", WS_CHILD | style, 0, 0, 0, 0, state.Main,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(identifier)), state.Instance, nullptr);
+    return CreateWindowExW(0, window_class, L"", WS_CHILD | style, 0, 0, 0, 0, Main_Window(),
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(identifier)), Instance(), nullptr);
 }
 
-void Create_Status_Line_And_Tabs(Module_State& state, const Creation_Errors& errors)
+void Create_Status_Line_And_Tabs(const Creation_Errors& errors)
 {
-    if (!state.Main) throw MAIN_WINDOW_CREATION_FAILURE(errors.Description());
-    state.Status = Create_Framework_Child(state, STATUSCLASSNAMEW, WS_VISIBLE | WS_BORDER | Status_Line_Extra_Style,
-                                          Status_Line_Identifier);
-    if (!state.Status) throw STATUS_LINE_CREATION_FAILURE("error " + std::to_string(GetLastError()));
-    state.Tabs = Create_Framework_Child(state, WC_TABCONTROLW, WS_CLIPSIBLINGS, Tab_Control_Identifier);
-    if (!state.Tabs) throw TAB_CREATION_FAILURE("error " + std::to_string(GetLastError()));
+    Window_Thread_State& window_thread = Window_Thread();
+    if (!window_thread.Main) throw MAIN_WINDOW_CREATION_FAILURE(errors.Description());
+    window_thread.Status = Create_Framework_Child(STATUSCLASSNAMEW, WS_VISIBLE | WS_BORDER | Status_Line_Extra_Style,
+                                                  Status_Line_Identifier);
+    if (!window_thread.Status) throw STATUS_LINE_CREATION_FAILURE("error " + std::to_string(GetLastError()));
+    window_thread.Tabs = Create_Framework_Child(WC_TABCONTROLW, WS_CLIPSIBLINGS, Tab_Control_Identifier);
+    if (!window_thread.Tabs) throw TAB_CREATION_FAILURE("error " + std::to_string(GetLastError()));
 }
 
 void Dispatch_From_Queue(Module_State& state, const MSG& message)
@@ -337,7 +304,7 @@ void Dispatch_From_Queue(Module_State& state, const MSG& message)
     --state.Dispatch_Depth;
     if (state.Destroy_Deferred && state.Dispatch_Depth == 0) {
         state.Destroy_Deferred = false;
-        DestroyWindow(state.Main);
+        DestroyWindow(Main_Window());
     }
 }
 
@@ -350,17 +317,13 @@ void Run_Message_Loop(Module_State& state)
     }
 }
 
-void End_Display(Module_State& state)
+void End_Display(const Module_State& state)
 {
-    state.Alive = false;
-    if (HWND main = state.Main.exchange(nullptr)) DestroyWindow(main);
-    std::string class_name;
-    {
-        std::lock_guard guard(state.Name_Lock);
-        class_name = state.Class_Name;
-    }
-    UnregisterClassA(class_name.c_str(), state.Instance);
-    state.Rich_Edit_Library.reset();
+    Window_Thread_State& window_thread = Window_Thread();
+    window_thread.Alive = false;
+    if (HWND main = window_thread.Main.exchange(nullptr)) DestroyWindow(main);
+    UnregisterClassA(state.Class_Name.c_str(), Instance());
+    window_thread.Rich_Edit_Library.reset();
 }
 
 void Start_Display(Module_State& state)
@@ -373,10 +336,10 @@ void Start_Display(Module_State& state)
         throw;
     }
     state.Start_Accepted.Release();
-    Create_Status_Line_And_Tabs(state, errors);
+    Create_Status_Line_And_Tabs(errors);
     state.Ready_Accepted.Release();
-    ShowWindow(state.Main, SW_SHOW);
-    UpdateWindow(state.Main);
+    ShowWindow(Main_Window(), SW_SHOW);
+    UpdateWindow(Main_Window());
 }
 
 // Also when the loop ended by other means than the final close, the termination handler is asked
@@ -384,12 +347,12 @@ void Start_Display(Module_State& state)
 void Run_Display()
 {
     Module_State& state = Module();
-    state.Display_Thread_Id = GetCurrentThreadId();
+    Window_Thread().Display_Thread_Id = GetCurrentThreadId();
     try {
         Start_Display(state);
         Run_Message_Loop(state);
     } catch (...) {
-        Report_Current_Failure();
+        Show_Current_Failure();
         state.Ready_Accepted.Release();
     }
     End_Display(state);
@@ -400,7 +363,8 @@ bool Is_Framework_Thread()
 {
     const DWORD self = GetCurrentThreadId();
     const Module_State& state = Module();
-    return self == state.Display_Thread_Id || self == state.Action_Thread_Id || self == state.Termination_Thread_Id;
+    return self == Window_Thread().Display_Thread_Id || self == state.Action_Thread_Id ||
+           self == state.Termination_Thread_Id;
 }
 
 void Claim_Opening(Module_State& state)
@@ -419,19 +383,19 @@ void Join(std::thread& thread)
 
 // --- Public operations -----------------------------------------------------------------------------
 
-void Open_Main_Window(const std::string& name, Termination_Routine termination, std::int32_t width,
-                      std::int32_t height, std::int32_t x, std::int32_t y, const std::string& icon, bool topmost)
+void Open_Main_Window(Main_Window_Options options)
 {
     Module_State& state = Module();
     Claim_Opening(state);
-    state.Termination = std::move(termination);
-    state.Start = {name, width == 0 ? CW_USEDEFAULT : width, height == 0 ? CW_USEDEFAULT : height, x, y, icon, topmost};
+    if (options.Width == 0) options.Width = CW_USEDEFAULT;
+    if (options.Height == 0) options.Height = CW_USEDEFAULT;
+    state.Start = std::move(options);
     state.Action_Thread = std::thread(Run_Action_Handler);
-    state.Alive = true;
+    Window_Thread().Alive = true;
     try {
         state.Display_Thread = std::thread(Run_Display);
     } catch (...) {
-        state.Alive = false;
+        Window_Thread().Alive = false;
         Request_Close(); // lets the action and termination threads end
         throw;
     }
@@ -439,7 +403,7 @@ void Open_Main_Window(const std::string& name, Termination_Routine termination, 
     state.Ready_Accepted.Wait();
 }
 
-void Close_Main_Window() { Send_Message(Module().Main, WM_CLOSE, 0, 0); }
+void Close_Main_Window() { Send_Message(Main_Window(), WM_CLOSE, 0, 0); }
 
 void Wait_For_End()
 {
@@ -453,45 +417,15 @@ void Wait_For_End()
     Join(state.Display_Thread);
     Join(state.Action_Thread);
     Join(state.Termination_Thread);
-}
-
-void Set_Title(const std::string& text)
-{
-    Module_State& state = Module();
-    HWND main = state.Main;
-    if (!main) return;
-    {
-        std::lock_guard guard(state.Name_Lock);
-        state.Window_Name = text;
-    }
-    // Outside the lock: the window thread may need it for a message box while this waits.
-    SetWindowTextA(main, text.c_str());
-}
-
-std::string Title()
-{
-    Module_State& state = Module();
-    std::lock_guard guard(state.Name_Lock);
-    std::string title = state.Window_Name;
-    while (!title.empty() && title.back() == '\0') title.pop_back();
-    return title;
-}
-
-void Show_Message(const std::string& text, bool is_error)
-{
-    Module_State& state = Module();
-    std::string caption;
-    {
-        std::lock_guard guard(state.Name_Lock);
-        caption = state.Window_Name;
-    }
-    MessageBoxA(state.Main, text.c_str(), caption.c_str(), MB_OK | (is_error ? MB_ICONHAND : MB_ICONINFORMATION));
+    // Handles to controls stay usable (and harmless) after the end, so their records go only
+    // with the process; the threads that used them have ended by now.
+    [[maybe_unused]] static const bool release_registered = (std::atexit(Release_Pages), true);
 }
 
 // SW_SHOWNORMAL: with a show command of 0 the opened program would start hidden.
 void Shell_Execute(const std::string& file, const std::string& parameters)
 {
-    ShellExecuteA(Module().Main, nullptr, file.c_str(), parameters.empty() ? nullptr : parameters.c_str(), nullptr,
+    ShellExecuteA(Main_Window(), nullptr, file.c_str(), parameters.empty() ? nullptr : parameters.c_str(), nullptr,
                   SW_SHOWNORMAL);
 }
 
@@ -518,50 +452,7 @@ bool Has_Window_Metrics()
     return state.Rectangle_Known;
 }
 
-bool Is_Minimized() { return IsIconic(Module().Main) != FALSE; }
-bool Is_Maximized() { return IsZoomed(Module().Main) != FALSE; }
-
-LRESULT Send_Message(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter)
-{
-    if (!Module().Alive) return 0;
-    return SendMessageA(window, message, w_parameter, l_parameter);
-}
-
-LRESULT Send_Message_W(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter)
-{
-    if (!Module().Alive) return 0;
-    return SendMessageW(window, message, w_parameter, l_parameter);
-}
-
-LRESULT Run_On_Window_Thread(const std::function<LRESULT()>& work)
-{
-    return Send_Message(Module().Main, Call_Message, 0, reinterpret_cast<LPARAM>(&work));
-}
-
-bool Window_Alive() { return Module().Alive; }
-bool On_Window_Thread() { return GetCurrentThreadId() == Module().Display_Thread_Id; }
-HWND Main_Window() { return Module().Main; }
-HANDLE Closing_Event() { return Module().Closing.get(); }
-HWND Status_Line() { return Module().Status; }
-HWND Tab_Control() { return Module().Tabs; }
-HINSTANCE Instance() { return Module().Instance; }
-std::int32_t Take_Control_Identifier() { return Module().Next_Control_Id++; }
-
-// The rich-edit class lives in riched20.dll; "RichEd32.DLL" loads it on Windows. Where that
-// library is missing, riched20.dll is loaded directly.
-void Load_Rich_Edit_Library()
-{
-    Module_State& state = Module();
-    if (state.Rich_Edit_Library) return;
-    state.Rich_Edit_Library.reset(LoadLibraryW(L"RichEd32.DLL"));
-    if (!state.Rich_Edit_Library) state.Rich_Edit_Library.reset(LoadLibraryW(L"riched20.dll"));
-}
-
-void Post_Action(const Action_Routine& routine) { Module().Mailbox.Post(routine); }
-
-void Post_Action(const Action_Routine_With_Argument& routine, std::uintptr_t argument)
-{
-    Module().Mailbox.Post(routine, argument);
-}
+bool Is_Minimized() { return IsIconic(Main_Window()) != FALSE; }
+bool Is_Maximized() { return IsZoomed(Main_Window()) != FALSE; }
 
 } // namespace Gui

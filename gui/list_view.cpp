@@ -1,7 +1,7 @@
 #include "gui/list_view.hpp"
 
-#include "gui/gui.hpp"
 #include "gui/kinds.hpp"
+#include "gui/window_thread.hpp"
 
 #include <commctrl.h>
 
@@ -194,24 +194,21 @@ LRESULT On_Window_Thread(Work&& work)
     return Run_On_Window_Thread(std::function<LRESULT()>(std::forward<Work>(work)));
 }
 
-List_View_Record& New_Record(const Page& page, Colour_Callback colour, Comparison_Routine comparison,
-                             Action_Routine_With_Argument activation, bool keep_default_font,
-                             bool colour_is_background)
+std::unique_ptr<List_View_Record> New_Record(const Page& page, List_View_Options options)
 {
-    page.Record(); // a null page is the caller's error, before anything is created
-    auto& record = *new List_View_Record;
-    record.Colour = std::move(colour);
-    record.Colour_Is_Background = colour_is_background;
-    record.Compare = std::move(comparison);
-    record.Activation = std::move(activation);
-    record.Keep_Default_Font = keep_default_font;
+    Require(page); // before anything is created
+    auto record = std::make_unique<List_View_Record>();
+    record->Colour = std::move(options.Colour);
+    record->Colour_Is_Background = options.Colour_Is_Background;
+    record->Compare = std::move(options.Comparison);
+    record->Activation = std::move(options.Activation);
+    record->Keep_Default_Font = options.Keep_Default_Font;
     return record;
 }
 
-List_View Created(const Page& page, List_View_Record& record)
+List_View Created(const Page& page, std::unique_ptr<List_View_Record> record)
 {
-    Create_Control(page, record);
-    return List_View(&record);
+    return List_View(&Create_Control(page, std::move(record)));
 }
 
 void Change_Grid_Lines(const List_View& list, bool shown)
@@ -242,27 +239,21 @@ std::int32_t Not_Negative(LRESULT value) { return value > 0 ? static_cast<std::i
 
 } // namespace
 
-List_View Create_List_View(const Page& page, List_Text_Callback text, Colour_Callback colour,
-                           Comparison_Routine comparison, Action_Routine_With_Argument activation,
-                           bool keep_default_font, bool colour_is_background)
+List_View Create_List_View(const Page& page, List_Text_Callback text, List_View_Options options)
 {
     if (!text) throw Failures::ACCESS_ERROR("a list view without a text callback");
-    List_View_Record& record = New_Record(page, std::move(colour), std::move(comparison), std::move(activation),
-                                          keep_default_font, colour_is_background);
-    record.Text = std::move(text);
-    return Created(page, record);
+    auto record = New_Record(page, std::move(options));
+    record->Text = std::move(text);
+    return Created(page, std::move(record));
 }
 
-List_View Create_List_View(const Page& page, List_Wide_Text_Callback text, Colour_Callback colour,
-                           Comparison_Routine comparison, Action_Routine_With_Argument activation,
-                           bool keep_default_font, bool colour_is_background)
+List_View Create_List_View(const Page& page, List_Wide_Text_Callback text, List_View_Options options)
 {
     if (!text) throw Failures::ACCESS_ERROR("a list view without a text callback");
-    List_View_Record& record = New_Record(page, std::move(colour), std::move(comparison), std::move(activation),
-                                          keep_default_font, colour_is_background);
-    record.Wide_Text = std::move(text);
-    record.Wide_Texts = true;
-    return Created(page, record);
+    auto record = New_Record(page, std::move(options));
+    record->Wide_Text = std::move(text);
+    record->Wide_Texts = true;
+    return Created(page, std::move(record));
 }
 
 void Show_Grid_Lines(const List_View& list) { Change_Grid_Lines(list, true); }

@@ -39,15 +39,20 @@ public:
     using CELL_TEXT_TOO_LONG = Failures::Failure<"GUI.LIST_VIEW.CELL_TEXT_TOO_LONG">;
 };
 
-// Without a comparison routine the headers are not clickable; without an activation routine a
-// double-click does nothing. Unless Keep_Default_Font, the list gets the fixed-pitch system font.
-// Colour_Is_Background: the colour callback gives the text background instead of the text colour.
-List_View Create_List_View(const Page& page, List_Text_Callback text, Colour_Callback colour,
-                           Comparison_Routine comparison, Action_Routine_With_Argument activation,
-                           bool keep_default_font, bool colour_is_background);
-List_View Create_List_View(const Page& page, List_Wide_Text_Callback text, Colour_Callback colour,
-                           Comparison_Routine comparison, Action_Routine_With_Argument activation,
-                           bool keep_default_font, bool colour_is_background);
+struct List_View_Options {
+    Colour_Callback Colour;
+    // Without one the headers are not clickable.
+    Comparison_Routine Comparison;
+    // Without one a double-click does nothing.
+    Action_Routine_With_Argument Activation;
+    // Otherwise the list gets the fixed-pitch system font.
+    bool Keep_Default_Font = false;
+    // The colour callback gives the text background instead of the text colour.
+    bool Colour_Is_Background = false;
+};
+
+List_View Create_List_View(const Page& page, List_Text_Callback text, List_View_Options options = {});
+List_View Create_List_View(const Page& page, List_Wide_Text_Callback text, List_View_Options options = {});
 
 void Show_Grid_Lines(const List_View& list);
 void Hide_Grid_Lines(const List_View& list);

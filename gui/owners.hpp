@@ -1,6 +1,8 @@
 #pragma once
 // Move-only owners of the GDI and user handles the framework takes for a while: a window's
-// device context, a loaded library, a deferred-position batch.
+// device context, a loaded library, a menu, a deferred-position batch.
+
+#include "windows/unique_handle.hpp"
 
 #include <windows.h>
 
@@ -27,31 +29,20 @@ private:
     HDC context_;
 };
 
-class Unique_Library {
-public:
-    Unique_Library() noexcept = default;
-    explicit Unique_Library(HMODULE library) noexcept : library_(library) {}
-    ~Unique_Library() { reset(); }
-    Unique_Library(const Unique_Library&) = delete;
-    Unique_Library& operator=(const Unique_Library&) = delete;
-    Unique_Library(Unique_Library&& other) noexcept : library_(std::exchange(other.library_, nullptr)) {}
-    Unique_Library& operator=(Unique_Library&& other) noexcept
-    {
-        if (this != &other) reset(std::exchange(other.library_, nullptr));
-        return *this;
-    }
-
-    HMODULE get() const noexcept { return library_; }
-    explicit operator bool() const noexcept { return library_ != nullptr; }
-    void reset(HMODULE library = nullptr) noexcept
-    {
-        if (library_) FreeLibrary(library_);
-        library_ = library;
-    }
-
-private:
-    HMODULE library_ = nullptr;
+struct Library_Traits {
+    using Value = HMODULE;
+    static Value Empty() noexcept { return nullptr; }
+    static void Close(Value value) noexcept { FreeLibrary(value); }
 };
+using Unique_Library = Windows::Unique_Resource<Library_Traits>;
+
+// A menu that no window owns yet; a window destroys its own menu with itself.
+struct Menu_Traits {
+    using Value = HMENU;
+    static Value Empty() noexcept { return nullptr; }
+    static void Close(Value value) noexcept { DestroyMenu(value); }
+};
+using Unique_Menu = Windows::Unique_Resource<Menu_Traits>;
 
 // One BeginDeferWindowPos batch; the destructor moves all queued windows at once. A failed
 // DeferWindowPos frees the whole batch, so later moves are skipped rather than sent to a dead one.

@@ -1,9 +1,9 @@
 #include "gui/pages.hpp"
 
-#include "gui/controls.hpp"
-#include "gui/gui.hpp"
 #include "gui/layout.hpp"
 #include "gui/owners.hpp"
+#include "gui/window_thread.hpp"
+#include "support/failure.hpp"
 
 #include <commctrl.h>
 
@@ -17,6 +17,19 @@ namespace {
 // Written by Create_Page on the caller's thread and by a tab change on the window thread.
 std::atomic<Page_Record*> current_page{nullptr};
 std::atomic<std::int32_t> page_count{0};
+
+// Every page made, until the window has ended. Never destroyed itself: the framework's threads
+// may outlive the main procedure.
+struct Page_Store {
+    std::mutex Lock;
+    std::vector<std::unique_ptr<Page_Record>> Pages;
+};
+
+Page_Store& Store()
+{
+    static Page_Store* const store = new Page_Store;
+    return *store;
+}
 
 int Window_Height(HWND window)
 {
@@ -86,7 +99,7 @@ void Place_Controls(Deferred_Positions& batch, const Page_Record& page, const RE
     Window_Device_Context context(main);
     Layout::Input input = Layout_Input(page, context.get(), area, client_height_less_status);
     std::vector<const Child_Record*> owners;
-    for (const Child_Record* control = page.First_Control; control; control = control->Next) {
+    for (const Child_Record* control : page.Controls) {
         if (control->Is_Companion) continue; // placed with its owner
         owners.push_back(control);
         const Child_Record* companion = control->Companion;
@@ -102,8 +115,26 @@ void Place_Controls(Deferred_Positions& batch, const Page_Record& page, const RE
 
 void Show_Controls(const Page_Record& page, int command)
 {
-    for (const Child_Record* control = page.First_Control; control; control = control->Next)
+    for (const Child_Record* control : page.Controls)
         if (control->Window) ShowWindow(control->Window, command);
+}
+
+// After the last control whose rank is not greater: equal ranks keep their creation order.
+void Insert_In_Kind_Order(Page_Record& page, Child_Record& control)
+{
+    const int rank = Kind_Order(control.Kind);
+    auto after = page.Controls.begin();
+    while (after != page.Controls.end() && Kind_Order((*after)->Kind) <= rank) ++after;
+    page.Controls.insert(after, &control);
+}
+
+void Count_In_Page(Page_Record& page, const Child_Record& control)
+{
+    page.Count_Per_Kind[Index_Of(control.Kind)] += 1;
+    if (control.Kind == Control_Kind::Button) {
+        page.Total_Button_Width += control.Width;
+        page.Last_Button_Width = control.Width;
+    }
 }
 
 void Select_Tab_Of(const Page_Record& page)
@@ -123,15 +154,36 @@ void Select_Tab_Of(const Page_Record& page)
 
 } // namespace
 
+Page_Record::Page_Record(std::string name, Layout_Option option, Action_Routine show_action)
+    : Name(std::move(name)), Option(option), Show_Action(std::move(show_action))
+{
+}
+
+Child_Record& Page_Record::Keep(std::unique_ptr<Child_Record> record)
+{
+    Child_Record& kept = *record;
+    std::lock_guard guard(owned_lock_);
+    owned_.push_back(std::move(record));
+    return kept;
+}
+
 Page_Record& Page::Record() const
 {
     if (!record_) throw Failures::ACCESS_ERROR("a page handle that refers to no page");
     return *record_;
 }
 
+void Require(const Page& page) { page.Record(); }
+
 Page Create_Page(const std::string& name, Layout_Option option, Action_Routine show_action)
 {
-    auto* record = new Page_Record{name, option, std::move(show_action)};
+    Page_Record* record = nullptr;
+    {
+        Page_Store& store = Store();
+        std::lock_guard guard(store.Lock);
+        store.Pages.push_back(std::make_unique<Page_Record>(name, option, std::move(show_action)));
+        record = store.Pages.back().get();
+    }
     const std::int32_t count = ++page_count;
     if (count == 1) current_page = record;
     if (count == 2) {
@@ -143,7 +195,8 @@ Page Create_Page(const std::string& name, Layout_Option option, Action_Routine s
     }
     TCITEMA item{};
     item.mask = TCIF_TEXT | TCIF_PARAM;
-    item.pszText = record->Name.data();
+    std::string tab_text = record->Name;
+    item.pszText = tab_text.data();
     item.lParam = reinterpret_cast<LPARAM>(record);
     Send_Message(Tab_Control(), TCM_INSERTITEMA, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(&item));
     return Page(record);
@@ -162,7 +215,28 @@ void Show_Page(const Page& page)
 Page Current_Page() { return Page(current_page); }
 std::int32_t Page_Count() { return page_count; }
 
+void Release_Pages()
+{
+    current_page = nullptr;
+    Page_Store& store = Store();
+    std::lock_guard guard(store.Lock);
+    store.Pages.clear();
+}
+
 Page_Record* Current_Page_Record() { return current_page; }
+
+void Add_Control(Page_Record& page, Child_Record& control)
+{
+    Insert_In_Kind_Order(page, control);
+    Count_In_Page(page, control);
+}
+
+Child_Record* Find_Control(const Page_Record& page, std::int32_t identifier)
+{
+    for (Child_Record* control : page.Controls)
+        if (control->Identifier == identifier) return control;
+    return nullptr;
+}
 
 void Lay_Out_Current_Page()
 {
@@ -173,7 +247,7 @@ void Lay_Out_Current_Page()
     const int client_height_less_status = client.bottom - Window_Height(Status_Line());
     RECT area{0, 0, client.right, client_height_less_status};
     const Page_Record* page = current_page;
-    Deferred_Positions batch(1 + (page ? page->Control_Count : 0));
+    Deferred_Positions batch(1 + (page ? page->Control_Count() : 0));
     if (page_count >= 2) Show_Tabs(batch, area);
     if (page) Place_Controls(batch, *page, area, client_height_less_status);
     // A zero rectangle: the status bar then places itself along the bottom of the main window.

@@ -1,35 +1,49 @@
 #pragma once
 // Pages: logical groups of child controls shown one at a time above the status line. With two or
 // more pages a tab control shows one tab per page. The current page is laid out on every resize,
-// when it is shown and when a control is added to it.
+// when it is shown and when a control is added to it. A page owns the records of its controls.
+// Pages and controls outlive the window, so that the application's handles to them stay harmless;
+// they are freed when the process ends (Release_Pages).
 
 #include "gui/callbacks.hpp"
+#include "gui/child.hpp"
 #include "gui/kinds.hpp"
 
-#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace Gui {
-
-class Child_Record;
 
 struct Layout_Option {
     bool Button_Sizing = false; // the page's buttons share the row width equally
     bool Tall_Rows = false;     // the button row takes the height the other controls leave
 };
 
-// Allocated by Create_Page and never freed. The control fields are touched on the window thread
-// only (by the creation protocol and the layout).
 struct Page_Record {
-    std::string Name;
-    Layout_Option Option;
-    Action_Routine Show_Action;
-    std::int32_t Control_Count = 0; // companions included
+    Page_Record(std::string name, Layout_Option option, Action_Routine show_action);
+
+    const std::string Name;
+    const Layout_Option Option;
+    const Action_Routine Show_Action;
+
+    // Window thread only (the creation protocol and the layout): the page's controls in
+    // Kind_Order, companions included, and the sums the layout needs.
+    std::vector<Child_Record*> Controls;
     Kind_Counts Count_Per_Kind{};
-    Child_Record* First_Control = nullptr; // in Kind_Order, linked through Next
     std::int32_t Total_Button_Width = 0;
     std::int32_t Last_Button_Width = 0;
+    std::int32_t Control_Count() const noexcept { return static_cast<std::int32_t>(Controls.size()); }
+
+    // Takes over a control's record, from whichever thread makes the control, before its window
+    // exists (or when it never will).
+    Child_Record& Keep(std::unique_ptr<Child_Record> record);
+
+private:
+    std::mutex owned_lock_;
+    std::vector<std::unique_ptr<Child_Record>> owned_; // guarded by owned_lock_
 };
 
 // The application's value for a page: a reference to its record.
@@ -46,6 +60,10 @@ private:
     Page_Record* record_ = nullptr;
 };
 
+// ACCESS_ERROR for a page that refers to nothing: a constructor checks this before it creates
+// anything.
+void Require(const Page& page);
+
 // Pages are to be created from one thread, before controls are added to them.
 Page Create_Page(const std::string& name, Layout_Option option, Action_Routine show_action);
 
@@ -54,8 +72,15 @@ void Show_Page(const Page& page);
 Page Current_Page();
 std::int32_t Page_Count();
 
+// Frees every page and control record; for the framework's core, at the process's end and only
+// once its threads have ended.
+void Release_Pages();
+
 // --- Window thread only --------------------------------------------------------------------------
 Page_Record* Current_Page_Record();
+// Adds a control whose window was just made to its page's order and sums.
+void Add_Control(Page_Record& page, Child_Record& control);
+Child_Record* Find_Control(const Page_Record& page, std::int32_t identifier);
 void Lay_Out_Current_Page();
 void Show_Page_On_Window_Thread(Page_Record& page);
 // TCN_SELCHANGE from the tab control: shows the page of the selected tab.

@@ -1,6 +1,8 @@
 #include "gui/tree_view.hpp"
 
-#include "gui/gui.hpp"
+#include "gui/window_thread.hpp"
+
+#include <type_traits>
 
 namespace Gui {
 
@@ -83,17 +85,26 @@ void Set_Children_Mark(HWND window, Tree_Item item, int children)
     Send_Message(window, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&mark));
 }
 
-// The insert and the parent's mark are one message to the window thread: the application inserts
-// once per entry it receives, so each insert costs one round trip.
+// Where a new item goes, and whether its parent is marked as having children.
+struct Placement {
+    Tree_Item Parent;
+    Insert_Position Position;
+    std::uintptr_t Data;
+    bool Mark_Parent;
+};
+
+// The insert and the parent's mark are one message to the window thread (none on that thread):
+// the application inserts once per entry it receives.
 template <typename Insert_Structure>
-Tree_Item Insert_Item(const Tree_View& tree, Insert_Structure& insert, UINT message, bool wide)
+Tree_Item Insert_Item(const Tree_View& tree, Insert_Structure& insert, bool mark_parent)
 {
+    constexpr bool wide = std::is_same_v<Insert_Structure, TVINSERTSTRUCTW>;
     HWND window = tree.Record().Window;
-    const Tree_Item parent = insert.hParent;
     const LRESULT item = Run_On_Window_Thread([&] {
-        const LRESULT inserted = wide ? Send_Message_W(window, message, 0, reinterpret_cast<LPARAM>(&insert))
-                                      : Send_Message(window, message, 0, reinterpret_cast<LPARAM>(&insert));
-        if (!Is_Root(parent)) Set_Children_Mark(window, parent, 1);
+        const LRESULT inserted =
+            wide ? Send_Message_W(window, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert))
+                 : Send_Message(window, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert));
+        if (mark_parent && !Is_Root(insert.hParent)) Set_Children_Mark(window, insert.hParent, 1);
         return inserted;
     });
     return reinterpret_cast<Tree_Item>(item);
@@ -107,28 +118,25 @@ bool Is_Root(Tree_Item item) noexcept { return item == TVI_ROOT || item == nullp
 
 Tree_View Create_Tree_View(const Page& page, Action_Routine_With_Argument activation, Colour_Callback colour)
 {
-    page.Record();
-    auto& tree = *new Tree_View_Record(std::move(activation), std::move(colour));
-    Create_Control(page, tree);
-    return Tree_View(&tree);
+    Require(page);
+    return Tree_View(&Create_Control(page, std::make_unique<Tree_View_Record>(std::move(activation), std::move(colour))));
 }
 
 namespace {
 
 // Both forms set the has-children field explicitly (0), so the expand button shows exactly when
 // the framework has marked the item, whichever text form inserted it.
-template <typename Insert_Struct, typename Text>
-Tree_Item Insert_Text(const Tree_View& tree, Text copy, Tree_Item parent, Insert_Position position,
-                      std::uintptr_t data, UINT message, bool wide)
+template <typename Insert_Structure, typename Text>
+Tree_Item Insert_Text(const Tree_View& tree, Text copy, const Placement& placement)
 {
-    Insert_Struct insert{};
-    insert.hParent = parent;
-    insert.hInsertAfter = Insert_After(position);
+    Insert_Structure insert{};
+    insert.hParent = placement.Parent;
+    insert.hInsertAfter = Insert_After(placement.Position);
     insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN;
     insert.item.pszText = copy.data();
-    insert.item.lParam = static_cast<LPARAM>(data);
+    insert.item.lParam = static_cast<LPARAM>(placement.Data);
     insert.item.cChildren = 0;
-    return Insert_Item(tree, insert, message, wide);
+    return Insert_Item(tree, insert, placement.Mark_Parent);
 }
 
 } // namespace
@@ -136,13 +144,19 @@ Tree_Item Insert_Text(const Tree_View& tree, Text copy, Tree_Item parent, Insert
 Tree_Item Insert(const Tree_View& tree, const std::string& text, Tree_Item parent, Insert_Position position,
                  std::uintptr_t data)
 {
-    return Insert_Text<TVINSERTSTRUCTA>(tree, text, parent, position, data, TVM_INSERTITEMA, false);
+    return Insert_Text<TVINSERTSTRUCTA>(tree, text, {.Parent = parent, .Position = position, .Data = data, .Mark_Parent = true});
 }
 
 Tree_Item Insert(const Tree_View& tree, const std::wstring& text, Tree_Item parent, Insert_Position position,
                  std::uintptr_t data)
 {
-    return Insert_Text<TVINSERTSTRUCTW>(tree, text, parent, position, data, TVM_INSERTITEMW, true);
+    return Insert_Text<TVINSERTSTRUCTW>(tree, text, {.Parent = parent, .Position = position, .Data = data, .Mark_Parent = true});
+}
+
+Tree_Item Insert_Unmarked(const Tree_View& tree, const std::string& text, Tree_Item parent, Insert_Position position,
+                          std::uintptr_t data)
+{
+    return Insert_Text<TVINSERTSTRUCTA>(tree, text, {.Parent = parent, .Position = position, .Data = data, .Mark_Parent = false});
 }
 
 void Set_Text(const Tree_View& tree, Tree_Item item, const std::string& text)

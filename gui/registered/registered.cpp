@@ -196,20 +196,23 @@ void Write_Setting(const std::string& name, std::int32_t value)
     Registry::Set_Dword_Value(name, Unsigned::To_Unsigned(value));
 }
 
-void Open_Registered_Main_Window(Company company, const std::string& application, const std::string& version,
-                                 std::function<void()> termination, std::int32_t default_width,
-                                 std::int32_t default_height, std::int32_t default_x, std::int32_t default_y,
-                                 const std::string& icon, bool topmost)
+void Open_Registered_Main_Window(Registered_Window_Options options)
 {
-    Set_Application(company, application);
-    State().Application_Termination = std::move(termination);
+    Set_Application(options.Company, options.Application);
+    State().Application_Termination = std::move(options.Termination);
     Select_Settings_Key(Metrics_Subkey);
-    const std::string title = application + " " + version;
-    const std::int32_t y = Read_Setting("Y-Position", default_y);
-    const std::int32_t x = Read_Setting("X-Position", default_x);
-    const std::int32_t height = Read_Size("Height", default_height);
-    const std::int32_t width = Read_Size("Width", default_width);
-    Open_Main_Window(title, Save_Window_State, width, height, x, y, icon, topmost);
+    const std::int32_t y = Read_Setting("Y-Position", options.Default_Y);
+    const std::int32_t x = Read_Setting("X-Position", options.Default_X);
+    const std::int32_t height = Read_Size("Height", options.Default_Height);
+    const std::int32_t width = Read_Size("Width", options.Default_Width);
+    Open_Main_Window({.Name = options.Application + " " + options.Version,
+                      .Termination = Save_Window_State,
+                      .Width = width,
+                      .Height = height,
+                      .X = x,
+                      .Y = y,
+                      .Icon = options.Icon,
+                      .Topmost = options.Topmost});
 }
 
 void Save_Window_State()

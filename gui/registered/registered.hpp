@@ -13,6 +13,8 @@
 
 #include "support/failure.hpp"
 
+#include <windows.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -50,14 +52,25 @@ std::int32_t Read_Setting(const std::string& name, std::int32_t default_value);
 // A REG_DWORD in the current settings key; Windows::Registry::ENTRY_CREATION_FAILURE propagates.
 void Write_Setting(const std::string& name, std::int32_t value);
 
+struct Registered_Window_Options {
+    Registered::Company Company = Registered::Company::Quillmark;
+    std::string Application;
+    std::string Version;
+    std::function<void()> Termination; // runs at shutdown, after the state is saved
+    // Stored with the placement on the first run; a width or height of 0 means the system's own.
+    std::int32_t Default_Width = 0;
+    std::int32_t Default_Height = 0;
+    std::int32_t Default_X = CW_USEDEFAULT;
+    std::int32_t Default_Y = CW_USEDEFAULT;
+    std::string Icon;
+    bool Topmost = false;
+};
+
 // Opens the main window titled Application + " " + Version with the stored placement ("X-Position",
 // "Y-Position", "Width", "Height" under the "Metrics" subkey, created with the defaults on the
 // first run); returns when Gui::Open_Main_Window returns. A stored negative width or height is a
-// RANGE_ERROR before anything is opened. Termination runs at shutdown, after the state is saved.
-void Open_Registered_Main_Window(Company company, const std::string& application, const std::string& version,
-                                 std::function<void()> termination, std::int32_t default_width,
-                                 std::int32_t default_height, std::int32_t default_x, std::int32_t default_y,
-                                 const std::string& icon, bool topmost);
+// RANGE_ERROR before anything is opened.
+void Open_Registered_Main_Window(Registered_Window_Options options);
 
 // The close hook handed to Gui::Open_Main_Window; runs on the framework's termination thread.
 // Unless the window is minimized or maximized, or never existed, writes its placement and the

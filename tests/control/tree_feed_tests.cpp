@@ -75,7 +75,7 @@ TEST(Tree_Feed, What_The_Tree_Refuses_Is_Inserted_Later_In_Order_And_Logged_Once
         ASSERT_TRUE(Log::Process_Log().Start_Log(product, true));
     }
 
-    Gui::Open_Main_Window("Tree Feed Tests", nullptr, 600, 400, 40, 40, "", false);
+    Gui::Open_Main_Window({.Name = "Tree Feed Tests", .Width = 600, .Height = 400, .X = 40, .Y = 40});
     const Gui::Page page = Gui::Create_Page("Display", {}, nullptr);
     const Gui::Tree_View tree = Gui::Create_Tree_View(page, nullptr, nullptr);
     Gui::Run_On_Window_Thread([&]() -> LRESULT {

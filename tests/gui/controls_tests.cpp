@@ -25,7 +25,7 @@ class Controls_Environment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        Gui::Open_Main_Window("Controls Tests", nullptr, 800, 600, 20, 20, "", false);
+        Gui::Open_Main_Window({.Name = "Controls Tests", .Width = 800, .Height = 600, .X = 20, .Y = 20});
         main_page = Gui::Create_Page("Main", {}, nullptr);
     }
     void TearDown() override
@@ -87,9 +87,9 @@ TEST(Kind_Order, Equal_Ranks_Keep_Their_Creation_Order)
 {
     const Gui::Page page = New_Page("Order 2");
     Gui::Create_Check_Box(page, "Check", nullptr);
-    const Gui::Plain_Edit_Box first = Gui::Create_Plain_Edit_Box(page, "A", "", nullptr, false, 0, 0);
-    const Gui::Plain_Combo_Box combo = Gui::Create_Plain_Combo_Box(page, "B", nullptr, false, false, 0, 0);
-    const Gui::Plain_Edit_Box second = Gui::Create_Plain_Edit_Box(page, "C", "", nullptr, false, 0, 0);
+    const Gui::Plain_Edit_Box first = Gui::Create_Plain_Edit_Box(page, "A", "", {});
+    const Gui::Plain_Combo_Box combo = Gui::Create_Plain_Combo_Box(page, "B", {});
+    const Gui::Plain_Edit_Box second = Gui::Create_Plain_Edit_Box(page, "C", "", {});
     // Edit and combo boxes (40) before the check box (50) before the three caption labels (60).
     EXPECT_EQ(Kinds_Of(page), (std::vector<Control_Kind>{Control_Kind::Edit_Box, Control_Kind::Combo_Box,
                                                          Control_Kind::Edit_Box, Control_Kind::Check_Box,
@@ -107,9 +107,9 @@ TEST(Kind_Order, Equal_Ranks_Keep_Their_Creation_Order)
 TEST(Creation, Each_Kind_Gets_Its_Class_And_Style)
 {
     const Gui::Page page = New_Page("Styles");
-    const Gui::Plain_Combo_Box editable = Gui::Create_Plain_Combo_Box(page, "E", nullptr, true, true, 0, 0);
-    const Gui::Plain_Combo_Box listed = Gui::Create_Plain_Combo_Box(page, "L", nullptr, false, false, 0, 0);
-    const Gui::Plain_Edit_Box password = Gui::Create_Plain_Edit_Box(page, "P", "secret", nullptr, true, 0, 0);
+    const Gui::Plain_Combo_Box editable = Gui::Create_Plain_Combo_Box(page, "E", {.Sorted = true, .Editable = true});
+    const Gui::Plain_Combo_Box listed = Gui::Create_Plain_Combo_Box(page, "L", {});
+    const Gui::Plain_Edit_Box password = Gui::Create_Plain_Edit_Box(page, "P", "secret", {.Password = true});
     const Gui::Track_Bar track = Gui::Create_Track_Bar(page, "T");
     const Gui::Check_Box check = Gui::Create_Check_Box(page, "C", nullptr);
     const Gui::Tree_View tree = Gui::Create_Tree_View(page, nullptr, nullptr);
@@ -147,8 +147,8 @@ TEST(Creation, Each_Kind_Gets_Its_Class_And_Style)
 TEST(Creation, Companions_Carry_The_Caption_And_Come_First)
 {
     const Gui::Page page = New_Page("Companions");
-    const Gui::Plain_Edit_Box plain = Gui::Create_Plain_Edit_Box(page, "Pattern", "x", nullptr, false, 200, 0);
-    const Gui::Checked_Edit_Box checked = Gui::Create_Checked_Edit_Box(page, "Case", "y", nullptr, false, 0, 70);
+    const Gui::Plain_Edit_Box plain = Gui::Create_Plain_Edit_Box(page, "Pattern", "x", {.Width = 200});
+    const Gui::Checked_Edit_Box checked = Gui::Create_Checked_Edit_Box(page, "Case", "y", {.Caption_Width = 70});
     const Gui::Track_Bar track = Gui::Create_Track_Bar(page, "Depth");
 
     const Gui::Child_Record* label = plain.Record().Companion;
@@ -225,8 +225,8 @@ TEST(Operations, Check_Boxes_Are_Checked_Directly_Or_Through_Their_Owner)
 {
     const Gui::Page page = New_Page("Checks");
     const Gui::Check_Box box = Gui::Create_Check_Box(page, "Alone", nullptr);
-    const Gui::Checked_Edit_Box edit = Gui::Create_Checked_Edit_Box(page, "Edit", "", nullptr, false, 0, 0);
-    const Gui::Checked_Combo_Box combo = Gui::Create_Checked_Combo_Box(page, "Combo", nullptr, false, false, 0, 0);
+    const Gui::Checked_Edit_Box edit = Gui::Create_Checked_Edit_Box(page, "Edit", "", {});
+    const Gui::Checked_Combo_Box combo = Gui::Create_Checked_Combo_Box(page, "Combo", {});
     EXPECT_FALSE(Gui::Is_Checked(box));
     Gui::Check(box);
     EXPECT_TRUE(Gui::Is_Checked(box));
@@ -250,11 +250,11 @@ TEST(Operations, Check_Boxes_Are_Checked_Directly_Or_Through_Their_Owner)
 TEST(Operations, Edit_And_Combo_Boxes_Give_Their_Contents)
 {
     const Gui::Page page = New_Page("Contents");
-    const Gui::Plain_Edit_Box edit = Gui::Create_Plain_Edit_Box(page, L"Wide", L"caf\u00e9", nullptr, false, 0, 0);
+    const Gui::Plain_Edit_Box edit = Gui::Create_Plain_Edit_Box(page, L"Wide", L"caf\u00e9", {});
     EXPECT_EQ(Gui::Edit_Text(edit), "caf\xe9");
     Gui::Set_Text(edit, "changed");
     EXPECT_EQ(Gui::Edit_Text(edit), "changed");
-    const Gui::Plain_Combo_Box combo = Gui::Create_Plain_Combo_Box(page, "Sorted", nullptr, true, false, 0, 0);
+    const Gui::Plain_Combo_Box combo = Gui::Create_Plain_Combo_Box(page, "Sorted", {.Sorted = true});
     Gui::Add_Item(combo, "pear");
     Gui::Add_Item(combo, "apple");
     EXPECT_EQ(Gui::Selected_Item(combo), -1);
@@ -311,7 +311,7 @@ protected:
 
 TEST_F(Commands, An_Edit_Box_Fires_When_It_Loses_The_Focus_Only)
 {
-    const Gui::Plain_Edit_Box edit = Gui::Create_Plain_Edit_Box(main_page, "Fires", "", count, false, 0, 0);
+    const Gui::Plain_Edit_Box edit = Gui::Create_Plain_Edit_Box(main_page, "Fires", "", {.Action = count});
     Send_Command(edit, EN_CHANGE);
     Send_Command(edit, EN_SETFOCUS);
     Send_Command(edit, EN_KILLFOCUS);
@@ -320,7 +320,7 @@ TEST_F(Commands, An_Edit_Box_Fires_When_It_Loses_The_Focus_Only)
 
 TEST_F(Commands, A_Combo_Box_Fires_On_A_New_Selection_And_On_Losing_The_Focus)
 {
-    const Gui::Plain_Combo_Box combo = Gui::Create_Plain_Combo_Box(main_page, "Fires", count, false, false, 0, 0);
+    const Gui::Plain_Combo_Box combo = Gui::Create_Plain_Combo_Box(main_page, "Fires", {.Action = count});
     Send_Command(combo, CBN_DROPDOWN);
     Send_Command(combo, CBN_SELCHANGE);
     EXPECT_TRUE(Runs_Become(1));

@@ -178,7 +178,7 @@ class Layout_Environment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        Gui::Open_Main_Window("Layout Tests", nullptr, 800, 600, 0, 0, "", false);
+        Gui::Open_Main_Window({.Name = "Layout Tests", .Width = 800, .Height = 600, .X = 0, .Y = 0});
         display_page = Gui::Create_Page("Display", {}, [] { ++display_shown; });
         first_tree = Gui::Create_Tree_View(display_page, nullptr, nullptr);
     }
@@ -285,8 +285,8 @@ void A_Second_Page_Shows_The_Tabs_And_Keeps_Its_Controls_Hidden()
     first_button = Gui::Create_Button(controls_page, "Start", nullptr, 90);
     last_button = Gui::Create_Button(controls_page, "Stop", nullptr, 90);
     progress = Gui::Create_Progress_Bar(controls_page);
-    edit = Gui::Create_Plain_Edit_Box(controls_page, "Pattern", "foo(bar)", nullptr, false, 0, 0);
-    combo = Gui::Create_Checked_Combo_Box(controls_page, "Editor", nullptr, true, false, 0, 0);
+    edit = Gui::Create_Plain_Edit_Box(controls_page, "Pattern", "foo(bar)", {});
+    combo = Gui::Create_Checked_Combo_Box(controls_page, "Editor", {.Sorted = true});
     Gui::Create_Track_Bar(controls_page, "Depth");
     Gui::Rich_Edit log = Gui::Create_Rich_Edit(controls_page, true);
     Gui::Append(log, "Complete\r\n", Gui::Green);

@@ -26,7 +26,7 @@ const std::string Title = "List View Tests";
 
 class Window_Environment : public ::testing::Environment {
 public:
-    void SetUp() override { Gui::Open_Main_Window(Title, nullptr, 900, 600, 0, 0, "", false); }
+    void SetUp() override { Gui::Open_Main_Window({.Name = Title, .Width = 900, .Height = 600, .X = 0, .Y = 0}); }
     void TearDown() override
     {
         Gui::Close_Main_Window();
@@ -177,8 +177,10 @@ protected:
             };
         const Gui::List_View list = Gui::Create_List_View(
             page_, [table = &table_](int column, std::uintptr_t data) { return table->Text(column, data); },
-            std::move(colour),
-            std::move(comparison), std::move(activation), false, true);
+            {.Colour = std::move(colour),
+             .Comparison = std::move(comparison),
+             .Activation = std::move(activation),
+             .Colour_Is_Background = true});
         Gui::Insert_Column(list, "Name", 200, Gui::Alignment::Left);
         Gui::Insert_Column(list, "Size", 100, Gui::Alignment::Right);
         return list;
@@ -320,7 +322,7 @@ TEST_F(List_View_Test, Fixed_Font_Unless_The_Default_Is_Kept)
     EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(fixed.Window(), WM_GETFONT, 0, 0)),
               GetStockObject(SYSTEM_FIXED_FONT));
     const Gui::List_View kept = Gui::Create_List_View(
-        page_, [](int, std::uintptr_t) { return std::wstring(L"wide"); }, nullptr, nullptr, nullptr, true, false);
+        page_, [](int, std::uintptr_t) { return std::wstring(L"wide"); }, {.Keep_Default_Font = true});
     EXPECT_NE(reinterpret_cast<HGDIOBJ>(SendMessageW(kept.Window(), WM_GETFONT, 0, 0)),
               GetStockObject(SYSTEM_FIXED_FONT));
     EXPECT_TRUE(SendMessageW(kept.Window(), CCM_GETUNICODEFORMAT, 0, 0));

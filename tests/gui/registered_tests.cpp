@@ -275,8 +275,14 @@ std::atomic<int> termination_runs{0};
 
 void Open_Test_Window()
 {
-    Registered::Open_Registered_Main_Window(Company::Quillmark, Application, Version, [] { ++termination_runs; }, 0,
-                                            0, CW_USEDEFAULT, CW_USEDEFAULT, "", false);
+    Registered::Open_Registered_Main_Window({.Company = Company::Quillmark,
+                                             .Application = Application,
+                                             .Version = Version,
+                                             .Termination = [] { ++termination_runs; },
+                                             .Default_Width = 0,
+                                             .Default_Height = 0,
+                                             .Default_X = CW_USEDEFAULT,
+                                             .Default_Y = CW_USEDEFAULT});
 }
 
 void Close_And_Wait()
@@ -295,8 +301,7 @@ bool Rectangle_Is(HWND window, const RECT& expected)
 Gui::List_View Two_Column_List()
 {
     const Gui::Page page = Gui::Create_Page("Columns", Gui::Layout_Option{}, nullptr);
-    const Gui::List_View list = Gui::Create_List_View(
-        page, [](int, std::uintptr_t) { return std::string("cell"); }, nullptr, nullptr, nullptr, false, false);
+    const Gui::List_View list = Gui::Create_List_View(page, [](int, std::uintptr_t) { return std::string("cell"); });
     Gui::Insert_Column(list, "Name", 120, Gui::Alignment::Left);
     Gui::Insert_Column(list, "Size", 80, Gui::Alignment::Right);
     return list;

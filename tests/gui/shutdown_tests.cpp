@@ -106,7 +106,8 @@ TEST(Scenario, DISABLED_Close_During_An_Action)
     const Gui::Page page = Gui::Create_Page("Display", {}, nullptr);
     EXPECT_EQ(Gui::Create_Button(page, "Too early", nullptr, 80).Window(), nullptr);
 
-    Gui::Open_Main_Window("Shutdown", Note_Termination, 400, 300, 10, 10, "", false);
+    Gui::Open_Main_Window(
+        {.Name = "Shutdown", .Termination = Note_Termination, .Width = 400, .Height = 300, .X = 10, .Y = 10});
     HWND main = Gui::Main_Window();
     ASSERT_TRUE(IsWindow(main));
     Gate gate;
@@ -144,7 +145,7 @@ TEST(Scenario, DISABLED_Close_During_An_Action)
     EXPECT_EQ(Gui::Send_Message(tree.Window(), TVM_GETCOUNT, 0, 0), 0);
     EXPECT_EQ(Gui::Insert(tree, "late.txt", Gui::Root_Item, Gui::Insert_Position::Sorted, 0), nullptr);
     EXPECT_EQ(Gui::Create_Tree_View(page, nullptr, nullptr).Window(), nullptr);
-    EXPECT_EQ(Gui::Create_Page("After", {}, nullptr).Record().Control_Count, 0);
+    EXPECT_EQ(Gui::Create_Page("After", {}, nullptr).Record().Control_Count(), 0);
     Gui::Close_Main_Window();
     Gui::Set_Title("after the end");
     EXPECT_EQ(Gui::Title(), "Shutdown");
@@ -154,7 +155,8 @@ TEST(Scenario, DISABLED_Close_During_An_Action)
 TEST(Scenario, DISABLED_Failed_Action)
 {
     Gui_Test::Message_Box_Closer closer("Failing Actions");
-    Gui::Open_Main_Window("Failing Actions", Note_Termination, 400, 300, 10, 10, "", false);
+    Gui::Open_Main_Window(
+        {.Name = "Failing Actions", .Termination = Note_Termination, .Width = 400, .Height = 300, .X = 10, .Y = 10});
     const Gui::Page page = Gui::Create_Page("Display", {}, nullptr);
     std::atomic<int> runs{0};
     const Gui::Button button = Gui::Create_Button(page, "Fail", [&] {
@@ -176,10 +178,16 @@ TEST(Scenario, DISABLED_Failed_Action)
 TEST(Scenario, DISABLED_Failed_Termination_Routine)
 {
     Gui_Test::Message_Box_Closer closer("Failing Termination");
-    Gui::Open_Main_Window("Failing Termination", [] {
-        ++terminations;
-        throw Failures::RANGE_ERROR("registry full");
-    }, 400, 300, 10, 10, "", false);
+    Gui::Open_Main_Window({.Name = "Failing Termination",
+                           .Termination =
+                               [] {
+                                   ++terminations;
+                                   throw Failures::RANGE_ERROR("registry full");
+                               },
+                           .Width = 400,
+                           .Height = 300,
+                           .X = 10,
+                           .Y = 10});
     HWND main = Gui::Main_Window();
     Gui::Close_Main_Window();
     Gui::Wait_For_End();
@@ -195,16 +203,17 @@ TEST(Scenario, DISABLED_Failed_Creation)
 {
     const std::string name(300, 'N');
     Gui_Test::Message_Box_Closer closer(name);
-    Gui::Open_Main_Window(name, Note_Termination, 400, 300, 10, 10, "", false);
+    Gui::Open_Main_Window(
+        {.Name = name, .Termination = Note_Termination, .Width = 400, .Height = 300, .X = 10, .Y = 10});
     EXPECT_EQ(Gui::Main_Window(), nullptr);
     EXPECT_TRUE(Wait_Until([&] { return closer.Closed() == 1; }));
     EXPECT_EQ(closer.Last_Text().rfind("GUI.MAIN_WINDOW_CREATION_FAILURE", 0), 0u) << closer.Last_Text();
     const Gui::Page page = Gui::Create_Page("Display", {}, nullptr);
     EXPECT_EQ(Gui::Create_Tree_View(page, nullptr, nullptr).Window(), nullptr);
-    EXPECT_EQ(Gui::Create_Plain_Edit_Box(page, "Caption", "", nullptr, false, 0, 0).Window(), nullptr);
+    EXPECT_EQ(Gui::Create_Plain_Edit_Box(page, "Caption", "", {}).Window(), nullptr);
     Gui::Wait_For_End();
     EXPECT_EQ(terminations, 1);
-    EXPECT_FAILURE(Gui::Open_Main_Window("Again", nullptr, 0, 0, 0, 0, "", false), Gui::SEQUENCE_ERROR);
+    EXPECT_FAILURE(Gui::Open_Main_Window({.Name = "Again", .X = 0, .Y = 0}), Gui::SEQUENCE_ERROR);
 }
 
 } // namespace

@@ -80,7 +80,7 @@ class Tree_Environment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        Gui::Open_Main_Window(Title, nullptr, 700, 560, 60, 40, "", false);
+        Gui::Open_Main_Window({.Name = Title, .Width = 700, .Height = 560, .X = 60, .Y = 40});
         const Gui::Page page = Gui::Create_Page("Display", {}, nullptr);
         plain_tree = Gui::Create_Tree_View(page, [](std::uintptr_t data) { activations.Record(data); }, nullptr);
         coloured_tree = Gui::Create_Tree_View(page, nullptr, Colour_Of);

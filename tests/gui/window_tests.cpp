@@ -28,7 +28,8 @@ class Window_Environment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        Gui::Open_Main_Window(Initial_Title, [] { ++termination_runs; }, 0, 0, Opened_X, Opened_Y, "", false);
+        Gui::Open_Main_Window(
+            {.Name = Initial_Title, .Termination = [] { ++termination_runs; }, .X = Opened_X, .Y = Opened_Y});
     }
     void TearDown() override
     {
@@ -134,7 +135,8 @@ TEST(Main_Window, Opens_At_The_Given_Place_With_The_Default_Size_For_Zero)
 TEST(Main_Window, A_Second_Opening_Is_A_Sequence_Error_And_Leaves_The_First)
 {
     HWND main = Gui::Main_Window();
-    EXPECT_FAILURE(Gui::Open_Main_Window("Another", nullptr, 300, 200, 0, 0, "", false), Gui::SEQUENCE_ERROR);
+    EXPECT_FAILURE(Gui::Open_Main_Window({.Name = "Another", .Width = 300, .Height = 200, .X = 0, .Y = 0}),
+                   Gui::SEQUENCE_ERROR);
     EXPECT_EQ(Gui::Main_Window(), main);
     EXPECT_TRUE(IsWindowVisible(main));
     EXPECT_EQ(Gui::Title(), Initial_Title);
