@@ -119,6 +119,23 @@ std::string Command_Line(std::string_view viewer, std::string_view editor)
     return line;
 }
 
+std::string Beside_This_Program(std::string_view name)
+{
+    std::vector<char> path(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            const DWORD error = GetLastError();
+            throw START_FAILURE("cannot find this program's own path (system error " + std::to_string(error) + ")");
+        }
+        if (length < path.size()) {
+            const std::string own(path.data(), length);
+            return own.substr(0, own.find_last_of("\\/") + 1) + std::string(name);
+        }
+        path.resize(path.size() * 2); // cut off: try again with more room
+    }
+}
+
 Windows::Unique_Process_Information Start(std::string_view viewer, std::string_view editor)
 {
     std::string line = Command_Line(viewer, editor);
