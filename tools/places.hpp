@@ -17,7 +17,9 @@
 // - a text or file name longer than 1024 bytes: the viewer's message limit;
 // - a column beyond the text's length + 1: the viewer would stop on it. With Clamp_Columns such a
 //   column is sent as the text's length + 1 instead (compiler messages put the column of the
-//   source line in front of the message text, which is usually shorter).
+//   source line in front of the message text, which is usually shorter);
+// - with Encoding::Utf_8, a line that is not valid UTF-8.
+// Lengths and columns are checked after the conversion from UTF-8.
 // A leading drive letter ("C:\x.c", "C:/x.c", "C:x.c") is part of the file name. Apart from that,
 // the first colon ends the file name: Windows file names cannot contain colons. So the two kinds
 // of form never both fit a line: the compiler form's "(line):" must come before that colon, and a
