@@ -240,6 +240,14 @@ Outcome Run_Program(const char* program_path, const std::string& arguments, cons
     return outcome;
 }
 
+BOOL CALLBACK Add_Text(HWND child, LPARAM texts)
+{
+    char text[2048] = {};
+    GetWindowTextA(child, text, sizeof text);
+    *reinterpret_cast<std::string*>(texts) += std::string(text) + "\n";
+    return TRUE;
+}
+
 // The texts of lumen_open's message box, read and then answered with OK; empty when no box
 // appeared.
 std::string Answer_Message_Box()
@@ -247,15 +255,7 @@ std::string Answer_Message_Box()
     HWND box = nullptr;
     if (!Wait_Until([&] { return (box = FindWindowA("#32770", "lumen_open")) != nullptr; }, 10s)) return {};
     std::string texts;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM data) -> BOOL {
-            char text[2048] = {};
-            GetWindowTextA(child, text, sizeof text);
-            *reinterpret_cast<std::string*>(data) += std::string(text) + "\n";
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&texts));
+    EnumChildWindows(box, Add_Text, reinterpret_cast<LPARAM>(&texts));
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     return texts;
 }
