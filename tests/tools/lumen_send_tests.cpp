@@ -222,7 +222,6 @@ TEST(Places, Reads_The_Compiler_Form_Beside_The_Colon_Form)
         {"note: see f(3): bar", "line number is not a number"},
         {"a.cpp(3x): y", "line number is not a number"},
         {"a.cpp(0): y", "line number is 0"},
-        {"a.cpp(3,0): y", "column is 0"},
         {"a.cpp(12,5):", "empty text"},
     };
     for (const auto& [line, reason] : refused) {
