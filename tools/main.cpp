@@ -43,12 +43,27 @@ std::chrono::milliseconds Timeout_Of(const Send::Options::Settings& settings)
     return std::chrono::milliseconds(static_cast<long long>(settings.Timeout_Seconds * 1000.0 + 0.5));
 }
 
+// With --open-with, the viewer's editor is lumen_open, which finds the setting in the
+// environment the viewer hands down to it.
+std::string Viewer_Editor(const Send::Options::Settings& settings)
+{
+    if (settings.Open_With.empty()) return settings.Editor;
+    const std::string opener = Send::Viewer::Beside_This_Program("lumen_open.exe");
+    if (GetFileAttributesA(opener.c_str()) == INVALID_FILE_ATTRIBUTES)
+        throw Send::Viewer::START_FAILURE("--open-with needs lumen_open.exe beside lumen_send.exe, and there is no " + opener);
+    if (!SetEnvironmentVariableA("LUMEN_ROLL_EDITOR", settings.Open_With.c_str())) {
+        const DWORD error = GetLastError();
+        throw Send::Viewer::START_FAILURE("cannot set LUMEN_ROLL_EDITOR (system error " + std::to_string(error) + ")");
+    }
+    return opener;
+}
+
 // Starts the viewer when asked to and opens its pipe; false (after saying why) when that fails.
 bool Reach_Viewer(const Send::Options::Settings& settings, Windows::Unique_Process_Information& viewer,
                   Windows::Pipe::Pipe_Handle& pipe)
 {
     try {
-        if (!settings.Viewer.empty()) viewer = Send::Viewer::Start(settings.Viewer, settings.Editor);
+        if (!settings.Viewer.empty()) viewer = Send::Viewer::Start(settings.Viewer, Viewer_Editor(settings));
         Send::Viewer::Connect(pipe, Timeout_Of(settings), viewer.Process.get());
         return true;
     } catch (const Windows::Pipe::NO_SERVER&) {
@@ -137,7 +152,9 @@ int Run(const std::vector<std::string>& arguments)
     Send::Places::Reading reading;
     try {
         reading = Send::Places::Read_Places(Send::Input::Read_All(settings.Input),
-                                            {.Clamp_Columns = settings.Clamp_Columns, .No_Columns = settings.No_Columns});
+                                            {.Clamp_Columns = settings.Clamp_Columns,
+                                             .No_Columns = settings.No_Columns,
+                                             .Input_Encoding = settings.Input_Encoding});
     } catch (const Send::Input::CANNOT_READ& failure) {
         Complain(failure.Message());
         return Bad_Request;

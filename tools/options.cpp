@@ -15,16 +15,29 @@ const char* const Help_Text =
     "file. FILE (or standard input for \"-\" or no FILE) holds one place a line:\n"
     "    file:line:column:text     as printed by grep -n --column, rg --vimgrep, compilers\n"
     "    file:line:text            the column is then 1\n"
+    "    file(line,column): text   as Microsoft's compiler, MSBuild and many Windows tools print\n"
+    "    file(line): text\n"
     "A drive letter (C:\\src\\a.c:12:5:text) belongs to the file name. Lines that cannot be sent\n"
     "(no line number, a line or column of 0, an empty text, a text over 1024 bytes, a column\n"
     "beyond the end of the text) are reported on standard error with their line number and\n"
-    "skipped. Texts are sent byte for byte; a CR before the line end is dropped.\n"
+    "skipped. A CR before the line end is dropped. The viewer shows ANSI text: a line in UTF-8\n"
+    "(as rg and git grep print) is converted, its column (counted in UTF-8 bytes) moved to the\n"
+    "same character, and a character the ANSI code page lacks shown as \"?\".\n"
     "\n"
     "Options:\n"
     "  -t, --title TEXT      window caption (default: FILE, or \"lumen_send\" for standard input)\n"
     "  --collapsed           leave the file nodes collapsed (default: expanded)\n"
     "  --viewer EXE          start the viewer EXE first, then connect to it\n"
-    "  --editor PATH         with --viewer: the editor the viewer opens places with\n"
+    "  --editor PATH         with --viewer: the editor the viewer opens places with, started as\n"
+    "                        PATH file/line/column\n"
+    "  --open-with EDITOR    with --viewer: open places in EDITOR, a lumen_open preset (code,\n"
+    "                        notepad++, sublime, gvim, emacs, notepad4) or command template\n"
+    "                        (\"C:\\Tools\\ed.exe --goto {file}:{line}:{column}\"); the viewer's editor\n"
+    "                        is then the lumen_open.exe beside lumen_send.exe\n"
+    "  --encoding auto|utf-8|ansi\n"
+    "                        how lines are read (default auto): auto converts a line that is\n"
+    "                        UTF-8 and sends any other as it is; utf-8 skips a line that is not\n"
+    "                        UTF-8; ansi sends every byte as it is\n"
     "  --no-columns          the input has no column field (grep -n output): all after the\n"
     "                        line number is the text\n"
     "  --clamp-columns       send a column beyond the end of its text as the text's end\n"
@@ -92,6 +105,14 @@ double Timeout_Of(const std::string& text)
     return seconds;
 }
 
+Places::Encoding Encoding_Of(const std::string& text)
+{
+    if (text == "auto") return Places::Encoding::Auto;
+    if (text == "utf-8") return Places::Encoding::Utf_8;
+    if (text == "ansi") return Places::Encoding::Ansi;
+    throw USAGE_ERROR("--encoding takes auto, utf-8 or ansi");
+}
+
 void Set_Input(Settings& settings, bool& input_given, std::string_view argument)
 {
     if (input_given) throw USAGE_ERROR("more than one input file");
@@ -109,6 +130,11 @@ bool Take_Option(Argument_Reader& reader, std::string_view name, Settings& setti
         settings.Viewer = reader.Take_Value(name);
     } else if (name == "--editor") {
         settings.Editor = reader.Take_Value(name);
+    } else if (name == "--open-with") {
+        settings.Open_With = reader.Take_Value(name);
+        if (settings.Open_With.empty()) throw USAGE_ERROR("--open-with needs a preset or a command template");
+    } else if (name == "--encoding") {
+        settings.Input_Encoding = Encoding_Of(reader.Take_Value(name));
     } else if (name == "--timeout") {
         settings.Timeout_Seconds = Timeout_Of(reader.Take_Value(name));
     } else {
@@ -127,6 +153,9 @@ bool Take_Option(Argument_Reader& reader, std::string_view name, Settings& setti
 void Check(const Settings& settings)
 {
     if (!settings.Editor.empty() && settings.Viewer.empty()) throw USAGE_ERROR("--editor needs --viewer");
+    if (!settings.Open_With.empty() && settings.Viewer.empty()) throw USAGE_ERROR("--open-with needs --viewer");
+    if (!settings.Open_With.empty() && !settings.Editor.empty())
+        throw USAGE_ERROR("--open-with and --editor both name the viewer's editor; give one");
     if (settings.Title.size() > Places::Message_Limit) throw USAGE_ERROR("the title is longer than 1024 bytes");
 }
 

@@ -2,6 +2,7 @@
 // The command line of lumen_send.
 
 #include "support/failure.hpp"
+#include "tools/places.hpp"
 
 #include <string>
 #include <vector>
@@ -16,6 +17,8 @@ struct Settings {
     bool Expand = true;      // the flag byte of every group
     std::string Viewer;      // start this viewer first when not empty
     std::string Editor;      // the viewer's second argument
+    std::string Open_With;   // a setting for lumen_open, which then is the viewer's editor
+    Places::Encoding Input_Encoding = Places::Encoding::Auto;
     bool Clamp_Columns = false;
     bool No_Columns = false;
     bool Statistics = false;

@@ -1,6 +1,10 @@
 #include "tools/places.hpp"
 
+#include "tools/utf8.hpp"
+
+#include <algorithm>
 #include <limits>
+#include <optional>
 
 namespace Send::Places {
 
@@ -56,7 +60,7 @@ void Split_Column(std::string_view rest, const Parse_Options& options, Place& pl
             rest.remove_prefix(colon + 1);
         }
     }
-    place.Text = rest;
+    place.Text = std::string(rest);
 }
 
 void Check_Text(Place& place, const Parse_Options& options)
@@ -78,31 +82,80 @@ std::string_view Without_Line_End(std::string_view line) noexcept
     return line;
 }
 
-} // namespace
+// "(digits)" or "(digits,digits)" at Open, then blanks up to Colon, which no digit follows.
+std::optional<Place> Compiler_Position(std::string_view line, std::size_t open, std::size_t colon)
+{
+    const std::size_t close = line.find(')', open);
+    if (close == std::string_view::npos || close > colon) return std::nullopt;
+    if (line.find_first_not_of(" \t", close + 1) != colon) return std::nullopt;
+    if (colon + 1 < line.size() && Is_Digit(line[colon + 1])) return std::nullopt;
+    const std::string_view numbers = line.substr(open + 1, close - open - 1);
+    const std::size_t comma = numbers.find(',');
+    const std::string_view line_field = numbers.substr(0, comma);
+    const std::string_view column_field = comma == std::string_view::npos ? "1" : numbers.substr(comma + 1);
+    if (!All_Digits(line_field) || !All_Digits(column_field)) return std::nullopt;
+    Place place;
+    place.File = line.substr(0, open);
+    place.Line = Positive_Number(line_field, "line number");
+    place.Column = Positive_Number(column_field, "column");
+    const std::size_t text_start = line.find_first_not_of(" \t", colon + 1);
+    place.Text = text_start == std::string_view::npos ? std::string_view() : line.substr(text_start);
+    return place;
+}
 
-Place Parse_Line(std::string_view line, const Parse_Options& options)
+// The file name is what comes before the first "(line)" or "(line,column)" that fits.
+std::optional<Place> Split_Compiler_Form(std::string_view line)
+{
+    const std::size_t colon = line.find(':', File_Name_Start_Of_Search(line));
+    if (colon == std::string_view::npos) return std::nullopt;
+    for (std::size_t open = line.find('(', 1); open < colon; open = line.find('(', open + 1))
+        if (std::optional<Place> place = Compiler_Position(line, open, colon)) return place;
+    return std::nullopt;
+}
+
+Place Split_Colon_Form(std::string_view line, const Parse_Options& options)
 {
     const std::size_t file_end = line.find(':', File_Name_Start_Of_Search(line));
     if (file_end == std::string_view::npos) throw BAD_LINE("no line number");
     Place place;
     place.File = line.substr(0, file_end);
     if (place.File.empty()) throw BAD_LINE("file name missing");
-    if (place.File.size() > Message_Limit) throw BAD_LINE("file name longer than 1024 bytes");
 
     std::string_view rest = line.substr(file_end + 1);
     const std::size_t line_end = rest.find(':');
     place.Line = Positive_Number(rest.substr(0, line_end), "line number");
     if (line_end == std::string_view::npos) throw BAD_LINE("no text after the line number");
     Split_Column(rest.substr(line_end + 1), options, place);
+    return place;
+}
+
+void Convert_From_Utf8(Place& place, unsigned code_page)
+{
+    place.File = Utf8::To_Code_Page(place.File, 1, code_page).Text;
+    const Utf8::Converted text = Utf8::To_Code_Page(place.Text, static_cast<std::size_t>(place.Column), code_page);
+    place.Text = text.Text;
+    place.Column = static_cast<std::int32_t>(std::min<std::size_t>(text.Column, Largest_Value));
+}
+
+} // namespace
+
+Place Parse_Line(std::string_view line, const Parse_Options& options)
+{
+    const Utf8::Kind kind = Utf8::Kind_Of(line);
+    if (kind == Utf8::Kind::Invalid && options.Input_Encoding == Encoding::Utf_8) throw BAD_LINE("not valid UTF-8");
+    std::optional<Place> compiler_form = Split_Compiler_Form(line);
+    Place place = compiler_form ? std::move(*compiler_form) : Split_Colon_Form(line, options);
+    if (kind == Utf8::Kind::Utf8 && options.Input_Encoding != Encoding::Ansi) Convert_From_Utf8(place, options.Code_Page);
+    if (place.File.size() > Message_Limit) throw BAD_LINE("file name longer than 1024 bytes");
     Check_Text(place, options);
     return place;
 }
 
 void Index::Add(const Place& place)
 {
-    auto [found, is_new] = group_of_file_.try_emplace(std::string(place.File), groups_.size());
-    if (is_new) groups_.push_back(Group{std::string(place.File), {}});
-    groups_[found->second].Entries.push_back(Entry{std::string(place.Text), place.Line, place.Column});
+    auto [found, is_new] = group_of_file_.try_emplace(place.File, groups_.size());
+    if (is_new) groups_.push_back(Group{place.File, {}});
+    groups_[found->second].Entries.push_back(Entry{place.Text, place.Line, place.Column});
     ++entry_count_;
 }
 

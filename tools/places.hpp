@@ -2,8 +2,11 @@
 // Places in files as search tools and compilers print them, one a line:
 //     file:line:column:text        (grep -n --column, ripgrep --vimgrep, compilers)
 //     file:line:text               (grep -n; the column is then 1)
-// and their grouping by file for the viewer. Bytes pass unchanged (8-bit text); positions are
-// counted in bytes, as the viewer counts them.
+//     file(line,column): text      (Microsoft's compiler, MSBuild and many Windows tools)
+//     file(line): text
+// and their grouping by file for the viewer. The viewer shows 8-bit ANSI text and counts
+// positions in bytes. A line in UTF-8 (with a byte above 0x7F) is converted to the ANSI code
+// page, its column moved to the same character; other bytes pass unchanged.
 //
 // Which lines are refused, and why:
 // - no file name, no line number, a line number that is not decimal digits, is 0, negative or
@@ -14,9 +17,13 @@
 // - a text or file name longer than 1024 bytes: the viewer's message limit;
 // - a column beyond the text's length + 1: the viewer would stop on it. With Clamp_Columns such a
 //   column is sent as the text's length + 1 instead (compiler messages put the column of the
-//   source line in front of the message text, which is usually shorter).
+//   source line in front of the message text, which is usually shorter);
+// - with Encoding::Utf_8, a line that is not valid UTF-8.
+// Lengths and columns are checked after the conversion from UTF-8.
 // A leading drive letter ("C:\x.c", "C:/x.c", "C:x.c") is part of the file name. Apart from that,
-// the first colon ends the file name: Windows file names cannot contain colons.
+// the first colon ends the file name: Windows file names cannot contain colons. So the two kinds
+// of form never both fit a line: the compiler form's "(line):" must come before that colon, and a
+// digit may not follow it.
 
 #include "support/failure.hpp"
 
@@ -36,17 +43,25 @@ using UNSUPPORTED_ENCODING = Failures::Failure<"SEND.PLACES.UNSUPPORTED_ENCODING
 // The longest text message the viewer takes.
 inline constexpr std::size_t Message_Limit = 1024;
 
+enum class Encoding {
+    Auto,  // a valid UTF-8 line with a byte above 0x7F is converted, any other passes as it is
+    Utf_8, // every line is UTF-8: one that is not is refused
+    Ansi,  // bytes pass unchanged
+};
+
 struct Parse_Options {
     bool Clamp_Columns = false;
     // The input has no column field: everything after the line number is the text
     // (for "grep -n" output whose texts may start with digits and a colon).
     bool No_Columns = false;
+    Encoding Input_Encoding = Encoding::Auto;
+    unsigned Code_Page = 0; // what UTF-8 becomes; 0 is the ANSI code page
 };
 
-// One parsed line; the views point into the line given to Parse_Line.
+// One parsed line, in the viewer's code page.
 struct Place {
-    std::string_view File;
-    std::string_view Text;
+    std::string File;
+    std::string Text;
     std::int32_t Line = 1;
     std::int32_t Column = 1;
 };

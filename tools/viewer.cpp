@@ -33,6 +33,55 @@ void Wait_Unless_Ended(HANDLE viewer_process, DWORD milliseconds)
     throw ENDED("the viewer ended (exit code " + std::to_string(code) + ") before its pipe was there");
 }
 
+// The viewer outlives lumen_send. Left to itself, it would get lumen_send's standard handles,
+// and a pipe that captures lumen_send's output ("lumen_send ... | tail") would stay open until
+// the viewer's window is closed. So the viewer's standard handles are the null device, and no
+// other handle of ours is inherited.
+Windows::Unique_File Open_Null_Device()
+{
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    Windows::Unique_File device{CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            &inheritable, OPEN_EXISTING, 0, nullptr)};
+    if (!device) {
+        const DWORD error = GetLastError();
+        throw START_FAILURE("cannot open the null device (system error " + std::to_string(error) + ")");
+    }
+    return device;
+}
+
+// A process attribute list naming the one handle that a new process may inherit.
+class Inherit_Only {
+public:
+    explicit Inherit_Only(HANDLE handle) : handle_(handle)
+    {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        storage_.resize(size);
+        if (!InitializeProcThreadAttributeList(List(), 1, 0, &size)) Raise("prepare", GetLastError());
+        if (!UpdateProcThreadAttribute(List(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &handle_, sizeof handle_,
+                                       nullptr, nullptr)) {
+            const DWORD error = GetLastError();
+            DeleteProcThreadAttributeList(List()); // no destructor runs for a constructor that throws
+            Raise("restrict", error);
+        }
+    }
+    ~Inherit_Only() { DeleteProcThreadAttributeList(List()); }
+    Inherit_Only(const Inherit_Only&) = delete;
+    Inherit_Only& operator=(const Inherit_Only&) = delete;
+
+    LPPROC_THREAD_ATTRIBUTE_LIST List() noexcept { return reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data()); }
+
+private:
+    [[noreturn]] static void Raise(const char* what, DWORD error)
+    {
+        throw START_FAILURE(std::string("cannot ") + what + " the inherited handles (system error " +
+                            std::to_string(error) + ")");
+    }
+
+    HANDLE handle_; // its address goes into the list, so it lives as long as the list
+    std::vector<char> storage_;
+};
+
 } // namespace
 
 // Backslashes are literal except in front of a quote, where each one needs a partner; so do
@@ -70,15 +119,40 @@ std::string Command_Line(std::string_view viewer, std::string_view editor)
     return line;
 }
 
+std::string Beside_This_Program(std::string_view name)
+{
+    std::vector<char> path(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            const DWORD error = GetLastError();
+            throw START_FAILURE("cannot find this program's own path (system error " + std::to_string(error) + ")");
+        }
+        if (length < path.size()) {
+            const std::string own(path.data(), length);
+            return own.substr(0, own.find_last_of("\\/") + 1) + std::string(name);
+        }
+        path.resize(path.size() * 2); // cut off: try again with more room
+    }
+}
+
 Windows::Unique_Process_Information Start(std::string_view viewer, std::string_view editor)
 {
     std::string line = Command_Line(viewer, editor);
     std::vector<char> writable(line.begin(), line.end());
     writable.push_back('\0'); // CreateProcessA may write into its command line
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
+    Windows::Unique_File null_device = Open_Null_Device();
+    Inherit_Only inherit_only(null_device.get());
+    STARTUPINFOEXA startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = null_device.get();
+    startup.StartupInfo.hStdOutput = null_device.get();
+    startup.StartupInfo.hStdError = null_device.get();
+    startup.lpAttributeList = inherit_only.List();
     PROCESS_INFORMATION started{};
-    if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                        nullptr, &startup.StartupInfo, &started)) {
         const DWORD error = GetLastError();
         throw START_FAILURE("cannot start " + std::string(viewer) + " (system error " + std::to_string(error) + ")");
     }

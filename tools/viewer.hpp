@@ -27,7 +27,11 @@ std::string Quote_Argument(std::string_view argument);
 // The viewer's command line: the program, the pipe name and, when not empty, the editor.
 std::string Command_Line(std::string_view viewer, std::string_view editor);
 
-// Starts the viewer and returns at once.
+// The full path of the file Name in the folder of this program's executable.
+std::string Beside_This_Program(std::string_view name);
+
+// Starts the viewer and returns at once. Its standard handles are the null device, and it
+// inherits no other handle.
 Windows::Unique_Process_Information Start(std::string_view viewer, std::string_view editor);
 
 // Opens the client end of the viewer's pipe. With the process of a viewer just started, a pipe

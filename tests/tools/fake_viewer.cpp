@@ -1,7 +1,8 @@
 // A stand-in for the viewer that lumen_send --viewer can start: it takes the same arguments (the
 // pipe name, then the "editor", here the file to write its record to), serves the pipe like the
 // viewer and writes down its arguments and every message it got, each as "<length>:<bytes>\n".
-// The record appears under its name only when complete.
+// The record appears under its name only when complete. When LUMEN_FAKE_VIEWER_RECORD names the
+// record instead, the editor is a real one, and the record also holds LUMEN_ROLL_EDITOR.
 
 #include "windows/pipe.hpp"
 
@@ -58,10 +59,17 @@ struct Recorder {
 int main(int argc, char** argv)
 {
     if (argc != 3) return 3;
-    const std::string record_path = argv[2];
+    char named_record[MAX_PATH] = {};
+    const bool record_named = GetEnvironmentVariableA("LUMEN_FAKE_VIEWER_RECORD", named_record, MAX_PATH) > 0;
+    const std::string record_path = record_named ? named_record : argv[2];
     Recorder recorder;
     recorder.Note(argv[1]);
-    recorder.Note(record_path);
+    recorder.Note(argv[2]);
+    if (record_named) {
+        char editor_setting[1024] = {};
+        GetEnvironmentVariableA("LUMEN_ROLL_EDITOR", editor_setting, sizeof editor_setting);
+        recorder.Note(editor_setting);
+    }
     try {
         Windows::Pipe::Open(recorder.pipe, argv[1], true, Windows::Pipe::Pipe_Mode::Duplex, 1024, Seconds{10.0});
         recorder.Serve();

@@ -2,6 +2,7 @@
 #include "tools/options.hpp"
 #include "tools/places.hpp"
 #include "tools/transfer.hpp"
+#include "tools/utf8.hpp"
 #include "tools/viewer.hpp"
 #include "tools/watch.hpp"
 #include "windows/pipe.hpp"
@@ -133,6 +134,106 @@ TEST(Places, Groups_By_File_In_Order_Of_First_Appearance)
     EXPECT_FAILURE(Places::Read_Places(std::string("\xFF\xFE" "a\0:\0" "1\0:\0x\0", 12), {}), Places::UNSUPPORTED_ENCODING);
 }
 
+// ---- UTF-8 input and the compiler form --------------------------------------------------------
+
+constexpr unsigned Western = 1252; // the ANSI code page of western Windows
+constexpr unsigned Japanese = 932; // a double-byte one
+
+TEST(Utf8, Columns_Move_To_The_Same_Character)
+{
+    struct Case {
+        const char* text;
+        std::size_t column;
+        unsigned code_page;
+        const char* converted;
+        std::size_t converted_column;
+    };
+    const Case cases[] = {
+        {"a\xC3\xA9" "b", 1, Western, "a\xE9" "b", 1}, // before the two-byte \u00E9
+        {"a\xC3\xA9" "b", 2, Western, "a\xE9" "b", 2}, // on it
+        {"a\xC3\xA9" "b", 3, Western, "a\xE9" "b", 2}, // inside it: its start
+        {"a\xC3\xA9" "b", 4, Western, "a\xE9" "b", 3}, // after it
+        {"a\xC3\xA9" "b", 5, Western, "a\xE9" "b", 4}, // the end
+        {"\xE2\x82\xAC" "1", 4, Western, "\x80" "1", 2}, // the euro sign is 0x80 there
+        {"x\xE4\xB8\xAD" "y", 2, Western, "x?y", 2},  // \u4E2D is not in 1252: "?" keeps its column
+        {"\xF0\x9F\x98\x80" "!", 5, Western, "?!", 2}, // beyond U+FFFF: one "?"
+        {"\xC4\x81" "b", 3, Western, "?b", 2},         // no best fit: \u0101 does not become "a"
+        {"\xE3\x81\x82" "b", 4, Japanese, "\x82\xA0" "b", 3}, // one character, two bytes
+    };
+    for (const Case& c : cases) {
+        const Utf8::Converted converted = Utf8::To_Code_Page(c.text, c.column, c.code_page);
+        EXPECT_EQ(converted.Text, c.converted) << c.text << " column " << c.column;
+        EXPECT_EQ(converted.Column, c.converted_column) << c.text << " column " << c.column;
+    }
+    EXPECT_EQ(Utf8::Kind_Of("plain"), Utf8::Kind::Ascii);
+    EXPECT_EQ(Utf8::Kind_Of("caf\xC3\xA9"), Utf8::Kind::Utf8);
+    for (const char* invalid : {"caf\xE9", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\x82"})
+        EXPECT_EQ(Utf8::Kind_Of(invalid), Utf8::Kind::Invalid) << invalid;
+}
+
+TEST(Places, Utf8_Lines_Are_Converted_And_Invalid_Ones_Depend_On_The_Encoding)
+{
+    const Places::Parse_Options automatic{.Code_Page = Western};
+    const Places::Place place = Places::Parse_Line("caf\xC3\xA9.c:3:4:a\xC3\xA9" "b", automatic);
+    EXPECT_EQ(place.File, "caf\xE9.c");
+    EXPECT_EQ(place.Text, "a\xE9" "b");
+    EXPECT_EQ(place.Column, 3);
+    // The column is checked against the converted text: 5 bytes of UTF-8 become 3 characters.
+    EXPECT_EQ(Places::Parse_Line("a.c:1:9:\xC3\xA9\xC3\xA9x", {.Clamp_Columns = true, .Code_Page = Western}).Column, 4);
+    const Places::Place eight_bit = Places::Parse_Line("a.c:1:2:caf\xE9", automatic);
+    EXPECT_EQ(eight_bit.Text, "caf\xE9");
+    const Places::Place as_ansi = Places::Parse_Line("a.c:1:4:a\xC3\xA9" "b", {.Input_Encoding = Places::Encoding::Ansi});
+    EXPECT_EQ(as_ansi.Text, "a\xC3\xA9" "b");
+    EXPECT_EQ(as_ansi.Column, 4);
+    const Places::Reading reading = Places::Read_Places("a.c:1:x\na.c:2:caf\xE9\n", {.Input_Encoding = Places::Encoding::Utf_8});
+    EXPECT_EQ(reading.Places.Entry_Count(), 1u);
+    ASSERT_EQ(reading.Skipped.size(), 1u);
+    EXPECT_EQ(reading.Skipped[0].Number, 2u);
+    EXPECT_EQ(reading.Skipped[0].Reason, "not valid UTF-8");
+}
+
+TEST(Places, Reads_The_Compiler_Form_Beside_The_Colon_Form)
+{
+    struct Case {
+        const char* line;
+        const char* file;
+        std::int32_t number;
+        std::int32_t column;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"C:\\src\\a.cpp(12,5): error C2065: 'x': undeclared identifier", "C:\\src\\a.cpp", 12, 5,
+         "error C2065: 'x': undeclared identifier"},
+        {"a.cpp(12): warning C4996: 'f': deprecated", "a.cpp", 12, 1, "warning C4996: 'f': deprecated"},
+        {"C:\\Program Files (x86)\\k\\b.h(7) : error C2143: x", "C:\\Program Files (x86)\\k\\b.h", 7, 1, "error C2143: x"},
+        {"src/A.cs(3,14): error CS0103: y", "src/A.cs", 3, 14, "error CS0103: y"},
+        // Lines that only look like it:
+        {"a.c:12:5:call(3): bar", "a.c", 12, 5, "call(3): bar"}, // the colon form's file ends first
+        {"f(3):12:x", "f(3)", 12, 1, "x"},                       // a line number follows the colon
+    };
+    for (const Case& c : cases) {
+        const Places::Place place = Places::Parse_Line(c.line, {});
+        EXPECT_EQ(place.File, c.file) << c.line;
+        EXPECT_EQ(place.Line, c.number) << c.line;
+        EXPECT_EQ(place.Column, c.column) << c.line;
+        EXPECT_EQ(place.Text, c.text) << c.line;
+    }
+    const std::pair<const char*, const char*> refused[] = {
+        {"note: see f(3): bar", "line number is not a number"},
+        {"a.cpp(3x): y", "line number is not a number"},
+        {"a.cpp(0): y", "line number is 0"},
+        {"a.cpp(12,5):", "empty text"},
+    };
+    for (const auto& [line, reason] : refused) {
+        try {
+            Places::Parse_Line(line, {});
+            ADD_FAILURE() << line << " was taken";
+        } catch (const Places::BAD_LINE& failure) {
+            EXPECT_TRUE(failure.Message().starts_with(reason)) << line << ": " << failure.Message();
+        }
+    }
+}
+
 // ---- The command line -------------------------------------------------------------------------
 
 TEST(Options, Defaults_And_Spellings)
@@ -164,6 +265,18 @@ TEST(Options, Refuses_Bad_Command_Lines)
         {"-t", std::string(1025, 't')},
     };
     for (const auto& arguments : cases) EXPECT_FAILURE(Options::Parse(arguments), Options::USAGE_ERROR) << arguments[0];
+}
+
+TEST(Options, Encoding_And_Open_With)
+{
+    EXPECT_EQ(Options::Parse({}).Input_Encoding, Places::Encoding::Auto);
+    EXPECT_EQ(Options::Parse({"--encoding=utf-8"}).Input_Encoding, Places::Encoding::Utf_8);
+    EXPECT_EQ(Options::Parse({"--encoding", "ansi"}).Input_Encoding, Places::Encoding::Ansi);
+    EXPECT_EQ(Options::Parse({"--viewer", "v.exe", "--open-with", "code"}).Open_With, "code");
+    const std::vector<std::vector<std::string>> refused = {
+        {"--encoding", "latin1"}, {"--open-with", "code"}, {"--viewer", "v.exe", "--open-with", ""},
+        {"--viewer", "v.exe", "--open-with", "code", "--editor", "e.exe"}};
+    for (const auto& arguments : refused) EXPECT_FAILURE(Options::Parse(arguments), Options::USAGE_ERROR) << arguments[1];
 }
 
 // ---- Starting the viewer ----------------------------------------------------------------------

@@ -1,0 +1,34 @@
+#pragma once
+// How the viewer calls its editor: one command line, "PROGRAM FILE/LINE/COLUMN", with the place
+// unquoted, so a file name with blanks arrives in several "arguments". lumen_open therefore reads
+// its raw command line and takes the line and column off the right end.
+
+#include "support/failure.hpp"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Open::Call {
+
+// The command line is not FILE/LINE/COLUMN; the message says what is wrong with it.
+using BAD_CALL = Failures::Failure<"OPEN.BAD_CALL">;
+
+struct Place {
+    std::string File;
+    std::int32_t Line = 1;
+    std::int32_t Column = 1;
+};
+
+// What follows the program name (and the blanks after it) on a raw command line.
+std::string_view Arguments_Of(std::string_view command_line) noexcept;
+
+// Splits FILE/LINE/COLUMN at its last two "/": a file name may hold blanks and "/". Line and
+// column are decimal; 0 (which a host may send for "no particular place") counts as 1. The
+// whole place may be in double quotes, as a shell passes a typed argument with blanks.
+Place Split_Call(std::string_view arguments);
+
+// The file made absolute against the current folder ("/" becomes "\").
+std::string Absolute_Path(const std::string& file);
+
+} // namespace Open::Call

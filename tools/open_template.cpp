@@ -1,0 +1,90 @@
+#include "tools/open_template.hpp"
+
+#include <array>
+
+namespace Open::Templates {
+
+namespace {
+
+bool Is_Blank(char character) noexcept { return character == ' ' || character == '\t'; }
+
+bool Has_Blank(std::string_view text) noexcept { return text.find_first_of(" \t") != std::string_view::npos; }
+
+std::string_view Trimmed(std::string_view text) noexcept
+{
+    while (!text.empty() && Is_Blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && Is_Blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// The length of the first word: up to the closing quote, or up to the first blank.
+std::size_t First_Word_Length(std::string_view text)
+{
+    if (text.front() != '"') {
+        const std::size_t blank = text.find_first_of(" \t");
+        return blank == std::string_view::npos ? text.size() : blank;
+    }
+    const std::size_t closing = text.find('"', 1);
+    if (closing == std::string_view::npos) throw BAD_TEMPLATE("the quote before the program is not closed");
+    return closing + 1;
+}
+
+struct Placeholder {
+    std::string_view Name;
+    std::string Value;
+};
+
+} // namespace
+
+Template Parse_Template(std::string_view text)
+{
+    text = Trimmed(text);
+    if (text.empty()) throw BAD_TEMPLATE("the template is empty");
+    const std::size_t word_length = First_Word_Length(text);
+    Template parsed;
+    parsed.Program_Word = text.substr(0, word_length);
+    parsed.Program = text.front() == '"' ? text.substr(1, word_length - 2) : parsed.Program_Word;
+    parsed.Arguments = text.substr(word_length);
+    if (parsed.Program.empty()) throw BAD_TEMPLATE("the program is missing");
+    if (parsed.Program.find('{') != std::string::npos)
+        throw BAD_TEMPLATE("the program (the first word) cannot hold a placeholder");
+    if (parsed.Arguments.find("{file}") == std::string::npos)
+        throw BAD_TEMPLATE("there is no {file} in the template, so it would open no file");
+    return parsed;
+}
+
+std::string Quoted_File(std::string_view file, File_Quoting quoting)
+{
+    if (quoting == File_Quoting::Blanks && !Has_Blank(file)) return std::string(file);
+    std::size_t trailing_backslashes = 0;
+    while (trailing_backslashes < file.size() && file[file.size() - 1 - trailing_backslashes] == '\\')
+        ++trailing_backslashes;
+    return '"' + std::string(file) + std::string(trailing_backslashes, '\\') + '"';
+}
+
+std::string Expand(std::string_view arguments, const Call::Place& place, File_Quoting quoting)
+{
+    const std::array<Placeholder, 3> placeholders{{{"{file}", Quoted_File(place.File, quoting)},
+                                                   {"{line}", std::to_string(place.Line)},
+                                                   {"{column}", std::to_string(place.Column)}}};
+    std::string expanded;
+    for (std::size_t at = 0; at < arguments.size();) {
+        const Placeholder* found = nullptr;
+        for (const Placeholder& placeholder : placeholders)
+            if (arguments.substr(at).starts_with(placeholder.Name)) found = &placeholder;
+        if (found) {
+            expanded += found->Value;
+            at += found->Name.size();
+        } else {
+            expanded += arguments[at++];
+        }
+    }
+    return expanded;
+}
+
+std::string Program_Word(std::string_view program)
+{
+    return Has_Blank(program) ? '"' + std::string(program) + '"' : std::string(program);
+}
+
+} // namespace Open::Templates

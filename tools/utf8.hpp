@@ -1,0 +1,31 @@
+#pragma once
+// UTF-8 text (what rg and git grep print) for a viewer that shows 8-bit ANSI text: the
+// conversion, and where a column that counts UTF-8 bytes lands in the converted text.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace Send::Utf8 {
+
+enum class Kind {
+    Ascii,   // no byte above 0x7F: the same in UTF-8 and in every ANSI code page
+    Utf8,    // valid UTF-8 with at least one byte above 0x7F
+    Invalid, // not UTF-8 (8-bit text, or damaged)
+};
+
+// Overlong forms, surrogates and values above U+10FFFF are invalid.
+Kind Kind_Of(std::string_view text) noexcept;
+
+struct Converted {
+    std::string Text;
+    std::size_t Column = 1;
+};
+
+// Text, valid UTF-8, in Code_Page (0: the ANSI code page); a character the code page cannot
+// hold becomes one "?". Column (from 1, counting the bytes of Text) moves to the start of the
+// same character in the converted text, one inside a character to that character's start; a
+// column past the end keeps its distance from the end.
+Converted To_Code_Page(std::string_view text, std::size_t column, unsigned code_page = 0);
+
+} // namespace Send::Utf8
