@@ -4,7 +4,7 @@
 // stalls, which cost 5 s each) is played against a fresh viewer and checked: answers, end of the
 // run, exit code, log and tree.
 
-#include "tests/control/viewer_harness.hpp"
+#include "tools/harness/viewer_harness.hpp"
 #include "tests/test_support.hpp"
 #include "tools/bench/fuzz_model.hpp"
 #include "tools/bench/fuzz_play.hpp"
@@ -18,6 +18,8 @@
 #include <vector>
 
 namespace {
+
+[[maybe_unused]] const bool viewer_chosen = (Viewer_Harness::Use_Viewer_Program(LUMEN_ROLL_EXE), true);
 
 using namespace Bench::Fuzz;
 

@@ -3,7 +3,8 @@
 // log the viewer wrote. Each start of the viewer costs about a second, so related checks share
 // a run; the three stalls cost the viewer's five-second time-out each.
 
-#include "tests/control/viewer_harness.hpp"
+#include "tests/control/viewer_clicks.hpp"
+#include "tools/harness/viewer_harness.hpp"
 #include "tests/test_support.hpp"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,10 @@ namespace {
 
 using namespace Viewer_Harness;
 using namespace std::chrono_literals;
+using Viewer_Clicks::Double_Click_Item;
+using Viewer_Clicks::Item_Point;
+
+[[maybe_unused]] const bool viewer_chosen = (Use_Viewer_Program(LUMEN_ROLL_EXE), true);
 
 constexpr const char* Pipe_Name = "Lumen_Roll_V1.1";
 constexpr char Marker = '\x95';
@@ -59,25 +64,6 @@ std::string Joined(const std::vector<std::string>& messages)
     std::string text;
     for (const std::string& message : messages) text += "\n    " + message;
     return text;
-}
-
-// The middle of the item's text on the screen, once the viewer's window has been brought to the
-// top (no window manager does that here); nothing when the item is not visible.
-std::optional<POINT> Item_Point(const Viewer_Process& viewer, const Remote_Tree& tree, HTREEITEM item)
-{
-    HWND window = viewer.Main_Window();
-    SetForegroundWindow(window);
-    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    std::optional<RECT> place = tree.Screen_Rectangle(item);
-    if (!place) return std::nullopt;
-    return POINT{(place->left + place->right) / 2, (place->top + place->bottom) / 2};
-}
-
-// Double-clicks the item with the real mouse.
-bool Double_Click_Item(const Viewer_Process& viewer, const Remote_Tree& tree, HTREEITEM item)
-{
-    std::optional<POINT> point = Item_Point(viewer, tree, item);
-    return point && Test_Support::Double_Click(point->x, point->y);
 }
 
 // ---- command line ------------------------------------------------------------------------------

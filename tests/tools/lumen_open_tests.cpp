@@ -3,7 +3,8 @@
 // editor that writes down the raw command line it was given, and the real viewer is
 // double-clicked with the real mouse.
 
-#include "tests/control/viewer_harness.hpp"
+#include "tests/control/viewer_clicks.hpp"
+#include "tools/harness/viewer_harness.hpp"
 #include "tests/test_support.hpp"
 #include "tools/open_call.hpp"
 #include "tools/open_editor.hpp"
@@ -17,6 +18,8 @@
 #include <optional>
 
 namespace {
+
+[[maybe_unused]] const bool viewer_chosen = (Viewer_Harness::Use_Viewer_Program(LUMEN_ROLL_EXE), true);
 
 using namespace Open;
 using namespace std::chrono_literals;
@@ -349,17 +352,6 @@ TEST_F(Open_Program, Without_A_Setting_The_Shell_Opens_The_File)
         << Editor_Output();
 }
 
-// The middle of the item on the screen, once the viewer's window is on top (no window manager
-// does that here).
-bool Double_Click_Item(const Viewer_Harness::Viewer_Process& viewer, const Viewer_Harness::Remote_Tree& tree, HTREEITEM item)
-{
-    HWND window = viewer.Main_Window();
-    SetForegroundWindow(window);
-    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    const std::optional<RECT> place = tree.Screen_Rectangle(item);
-    return place && Test_Support::Double_Click((place->left + place->right) / 2, (place->top + place->bottom) / 2);
-}
-
 TEST_F(Open_Program, A_Double_Click_In_The_Viewer_Starts_The_Editor_At_The_Place)
 {
     const std::string command = "\"" + editor_ + "\" --at {line},{column} {file} again={line}";
@@ -374,7 +366,7 @@ TEST_F(Open_Program, A_Double_Click_In_The_Viewer_Starts_The_Editor_At_The_Place
     ASSERT_NE(tree_window, nullptr);
     const Viewer_Harness::Remote_Tree tree(viewer, tree_window);
     ASSERT_TRUE(tree.Wait_For_Count(2));
-    ASSERT_TRUE(Double_Click_Item(viewer, tree, tree.Read().at(0).Children.at(0).Item));
+    ASSERT_TRUE(Viewer_Clicks::Double_Click_Item(viewer, tree, tree.Read().at(0).Children.at(0).Item));
     ASSERT_TRUE(Wait_For_Editor()) << "the editor was not started";
     EXPECT_EQ(Editor_Output(), "\"" + editor_ + "\" --at 12,6 \"" + folder_.File("my dir\\a b.txt") + "\" again=12\n");
 }

@@ -1,15 +1,13 @@
 # lumen_send: the reading of places and of the command line, and whole transfers in which the test
 # is the viewer's end of the pipe. The program itself runs as a child process, and so does a
 # stand-in viewer that lumen_send --viewer starts.
-if(TARGET lumen_send)
-    add_executable(lumen_send_fake_viewer ${CMAKE_CURRENT_LIST_DIR}/fake_viewer.cpp)
-    target_link_libraries(lumen_send_fake_viewer PRIVATE windows_pipe)
+add_executable(lumen_send_fake_viewer ${CMAKE_CURRENT_LIST_DIR}/fake_viewer.cpp)
+target_link_libraries(lumen_send_fake_viewer PRIVATE windows_pipe)
 
-    lumen_add_test(NAME lumen_send_tests
-        SOURCES tools/lumen_send_tests.cpp
-        LIBRARIES lumen_send_transfer shell32)
-    add_dependencies(lumen_send_tests lumen_send lumen_send_fake_viewer)
-    target_compile_definitions(lumen_send_tests PRIVATE
-        LUMEN_SEND_EXE="$<TARGET_FILE:lumen_send>"
-        FAKE_VIEWER_EXE="$<TARGET_FILE:lumen_send_fake_viewer>")
-endif()
+lumen_add_test(NAME lumen_send_tests
+    SOURCES tools/lumen_send_tests.cpp
+    LIBRARIES lumen_send_transfer shell32)
+add_dependencies(lumen_send_tests lumen_send lumen_send_fake_viewer)
+target_compile_definitions(lumen_send_tests PRIVATE
+    LUMEN_SEND_EXE="$<TARGET_FILE:lumen_send>"
+    FAKE_VIEWER_EXE="$<TARGET_FILE:lumen_send_fake_viewer>")

@@ -6,7 +6,7 @@
 // Run K of seed S is the same wherever it is played: --runs 1 --first K plays it alone.
 // Prints a line per failing run (with its script) and a summary; exit status 1 when a run failed.
 
-#include "tests/control/viewer_harness.hpp"
+#include "tools/harness/viewer_harness.hpp"
 #include "tools/bench/fuzz_play.hpp"
 #include "tools/bench/fuzz_script.hpp"
 
@@ -84,8 +84,7 @@ void Keep_Log(const Settings& settings, const std::string& log_path, std::uint64
 
 int Run(const Settings& settings)
 {
-    // The test harness names the viewer through this variable (see tools/bench/CMakeLists.txt).
-    _putenv_s("LUMEN_ROLL_EXE", settings.Viewer.c_str());
+    Viewer_Harness::Use_Viewer_Program(settings.Viewer);
     const std::string log_path = Temporary_Log();
     Viewer_Harness::Viewer_Settings registry(Viewer_Harness::Windows_Path(log_path));
     std::map<std::string, unsigned> endings;

@@ -1,6 +1,6 @@
 #include "tools/bench/fuzz_play.hpp"
 
-#include "tests/control/viewer_harness.hpp"
+#include "tools/harness/viewer_harness.hpp"
 
 #include <algorithm>
 #include <chrono>

@@ -8,7 +8,7 @@
 // The viewer is found by its program name; exactly one must be running. Figures go to standard
 // output as name=value pairs; the exit status is 0 when the mode did its work.
 
-#include "tools/bench/viewer_window.hpp"
+#include "tools/harness/viewer_window.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
@@ -83,7 +83,7 @@ HWND Wait_For_Main_Window(HANDLE process)
     const DWORD id = GetProcessId(process);
     const auto deadline = Clock::now() + Window_Limit;
     for (;;) {
-        if (HWND window = Bench::Find_Viewer_Window(id)) return window;
+        if (HWND window = Viewer_Harness::Find_Viewer_Window(id)) return window;
         if (Has_Ended(process) || Clock::now() >= deadline)
             throw std::runtime_error("the viewer's window did not appear");
         Sleep(Probe_Interval_Ms);
@@ -165,7 +165,7 @@ int Report_Answers(const std::string& stop_file)
 int Close_Viewer()
 {
     Windows::Unique_Handle process = Open_Viewer(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION);
-    const HWND window = Bench::Find_Viewer_Window(GetProcessId(process.get()));
+    const HWND window = Viewer_Harness::Find_Viewer_Window(GetProcessId(process.get()));
     if (!window) throw std::runtime_error("the viewer has no window to close");
     PostMessageA(window, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(process.get(), Close_Limit_Ms) != WAIT_OBJECT_0)

@@ -1,9 +1,11 @@
-#include "tests/control/viewer_harness.hpp"
+#include "tools/harness/viewer_harness.hpp"
 
-#include "tests/test_support.hpp"
-#include "tools/bench/viewer_window.hpp"
+#include "tools/harness/viewer_window.hpp"
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <stdexcept>
 
@@ -66,6 +68,21 @@ void Set_Dword(const std::string& relative, const std::string& name, DWORD value
 }
 
 // ---- processes and windows -----------------------------------------------------------------
+
+std::string& Viewer_Program_Setting()
+{
+    static std::string program = [] {
+        const char* from_environment = std::getenv("LUMEN_ROLL_EXE");
+        return std::string(from_environment ? from_environment : "");
+    }();
+    return program;
+}
+
+std::string Read_Whole_File(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
 
 std::string Command_Line(const std::string& program, const std::vector<std::string>& arguments)
 {
@@ -179,7 +196,7 @@ Viewer_Log Read_Log(const std::string& path)
 {
     static const std::regex stamp(R"(^ \d+\.\d{4} \([0-9A-F]{4,}\) => )");
     Viewer_Log log;
-    std::string bytes = Test_Support::Read_File(path);
+    std::string bytes = Read_Whole_File(path);
     std::size_t start = 0;
     while (start < bytes.size()) {
         std::size_t end = bytes.find("\r\n", start);
@@ -193,11 +210,14 @@ Viewer_Log Read_Log(const std::string& path)
     return log;
 }
 
+void Use_Viewer_Program(const std::string& path) { Viewer_Program_Setting() = path; }
+
 // ---- Viewer_Process --------------------------------------------------------------------------
 
 Viewer_Process::Viewer_Process(const std::vector<std::string>& arguments)
 {
-    const std::string program = Windows_Path(LUMEN_ROLL_EXE);
+    const std::string program = Windows_Path(Viewer_Program_Setting());
+    if (program.empty()) throw std::runtime_error("no viewer program: call Use_Viewer_Program or set LUMEN_ROLL_EXE");
     std::string line = Command_Line(program, arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -231,14 +251,14 @@ DWORD Viewer_Process::Exit_Code() const
 HWND Viewer_Process::Main_Window(Milliseconds bound) const
 {
     HWND window = nullptr;
-    Wait_Until([&] { return (window = Bench::Find_Viewer_Window(Id())) != nullptr || Has_Ended(); }, bound);
+    Wait_Until([&] { return (window = Find_Viewer_Window(Id())) != nullptr || Has_Ended(); }, bound);
     return window;
 }
 
 HWND Viewer_Process::Tree_Window(Milliseconds bound) const
 {
     HWND window = Main_Window(bound);
-    return window ? Bench::Find_Tree_View(window) : nullptr;
+    return window ? Find_Tree_View(window) : nullptr;
 }
 
 std::string Viewer_Process::Caption() const
@@ -252,7 +272,7 @@ std::string Viewer_Process::Caption() const
 
 bool Viewer_Process::Close_Window(Milliseconds bound) const
 {
-    HWND window = Bench::Find_Viewer_Window(Id());
+    HWND window = Find_Viewer_Window(Id());
     if (window) PostMessageA(window, WM_CLOSE, 0, 0);
     return Wait_For_End(bound);
 }

@@ -1,10 +1,10 @@
-#include "tools/bench/viewer_window.hpp"
+#include "tools/harness/viewer_window.hpp"
 
 #include <commctrl.h>
 
 #include <string_view>
 
-namespace Bench {
+namespace Viewer_Harness {
 
 namespace {
 
@@ -49,4 +49,4 @@ HWND Find_Viewer_Window(DWORD process_id)
     return search.Found;
 }
 
-} // namespace Bench
+} // namespace Viewer_Harness

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-namespace Bench {
+namespace Viewer_Harness {
 
 // The first tree view among the window's children; null when there is none.
 HWND Find_Tree_View(HWND window);
@@ -12,4 +12,4 @@ HWND Find_Tree_View(HWND window);
 // The process's visible top-level window that holds a tree view; null when there is none.
 HWND Find_Viewer_Window(DWORD process_id);
 
-} // namespace Bench
+} // namespace Viewer_Harness

@@ -75,6 +75,10 @@ struct Viewer_Log {
 };
 Viewer_Log Read_Log(const std::string& path);
 
+// The viewer that Viewer_Process starts, in Unix or Windows form; by default the program that the
+// environment variable LUMEN_ROLL_EXE names.
+void Use_Viewer_Program(const std::string& path);
+
 // One run of the viewer, started with Arguments after the program name (unquoted, joined by
 // blanks). The destructor makes sure that the process has ended: it closes the window, waits,
 // and kills the process only as a last resort.
