@@ -241,22 +241,21 @@ std::uint32_t Timeout_Milliseconds(Seconds timeout)
     return static_cast<std::uint32_t>(milliseconds);
 }
 
-void Open(Pipe_Handle& pipe, std::string_view name, bool is_server, Pipe_Mode mode, std::size_t buffer_size,
-          Seconds timeout, HANDLE stop_event)
+void Open(Pipe_Handle& pipe, const Open_Options& options)
 {
-    if (!is_server && timeout.count() != 0.0) throw NOT_SERVER();
+    if (!options.Is_Server && options.Timeout.count() != 0.0) throw NOT_SERVER();
     Close(pipe);
-    if (name.empty()) throw Failures::RANGE_ERROR("empty pipe name");
+    if (options.Name.empty()) throw Failures::RANGE_ERROR("empty pipe name");
     Pipe_Handle opened(new Pipe_Record);
     Pipe_Record& record = *opened;
-    record.Name = name;
-    record.Is_Server = is_server;
-    record.Mode = mode;
-    record.Buffer_Size = To_Dword(buffer_size, "buffer size");
-    record.Stop_Event = stop_event;
-    if (is_server) {
+    record.Name = options.Name;
+    record.Is_Server = options.Is_Server;
+    record.Mode = options.Mode;
+    record.Buffer_Size = To_Dword(options.Buffer_Size, "buffer size");
+    record.Stop_Event = options.Stop_Event;
+    if (options.Is_Server) {
         for (Overlapped_Block* block : {&record.Connect, &record.Write, &record.Read}) Create_Event(*block);
-        record.Timeout_Ms = Timeout_Milliseconds(timeout);
+        record.Timeout_Ms = Timeout_Milliseconds(options.Timeout);
         Create_Server(record);
         Connect(record);
     } else {
