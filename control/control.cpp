@@ -234,7 +234,7 @@ void Open_Entry(std::uintptr_t data)
         return;
     }
     try {
-        Windows::Create_Process(editor, Editor_Arguments(entry));
+        Windows::Create_Process({.Program = editor, .Arguments = Editor_Arguments(entry)});
     } catch (const Windows::PROCESS_CREATION_FAILURE&) {
         Log::Put("Could not start editor!");
     } catch (...) {

@@ -90,6 +90,18 @@ Standard_Handles Child_Standard_Handles(HANDLE input, HANDLE output, HANDLE erro
     return handles;
 }
 
+STARTUPINFOA Startup_Information(const Standard_Handles& handles)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!handles.Used) return startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = handles.Input;
+    startup.hStdOutput = handles.Output;
+    startup.hStdError = handles.Error;
+    return startup;
+}
+
 struct Sid_Traits {
     using Value = PSID;
     static Value Empty() noexcept { return nullptr; }
@@ -186,28 +198,23 @@ std::string Module_Name(const Module_Entry& entry)
 
 std::string Module_Path(const Module_Entry& entry) { return entry.Path; }
 
-void Create_Process(std::string_view program, std::string_view arguments, std::string_view environment,
-                    std::string_view directory, HANDLE standard_input, HANDLE standard_output,
-                    HANDLE standard_error, bool detached)
+void Create_Process(const Process_Options& options)
 {
+    const std::string_view program = options.Program;
+    const std::string_view arguments = options.Arguments;
     std::string application = arguments.empty() ? With_Nul(program) : std::string();
     std::string command_line = arguments.empty() ? std::string() : With_Nul(Program_Word(program) + ' ' + std::string(arguments));
     // The caller separates the entries with NUL characters; the block ends with two more.
+    const std::string_view environment = options.Environment;
     std::string environment_block = environment.empty() ? std::string() : With_Nul(With_Nul(environment));
-    std::string folder = directory.empty() ? std::string() : With_Nul(directory);
+    std::string folder = options.Directory.empty() ? std::string() : With_Nul(options.Directory);
 
-    const Standard_Handles handles = Child_Standard_Handles(standard_input, standard_output, standard_error);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    if (handles.Used) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = handles.Input;
-        startup.hStdOutput = handles.Output;
-        startup.hStdError = handles.Error;
-    }
+    const Standard_Handles handles =
+        Child_Standard_Handles(options.Standard_Input, options.Standard_Output, options.Standard_Error);
+    STARTUPINFOA startup = Startup_Information(handles);
     PROCESS_INFORMATION started{};
     if (!CreateProcessA(Optional_Text(application), Optional_Text(command_line), nullptr, nullptr,
-                        handles.Used ? TRUE : FALSE, detached ? DETACHED_PROCESS : 0,
+                        handles.Used ? TRUE : FALSE, options.Detached ? DETACHED_PROCESS : 0,
                         Optional_Text(environment_block), Optional_Text(folder), &startup, &started))
         throw PROCESS_CREATION_FAILURE();
     // The child runs on its own; we keep nothing of it.
