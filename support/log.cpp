@@ -63,7 +63,10 @@ std::string One_Line(std::string_view message)
     return line;
 }
 
-Handle Create_Log_File(const std::string& name) { return Handle::Create(name, false, true); }
+Handle Create_Log_File(const std::string& name)
+{
+    return Handle::Create(name, {.New_Only = false, .Share_Read = true});
+}
 
 std::uint32_t Configured_Limit()
 {

@@ -183,9 +183,10 @@ HANDLE Create_File(const std::basic_string<Character>& name, DWORD access, DWORD
 }
 
 template <typename Character>
-HANDLE Create_For_Writing(const std::basic_string<Character>& name, bool new_only, bool share_read)
+HANDLE Create_For_Writing(const std::basic_string<Character>& name, const Create_Options& options)
 {
-    return Create_File(name, GENERIC_WRITE, share_read ? FILE_SHARE_READ : 0, new_only ? CREATE_NEW : CREATE_ALWAYS);
+    return Create_File(name, GENERIC_WRITE, options.Share_Read ? FILE_SHARE_READ : 0,
+                       options.New_Only ? CREATE_NEW : CREATE_ALWAYS);
 }
 
 template <typename Character>
@@ -243,16 +244,16 @@ File_Record& Handle::Open_Record() const
     return *record_;
 }
 
-Handle Handle::Create(std::string_view name, bool new_only, bool share_read)
+Handle Handle::Create(std::string_view name, const Create_Options& options)
 {
-    const HANDLE file = Create_For_Writing(std::string(name), new_only, share_read);
+    const HANDLE file = Create_For_Writing(std::string(name), options);
     if (file == INVALID_HANDLE_VALUE) throw CREATION_FAILURE();
     return Handle(Make_Record(file, File_Mode::Appending).release());
 }
 
-Handle Handle::Create(std::wstring_view name, bool new_only, bool share_read)
+Handle Handle::Create(std::wstring_view name, const Create_Options& options)
 {
-    const HANDLE file = Create_For_Writing(std::wstring(name), new_only, share_read);
+    const HANDLE file = Create_For_Writing(std::wstring(name), options);
     if (file == INVALID_HANDLE_VALUE) throw CREATION_FAILURE();
     return Handle(Make_Record(file, File_Mode::Appending).release());
 }
