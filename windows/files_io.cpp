@@ -19,7 +19,6 @@ struct File_Record {
     std::uint32_t Buffer_Index = 0; // buffer bytes consumed; the next byte is Buffer[Buffer_Index]
     std::uint32_t Buffer_Count = 0; // valid bytes in the buffer
     std::unique_ptr<char[]> Buffer; // null once the file is closed
-    std::uint32_t Reference_Count = 1;
     File_Mode Mode = File_Mode::Reading;
     bool Dirty = false; // the buffer holds bytes given to Put that are not written yet
 };
@@ -158,10 +157,23 @@ void Put_Bytes(File_Record& record, std::string_view item)
     }
 }
 
-std::unique_ptr<File_Record> Make_Record(HANDLE os_handle, File_Mode mode)
+// The last copy of a handle is gone: what is pending is written, and nobody is left to hear of a
+// failure.
+void Close_Last_Copy(File_Record* record) noexcept
 {
-    auto record = std::make_unique<File_Record>();
-    record->Os_Handle.reset(os_handle);
+    if (record->Buffer && record->Mode == File_Mode::Appending) {
+        try {
+            Write_Back(*record);
+        } catch (...) {
+        }
+    }
+    delete record; // closes the system handle
+}
+
+std::shared_ptr<File_Record> Make_Record(Unique_File os_handle, File_Mode mode)
+{
+    std::shared_ptr<File_Record> record(new File_Record, Close_Last_Copy);
+    record->Os_Handle = std::move(os_handle);
     record->Buffer = std::make_unique<char[]>(Buffer_Size);
     record->Mode = mode;
     if (mode == File_Mode::Appending) {
@@ -183,98 +195,56 @@ HANDLE Create_File(const std::basic_string<Character>& name, DWORD access, DWORD
 }
 
 template <typename Character>
-HANDLE Create_For_Writing(const std::basic_string<Character>& name, const Create_Options& options)
+Unique_File Create_For_Writing(const std::basic_string<Character>& name, const Create_Options& options)
 {
-    return Create_File(name, GENERIC_WRITE, options.Share_Read ? FILE_SHARE_READ : 0,
-                       options.New_Only ? CREATE_NEW : CREATE_ALWAYS);
+    Unique_File file(Create_File(name, GENERIC_WRITE, options.Share_Read ? FILE_SHARE_READ : 0,
+                                 options.New_Only ? CREATE_NEW : CREATE_ALWAYS));
+    if (!file) throw CREATION_FAILURE();
+    return file;
 }
 
 template <typename Character>
-HANDLE Open_Existing(const std::basic_string<Character>& name, File_Mode mode)
+Unique_File Open_Existing(const std::basic_string<Character>& name, File_Mode mode)
 {
-    if (mode == File_Mode::Reading) return Create_File(name, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-    return Create_File(name, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
+    // Readers share the file with other readers; an appending handle holds it alone.
+    const bool reading = mode == File_Mode::Reading;
+    Unique_File file(Create_File(name, reading ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
+                                 reading ? FILE_SHARE_READ : 0, OPEN_EXISTING));
+    if (!file) throw FILE_NOT_FOUND();
+    return file;
 }
 
 } // namespace
 
-Handle::Handle(const Handle& other) noexcept : record_(other.record_)
-{
-    if (record_ != nullptr) ++record_->Reference_Count;
-}
-
-Handle& Handle::operator=(const Handle& other) noexcept
-{
-    if (record_ == other.record_) return *this;
-    Release();
-    record_ = other.record_;
-    if (record_ != nullptr) ++record_->Reference_Count;
-    return *this;
-}
-
-Handle::Handle(Handle&& other) noexcept : record_(std::exchange(other.record_, nullptr)) {}
-
-Handle& Handle::operator=(Handle&& other) noexcept
-{
-    if (this == &other) return *this;
-    Release();
-    record_ = std::exchange(other.record_, nullptr);
-    return *this;
-}
-
-Handle::~Handle() { Release(); }
-
-void Handle::Release() noexcept
-{
-    File_Record* record = std::exchange(record_, nullptr);
-    if (record == nullptr || --record->Reference_Count != 0) return;
-    if (record->Buffer) {
-        // The last holder is gone: write what is pending; nobody is left to hear of a failure.
-        try {
-            if (record->Mode == File_Mode::Appending) Write_Back(*record);
-        } catch (...) {
-        }
-    }
-    delete record; // closes the system handle
-}
-
 File_Record& Handle::Open_Record() const
 {
-    if (record_ == nullptr || !record_->Buffer) throw BAD_HANDLE();
+    if (!record_ || !record_->Buffer) throw BAD_HANDLE();
     return *record_;
 }
 
 Handle Handle::Create(std::string_view name, const Create_Options& options)
 {
-    const HANDLE file = Create_For_Writing(std::string(name), options);
-    if (file == INVALID_HANDLE_VALUE) throw CREATION_FAILURE();
-    return Handle(Make_Record(file, File_Mode::Appending).release());
+    return Handle(Make_Record(Create_For_Writing(std::string(name), options), File_Mode::Appending));
 }
 
 Handle Handle::Create(std::wstring_view name, const Create_Options& options)
 {
-    const HANDLE file = Create_For_Writing(std::wstring(name), options);
-    if (file == INVALID_HANDLE_VALUE) throw CREATION_FAILURE();
-    return Handle(Make_Record(file, File_Mode::Appending).release());
+    return Handle(Make_Record(Create_For_Writing(std::wstring(name), options), File_Mode::Appending));
 }
 
 Handle Handle::Open(std::string_view name, File_Mode mode)
 {
-    const HANDLE file = Open_Existing(std::string(name), mode);
-    if (file == INVALID_HANDLE_VALUE) throw FILE_NOT_FOUND();
-    return Handle(Make_Record(file, mode).release());
+    return Handle(Make_Record(Open_Existing(std::string(name), mode), mode));
 }
 
 Handle Handle::Open(std::wstring_view name, File_Mode mode)
 {
-    const HANDLE file = Open_Existing(std::wstring(name), mode);
-    if (file == INVALID_HANDLE_VALUE) throw FILE_NOT_FOUND();
-    return Handle(Make_Record(file, mode).release());
+    return Handle(Make_Record(Open_Existing(std::wstring(name), mode), mode));
 }
 
 bool Handle::End_Of_File() const
 {
-    if (record_ == nullptr) throw BAD_HANDLE();
+    if (!record_) throw BAD_HANDLE();
     return record_->Buffer_Index == record_->Buffer_Count;
 }
 
@@ -410,6 +380,6 @@ void Handle::Close()
     record.Os_Handle.reset();
 }
 
-bool Handle::Is_Open() const noexcept { return record_ != nullptr && record_->Buffer != nullptr; }
+bool Handle::Is_Open() const noexcept { return record_ && record_->Buffer; }
 
 } // namespace Windows::Files::IO

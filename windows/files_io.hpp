@@ -13,8 +13,10 @@
 #include "support/failure.hpp"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace Windows::Files::IO {
 
@@ -41,13 +43,9 @@ class Handle {
 public:
     static constexpr std::uint32_t Buffer_Size = 500;
 
-    // A null handle: every operation on it raises BAD_HANDLE.
+    // A null handle: every operation on it raises BAD_HANDLE. Copying, moving and destroying
+    // are the shared record's: a moved-from handle is null, and the last copy to go closes the file.
     Handle() noexcept = default;
-    Handle(const Handle& other) noexcept;
-    Handle& operator=(const Handle& other) noexcept;
-    Handle(Handle&& other) noexcept;
-    Handle& operator=(Handle&& other) noexcept;
-    ~Handle();
 
     // A file for writing only, in Appending mode, made as Options say.
     static Handle Create(std::string_view name, const Create_Options& options);
@@ -95,11 +93,10 @@ public:
     }
 
 private:
-    explicit Handle(File_Record* record) noexcept : record_(record) {}
+    explicit Handle(std::shared_ptr<File_Record> record) noexcept : record_(std::move(record)) {}
     File_Record& Open_Record() const; // BAD_HANDLE when null or closed
-    void Release() noexcept;
 
-    File_Record* record_ = nullptr;
+    std::shared_ptr<File_Record> record_;
 };
 
 } // namespace Windows::Files::IO
