@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <typeinfo>
+#include <utility>
 
 namespace Log {
 
@@ -20,6 +21,19 @@ namespace Registry = Windows::Registry;
 using Windows::Files::IO::Handle;
 
 constexpr std::uint64_t Ticks_Per_Second = 16384; // the clock's resolution is 2^-14 s
+
+// Runs Work and swallows whatever it throws: the log must never disturb the program it serves.
+// Returns whether Work finished.
+template <typename Work>
+bool Quietly(Work&& work) noexcept
+{
+    try {
+        std::forward<Work>(work)();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
 
 std::string Key_Of(std::string_view name) { return "Software\\Quillmark\\" + std::string(name); }
 
@@ -99,19 +113,12 @@ std::string Failure_Name(const std::exception& failure)
 // The text of Put_Exception, falling back to less when building the full one fails.
 std::string Exception_Message(std::string_view where, const std::exception& failure) noexcept
 {
-    try {
-        return std::string(where) + ": Exception = " + Failures::Description(failure);
-    } catch (...) {
-    }
-    try {
-        return std::string(where) + ": Exception = " + Failure_Name(failure);
-    } catch (...) {
-    }
-    try {
-        return std::string(where) + ": Unknown Exception";
-    } catch (...) {
-    }
-    return {};
+    std::string message; // stays empty when even the shortest text cannot be built
+    if (Quietly([&] { message = std::string(where) + ": Exception = " + Failures::Description(failure); }))
+        return message;
+    if (Quietly([&] { message = std::string(where) + ": Exception = " + Failure_Name(failure); })) return message;
+    Quietly([&] { message = std::string(where) + ": Unknown Exception"; });
+    return message;
 }
 
 void Write_Header(Log_State& log, const std::string& name, bool with_version, const Windows::Module_Entry& own)
@@ -153,23 +160,14 @@ bool Log_State::Start_Log(std::string_view name, bool flush)
     std::lock_guard guard(lock_);
     if (flush) flush_each_line_ = true;
     if (is_open_) {
-        if (flush) {
-            try {
-                file_.Flush();
-            } catch (...) {
-            }
-        }
+        if (flush) Quietly([&] { file_.Flush(); });
         return false;
     }
-    try {
+    Quietly([&] {
         const Registry_Position saved = Registry_Position::Current();
-        try {
-            Open_Configured_File(name);
-        } catch (...) {
-        }
+        Quietly([&] { Open_Configured_File(name); });
         saved.Restore();
-    } catch (...) {
-    }
+    });
     return true;
 }
 
@@ -217,21 +215,21 @@ void Log_State::Roll_Over()
 
 void Log_State::Write_Line(std::string_view message) noexcept
 {
-    try {
+    Quietly([&] {
         std::lock_guard guard(lock_);
         if (!is_open_) return;
-        try {
-            if (log_limit_ != 0 && record_count_ >= log_limit_) Roll_Over();
-            const SYSTEMTIME now = Windows::Local_Time();
-            file_.Put_Line(
-                Stamped_Line(Milliseconds_Since_Midnight(now), Windows::Current_Thread_Id(), One_Line(message)));
-            if (flush_each_line_) file_.Flush();
-            ++record_count_;
-        } catch (...) {
-            is_open_ = false; // the line is lost, and so is the rest of the run's
-        }
-    } catch (...) {
-    }
+        // A failed line is lost, and so is the rest of the run's.
+        if (!Quietly([&] { Write_Record(message); })) is_open_ = false;
+    });
+}
+
+void Log_State::Write_Record(std::string_view message)
+{
+    if (log_limit_ != 0 && record_count_ >= log_limit_) Roll_Over();
+    const SYSTEMTIME now = Windows::Local_Time();
+    file_.Put_Line(Stamped_Line(Milliseconds_Since_Midnight(now), Windows::Current_Thread_Id(), One_Line(message)));
+    if (flush_each_line_) file_.Flush();
+    ++record_count_;
 }
 
 bool Log_State::Is_Open() const
@@ -242,12 +240,11 @@ bool Log_State::Is_Open() const
 
 void Log_State::Flush_From_Now_On() noexcept
 {
-    try {
+    Quietly([&] {
         std::lock_guard guard(lock_);
         flush_each_line_ = true;
         if (is_open_) file_.Flush();
-    } catch (...) {
-    }
+    });
 }
 
 Log_State& Process_Log()
@@ -264,7 +261,7 @@ Log_State& Process_Log()
 void Open_Log(bool flush_each_line)
 {
     const Windows::Module_Entry own = Windows::Module_Containing(reinterpret_cast<std::uintptr_t>(&Open_Log));
-    try {
+    Quietly([&] {
         std::string name;
         bool with_version = true;
         try {
@@ -275,17 +272,13 @@ void Open_Log(bool flush_each_line)
         }
         Log_State& log = Process_Log();
         if (log.Start_Log(name, flush_each_line)) Write_Header(log, name, with_version, own);
-    } catch (...) {
-    }
+    });
 }
 
 void Put(std::string_view message) noexcept
 {
     const DWORD caller_error = GetLastError();
-    try {
-        Process_Log().Write_Line(message);
-    } catch (...) {
-    }
+    Quietly([&] { Process_Log().Write_Line(message); });
     SetLastError(caller_error);
 }
 
@@ -302,10 +295,7 @@ void Put_Exception(std::string_view where) noexcept
     } catch (const std::exception& failure) {
         Put_Exception(where, failure);
     } catch (...) {
-        try {
-            Put(std::string(where) + ": Unknown Exception");
-        } catch (...) {
-        }
+        Quietly([&] { Put(std::string(where) + ": Unknown Exception"); });
     }
 }
 
