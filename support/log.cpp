@@ -9,6 +9,7 @@
 #include "windows/windows.hpp"
 
 #include <cstdlib>
+#include <limits>
 #include <typeinfo>
 #include <utility>
 
@@ -21,6 +22,13 @@ namespace Registry = Windows::Registry;
 using Windows::Files::IO::Handle;
 
 constexpr std::uint64_t Ticks_Per_Second = 16384; // the clock's resolution is 2^-14 s
+constexpr std::uint32_t Milliseconds_Per_Second = 1000;
+constexpr std::uint32_t Seconds_Per_Minute = 60;
+constexpr std::uint32_t Minutes_Per_Hour = 60;
+constexpr std::size_t Decimals = 4; // of the seconds in a stamp
+constexpr std::uint64_t Ten_Thousandths_Per_Second = 10000;
+// The two notices at the top of a file that took over from a full one count as its records.
+constexpr std::uint32_t Roll_Over_Notice_Lines = 2;
 
 // Runs Work and swallows whatever it throws: the log must never disturb the program it serves.
 // Returns whether Work finished.
@@ -40,24 +48,29 @@ std::string Key_Of(std::string_view name) { return "Software\\Quillmark\\" + std
 // The seconds with exactly four decimals, rounded, taken from the clock's 2^-14 s ticks.
 std::string Seconds_Image(std::uint32_t milliseconds)
 {
-    const std::uint64_t ticks = (std::uint64_t{milliseconds} * Ticks_Per_Second + 500) / 1000;
-    const std::uint64_t ten_thousandths = (ticks * 10000 + Ticks_Per_Second / 2) / Ticks_Per_Second;
-    std::string fraction = std::to_string(ten_thousandths % 10000);
-    fraction.insert(0, 4 - fraction.size(), '0');
-    return std::to_string(ten_thousandths / 10000) + "." + fraction;
+    const std::uint64_t ticks =
+        (std::uint64_t{milliseconds} * Ticks_Per_Second + Milliseconds_Per_Second / 2) / Milliseconds_Per_Second;
+    const std::uint64_t ten_thousandths =
+        (ticks * Ten_Thousandths_Per_Second + Ticks_Per_Second / 2) / Ticks_Per_Second;
+    std::string fraction = std::to_string(ten_thousandths % Ten_Thousandths_Per_Second);
+    fraction.insert(0, Decimals - fraction.size(), '0');
+    return std::to_string(ten_thousandths / Ten_Thousandths_Per_Second) + "." + fraction;
 }
 
 // Four digits at least; identifiers above FFFF are written in full rather than cut.
 std::string Thread_Image(std::uint32_t thread_id)
 {
-    if (thread_id <= 0xFFFF) return Unsigned::Hex_Image(static_cast<std::uint16_t>(thread_id));
+    if (thread_id <= std::numeric_limits<std::uint16_t>::max())
+        return Unsigned::Hex_Image(static_cast<std::uint16_t>(thread_id));
     std::string image = Unsigned::Hex_Image(thread_id);
     return image.substr(image.find_first_not_of('0'));
 }
 
 std::uint32_t Milliseconds_Since_Midnight(const SYSTEMTIME& time)
 {
-    return ((time.wHour * 60u + time.wMinute) * 60u + time.wSecond) * 1000u + time.wMilliseconds;
+    const std::uint32_t minutes = time.wHour * Minutes_Per_Hour + time.wMinute;
+    const std::uint32_t seconds = minutes * Seconds_Per_Minute + time.wSecond;
+    return seconds * Milliseconds_Per_Second + time.wMilliseconds;
 }
 
 // A title or a file name from the host may hold line ends: written as they are, they would end
@@ -210,7 +223,7 @@ void Log_State::Roll_Over()
     // People and scripts read these two lines; their wording stays as it is.
     file_.Put_Line("The log file reached it's maximum size of " + std::to_string(log_limit_) + " records");
     file_.Put_Line("These records are now stored in the file " + second_name_);
-    record_count_ = 2;
+    record_count_ = Roll_Over_Notice_Lines;
 }
 
 void Log_State::Write_Line(std::string_view message) noexcept

@@ -26,6 +26,14 @@ struct File_Record {
 namespace {
 
 constexpr std::uint32_t Buffer_Size = Handle::Buffer_Size;
+constexpr int Bits_Per_Byte = 8;
+constexpr int Dword_Bits = 32;
+constexpr unsigned Low_Byte = 0xFF;
+// Wide text is UTF-16, low byte first.
+constexpr std::uint32_t Code_Unit_Bytes = 2;
+constexpr char16_t Next_Line = 0x85;
+constexpr char16_t Line_Separator = 0x2028;
+constexpr char16_t Paragraph_Separator = 0x2029;
 
 std::uint32_t Checked_Offset(std::uint64_t offset)
 {
@@ -46,7 +54,7 @@ std::uint32_t Seek_End(File_Record& record)
     LONG high = 0;
     const DWORD low = SetFilePointer(record.Os_Handle.get(), 0, &high, FILE_END);
     if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) throw UNEXPECTED_ERROR();
-    return Checked_Offset((static_cast<std::uint64_t>(static_cast<DWORD>(high)) << 32) | low);
+    return Checked_Offset((static_cast<std::uint64_t>(static_cast<DWORD>(high)) << Dword_Bits) | low);
 }
 
 // Reads up to one buffer from the system's position; the counters are the caller's business.
@@ -109,35 +117,39 @@ bool In_Buffer(const File_Record& record, std::uint32_t offset)
     return offset >= record.Buffer_Start && offset - record.Buffer_Start < record.Buffer_Count;
 }
 
-bool Is_Terminator(char byte) { return byte >= '\x0A' && byte <= '\x0D'; }
+// LF, VT, FF, CR: four neighbouring codes.
+bool Is_Terminator(char byte) { return byte >= '\n' && byte <= '\r'; }
 
 char16_t Code_Unit(char low, char high)
 {
-    return static_cast<char16_t>(static_cast<unsigned char>(low) | static_cast<unsigned char>(high) << 8);
+    return static_cast<char16_t>(static_cast<unsigned char>(low) | static_cast<unsigned char>(high) << Bits_Per_Byte);
 }
 
 // LF, VT, FF, CR, NEL, LINE SEPARATOR, PARAGRAPH SEPARATOR.
 bool Is_Wide_Terminator(char16_t unit)
 {
-    return (unit >= 0x0A && unit <= 0x0D) || unit == 0x85 || unit == 0x2028 || unit == 0x2029;
+    if (unit >= u'\n' && unit <= u'\r') return true;
+    return unit == Next_Line || unit == Line_Separator || unit == Paragraph_Separator;
 }
 
 std::wstring Wide_Text(const std::string& bytes)
 {
-    if (bytes.size() % 2 != 0) throw END_ERROR();
-    std::wstring text(bytes.size() / 2, L'\0');
-    for (std::size_t index = 0; index < text.size(); ++index)
-        text[index] = static_cast<wchar_t>(Code_Unit(bytes[2 * index], bytes[2 * index + 1]));
+    if (bytes.size() % Code_Unit_Bytes != 0) throw END_ERROR();
+    std::wstring text(bytes.size() / Code_Unit_Bytes, L'\0');
+    for (std::size_t index = 0; index < text.size(); ++index) {
+        const std::size_t low = Code_Unit_Bytes * index;
+        text[index] = static_cast<wchar_t>(Code_Unit(bytes[low], bytes[low + 1]));
+    }
     return text;
 }
 
 std::string Wide_Bytes(std::wstring_view text)
 {
     std::string bytes;
-    bytes.reserve(text.size() * 2);
+    bytes.reserve(text.size() * Code_Unit_Bytes);
     for (const wchar_t character : text) {
-        bytes += static_cast<char>(character & 0xFF);
-        bytes += static_cast<char>((character >> 8) & 0xFF);
+        bytes += static_cast<char>(character & Low_Byte);
+        bytes += static_cast<char>((character >> Bits_Per_Byte) & Low_Byte);
     }
     return bytes;
 }
@@ -295,7 +307,7 @@ std::wstring Handle::Get_Wide_Line()
         }
         std::uint32_t unit = from;
         while (unit + 1 < record.Buffer_Count && !Is_Wide_Terminator(Code_Unit(buffer[unit], buffer[unit + 1])))
-            unit += 2;
+            unit += Code_Unit_Bytes;
         if (unit + 1 < record.Buffer_Count) {
             bytes.append(buffer + from, buffer + unit);
             record.Buffer_Index = unit;
@@ -308,7 +320,7 @@ std::wstring Handle::Get_Wide_Line()
             record.Buffer_Index = record.Buffer_Count;
             break;
         }
-        split = (record.Buffer_Count - from) % 2 != 0;
+        split = (record.Buffer_Count - from) % Code_Unit_Bytes != 0;
         Fill_Buffer(record);
     }
     return Wide_Text(bytes);

@@ -13,6 +13,7 @@ namespace {
 
 constexpr LCID User_Default_Locale = 0x0400;
 constexpr int Format_Buffer_Size = 50;
+constexpr DWORD NT_4_Major_Version = 4;
 
 // The first Count - 1 characters of a format call's buffer; a failed call (count 0) gives none.
 std::string Formatted_Part(const char* buffer, int count)
@@ -109,11 +110,14 @@ struct Sid_Traits {
 };
 using Unique_Sid = Unique_Resource<Sid_Traits>;
 
+// A well-known SID of the NT authority with one sub-authority (the other seven slots stay 0).
 Unique_Sid Nt_Authority_Sid(DWORD sub_authority)
 {
+    constexpr BYTE One_Sub_Authority = 1;
     SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
     PSID sid = nullptr;
-    if (!AllocateAndInitializeSid(&nt_authority, 1, sub_authority, 0, 0, 0, 0, 0, 0, 0, &sid)) return Unique_Sid();
+    if (!AllocateAndInitializeSid(&nt_authority, One_Sub_Authority, sub_authority, 0, 0, 0, 0, 0, 0, 0, &sid))
+        return Unique_Sid();
     return Unique_Sid(sid);
 }
 
@@ -149,7 +153,7 @@ bool Is_NT_4_Or_Later()
     OSVERSIONINFOA information{};
     information.dwOSVersionInfoSize = sizeof information;
     if (!GetVersionExA(&information)) return false;
-    return information.dwPlatformId == VER_PLATFORM_WIN32_NT && information.dwMajorVersion >= 4;
+    return information.dwPlatformId == VER_PLATFORM_WIN32_NT && information.dwMajorVersion >= NT_4_Major_Version;
 }
 
 SYSTEMTIME Local_Time()
