@@ -43,8 +43,8 @@ class Handle {
 public:
     static constexpr std::uint32_t Buffer_Size = 500;
 
-    // A null handle: every operation on it raises BAD_HANDLE. Copying, moving and destroying
-    // are the shared record's: a moved-from handle is null, and the last copy to go closes the file.
+    // A null handle: every operation on it raises BAD_HANDLE. Copies share the record, a handle
+    // moved from is null, and the last copy to go writes what is pending and closes the file.
     Handle() noexcept = default;
 
     // A file for writing only, in Appending mode, made as Options say.

@@ -20,8 +20,8 @@ constexpr DWORD Reject_Remote_Clients = 0x00000008;
 constexpr DWORD Server_Pipe_Mode = PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | Reject_Remote_Clients;
 // One client at a time: while it is connected a second one is refused (NAME_IN_USE).
 constexpr DWORD One_Instance = 1;
-// The wait that WaitNamedPipe would use by default; 0 leaves it to the system. Our clients never
-// wait for a busy pipe.
+// The time-out WaitNamedPipe takes when a client asks for the pipe's default; 0 gives the
+// system's own. Our clients never wait for a busy pipe.
 constexpr DWORD Default_Client_Wait = 0;
 // Looks at an event's state without waiting for it.
 constexpr DWORD Without_Waiting = 0;

@@ -11,7 +11,7 @@ namespace {
 constexpr unsigned Hex_Base = 16;
 constexpr char Hex_Digits[Hex_Base + 1] = "0123456789ABCDEF";
 constexpr int Bits_Per_Hex_Digit = 4;
-constexpr unsigned Low_Digit = Hex_Base - 1;
+constexpr unsigned Low_Digit_Mask = Hex_Base - 1;
 
 // The high half's digits, then the low half's: each half is an unsigned type of half the width.
 template <typename Half, typename Whole>
@@ -31,7 +31,7 @@ char Hex_Digit(unsigned value)
 
 std::string Hex_Image(std::uint8_t value)
 {
-    return {Hex_Digit(value >> Bits_Per_Hex_Digit), Hex_Digit(value & Low_Digit)};
+    return {Hex_Digit(value >> Bits_Per_Hex_Digit), Hex_Digit(value & Low_Digit_Mask)};
 }
 
 std::string Hex_Image(std::uint16_t value) { return Halves_Image<std::uint8_t>(value); }
