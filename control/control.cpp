@@ -179,8 +179,9 @@ void Process_Pipe(std::string_view name)
     if (name != Pipe_Name) Terminate("Invalid Pipe Name");
     State& state = The_State();
     // Closing the window stops every wait of the transfer: the viewer does not outlive its window.
-    Windows::Pipe::Open(state.Pipe, name, true, Windows::Pipe::Pipe_Mode::Duplex, Buffer_Size, Transfer_Timeout,
-                        Gui::Closing_Event());
+    Windows::Pipe::Open(state.Pipe, {.Name = name, .Is_Server = true, .Mode = Windows::Pipe::Pipe_Mode::Duplex,
+                                     .Buffer_Size = Buffer_Size, .Timeout = Transfer_Timeout,
+                                     .Stop_Event = Gui::Closing_Event()});
     Gui::Set_Title(Read_Line());
     Acknowledge();
     Log::Put("Index for " + Gui::Title());
@@ -240,7 +241,7 @@ void Open_Entry(std::uintptr_t data)
         return;
     }
     try {
-        Windows::Create_Process(editor, Editor_Arguments(entry));
+        Windows::Create_Process({.Program = editor, .Arguments = Editor_Arguments(entry)});
     } catch (const Windows::PROCESS_CREATION_FAILURE&) {
         Log::Put("Could not start editor!");
     } catch (...) {

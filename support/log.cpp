@@ -9,7 +9,9 @@
 #include "windows/windows.hpp"
 
 #include <cstdlib>
+#include <limits>
 #include <typeinfo>
+#include <utility>
 
 namespace Log {
 
@@ -20,30 +22,55 @@ namespace Registry = Windows::Registry;
 using Windows::Files::IO::Handle;
 
 constexpr std::uint64_t Ticks_Per_Second = 16384; // the clock's resolution is 2^-14 s
+constexpr std::uint32_t Milliseconds_Per_Second = 1000;
+constexpr std::uint32_t Seconds_Per_Minute = 60;
+constexpr std::uint32_t Minutes_Per_Hour = 60;
+constexpr std::size_t Decimals = 4; // of the seconds in a stamp
+constexpr std::uint64_t Ten_Thousandths_Per_Second = 10000;
+// The two notices at the top of a file that took over from a full one count as its records.
+constexpr std::uint32_t Roll_Over_Notice_Lines = 2;
+
+// Runs Work and swallows whatever it throws: the log must never disturb the program it serves.
+// Returns whether Work finished.
+template <typename Work>
+bool Quietly(Work&& work) noexcept
+{
+    try {
+        std::forward<Work>(work)();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
 
 std::string Key_Of(std::string_view name) { return "Software\\Quillmark\\" + std::string(name); }
 
 // The seconds with exactly four decimals, rounded, taken from the clock's 2^-14 s ticks.
 std::string Seconds_Image(std::uint32_t milliseconds)
 {
-    const std::uint64_t ticks = (std::uint64_t{milliseconds} * Ticks_Per_Second + 500) / 1000;
-    const std::uint64_t ten_thousandths = (ticks * 10000 + Ticks_Per_Second / 2) / Ticks_Per_Second;
-    std::string fraction = std::to_string(ten_thousandths % 10000);
-    fraction.insert(0, 4 - fraction.size(), '0');
-    return std::to_string(ten_thousandths / 10000) + "." + fraction;
+    const std::uint64_t ticks =
+        (std::uint64_t{milliseconds} * Ticks_Per_Second + Milliseconds_Per_Second / 2) / Milliseconds_Per_Second;
+    const std::uint64_t ten_thousandths =
+        (ticks * Ten_Thousandths_Per_Second + Ticks_Per_Second / 2) / Ticks_Per_Second;
+    std::string fraction = std::to_string(ten_thousandths % Ten_Thousandths_Per_Second);
+    fraction.insert(0, Decimals - fraction.size(), '0');
+    return std::to_string(ten_thousandths / Ten_Thousandths_Per_Second) + "." + fraction;
 }
 
 // Four digits at least; identifiers above FFFF are written in full rather than cut.
 std::string Thread_Image(std::uint32_t thread_id)
 {
-    if (thread_id <= 0xFFFF) return Unsigned::Hex_Image(static_cast<std::uint16_t>(thread_id));
+    if (thread_id <= std::numeric_limits<std::uint16_t>::max())
+        return Unsigned::Hex_Image(static_cast<std::uint16_t>(thread_id));
     std::string image = Unsigned::Hex_Image(thread_id);
     return image.substr(image.find_first_not_of('0'));
 }
 
 std::uint32_t Milliseconds_Since_Midnight(const SYSTEMTIME& time)
 {
-    return ((time.wHour * 60u + time.wMinute) * 60u + time.wSecond) * 1000u + time.wMilliseconds;
+    const std::uint32_t minutes = time.wHour * Minutes_Per_Hour + time.wMinute;
+    const std::uint32_t seconds = minutes * Seconds_Per_Minute + time.wSecond;
+    return seconds * Milliseconds_Per_Second + time.wMilliseconds;
 }
 
 // A title or a file name from the host may hold line ends: written as they are, they would end
@@ -63,7 +90,10 @@ std::string One_Line(std::string_view message)
     return line;
 }
 
-Handle Create_Log_File(const std::string& name) { return Handle::Create(name, false, true); }
+Handle Create_Log_File(const std::string& name)
+{
+    return Handle::Create(name, {.New_Only = false, .Share_Read = true});
+}
 
 std::uint32_t Configured_Limit()
 {
@@ -96,19 +126,12 @@ std::string Failure_Name(const std::exception& failure)
 // The text of Put_Exception, falling back to less when building the full one fails.
 std::string Exception_Message(std::string_view where, const std::exception& failure) noexcept
 {
-    try {
-        return std::string(where) + ": Exception = " + Failures::Description(failure);
-    } catch (...) {
-    }
-    try {
-        return std::string(where) + ": Exception = " + Failure_Name(failure);
-    } catch (...) {
-    }
-    try {
-        return std::string(where) + ": Unknown Exception";
-    } catch (...) {
-    }
-    return {};
+    std::string message; // stays empty when even the shortest text cannot be built
+    if (Quietly([&] { message = std::string(where) + ": Exception = " + Failures::Description(failure); }))
+        return message;
+    if (Quietly([&] { message = std::string(where) + ": Exception = " + Failure_Name(failure); })) return message;
+    Quietly([&] { message = std::string(where) + ": Unknown Exception"; });
+    return message;
 }
 
 void Write_Header(Log_State& log, const std::string& name, bool with_version, const Windows::Module_Entry& own)
@@ -150,23 +173,14 @@ bool Log_State::Start_Log(std::string_view name, bool flush)
     std::lock_guard guard(lock_);
     if (flush) flush_each_line_ = true;
     if (is_open_) {
-        if (flush) {
-            try {
-                file_.Flush();
-            } catch (...) {
-            }
-        }
+        if (flush) Quietly([&] { file_.Flush(); });
         return false;
     }
-    try {
+    Quietly([&] {
         const Registry_Position saved = Registry_Position::Current();
-        try {
-            Open_Configured_File(name);
-        } catch (...) {
-        }
+        Quietly([&] { Open_Configured_File(name); });
         saved.Restore();
-    } catch (...) {
-    }
+    });
     return true;
 }
 
@@ -209,26 +223,26 @@ void Log_State::Roll_Over()
     // People and scripts read these two lines; their wording stays as it is.
     file_.Put_Line("The log file reached it's maximum size of " + std::to_string(log_limit_) + " records");
     file_.Put_Line("These records are now stored in the file " + second_name_);
-    record_count_ = 2;
+    record_count_ = Roll_Over_Notice_Lines;
 }
 
 void Log_State::Write_Line(std::string_view message) noexcept
 {
-    try {
+    Quietly([&] {
         std::lock_guard guard(lock_);
         if (!is_open_) return;
-        try {
-            if (log_limit_ != 0 && record_count_ >= log_limit_) Roll_Over();
-            const SYSTEMTIME now = Windows::Local_Time();
-            file_.Put_Line(
-                Stamped_Line(Milliseconds_Since_Midnight(now), Windows::Current_Thread_Id(), One_Line(message)));
-            if (flush_each_line_) file_.Flush();
-            ++record_count_;
-        } catch (...) {
-            is_open_ = false; // the line is lost, and so is the rest of the run's
-        }
-    } catch (...) {
-    }
+        // A failed line is lost, and so is the rest of the run's.
+        if (!Quietly([&] { Write_Record(message); })) is_open_ = false;
+    });
+}
+
+void Log_State::Write_Record(std::string_view message)
+{
+    if (log_limit_ != 0 && record_count_ >= log_limit_) Roll_Over();
+    const SYSTEMTIME now = Windows::Local_Time();
+    file_.Put_Line(Stamped_Line(Milliseconds_Since_Midnight(now), Windows::Current_Thread_Id(), One_Line(message)));
+    if (flush_each_line_) file_.Flush();
+    ++record_count_;
 }
 
 bool Log_State::Is_Open() const
@@ -239,12 +253,11 @@ bool Log_State::Is_Open() const
 
 void Log_State::Flush_From_Now_On() noexcept
 {
-    try {
+    Quietly([&] {
         std::lock_guard guard(lock_);
         flush_each_line_ = true;
         if (is_open_) file_.Flush();
-    } catch (...) {
-    }
+    });
 }
 
 Log_State& Process_Log()
@@ -261,7 +274,7 @@ Log_State& Process_Log()
 void Open_Log(bool flush_each_line)
 {
     const Windows::Module_Entry own = Windows::Module_Containing(reinterpret_cast<std::uintptr_t>(&Open_Log));
-    try {
+    Quietly([&] {
         std::string name;
         bool with_version = true;
         try {
@@ -272,17 +285,13 @@ void Open_Log(bool flush_each_line)
         }
         Log_State& log = Process_Log();
         if (log.Start_Log(name, flush_each_line)) Write_Header(log, name, with_version, own);
-    } catch (...) {
-    }
+    });
 }
 
 void Put(std::string_view message) noexcept
 {
     const DWORD caller_error = GetLastError();
-    try {
-        Process_Log().Write_Line(message);
-    } catch (...) {
-    }
+    Quietly([&] { Process_Log().Write_Line(message); });
     SetLastError(caller_error);
 }
 
@@ -299,10 +308,7 @@ void Put_Exception(std::string_view where) noexcept
     } catch (const std::exception& failure) {
         Put_Exception(where, failure);
     } catch (...) {
-        try {
-            Put(std::string(where) + ": Unknown Exception");
-        } catch (...) {
-        }
+        Quietly([&] { Put(std::string(where) + ": Unknown Exception"); });
     }
 }
 

@@ -73,6 +73,7 @@ private:
     void Open_Configured_File(std::string_view name);
     bool Find_Log_Name(const std::string& key);
     void Roll_Over();
+    void Write_Record(std::string_view message); // under the lock, with the log open
 
     mutable std::mutex lock_;
     bool is_open_ = false;

@@ -5,6 +5,8 @@
 #include "support/failure.hpp"
 
 #include <bitset>
+#include <cstddef>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -21,7 +23,8 @@ public:
     bool Contains(char character) const noexcept { return members_.test(static_cast<unsigned char>(character)); }
 
 private:
-    std::bitset<256> members_;
+    static constexpr std::size_t Character_Count = std::numeric_limits<unsigned char>::max() + 1;
+    std::bitset<Character_Count> members_;
 };
 
 extern const Character_Set Line_Break_Characters;  // CR, LF

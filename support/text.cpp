@@ -6,14 +6,25 @@ namespace Text {
 
 namespace {
 
+// Latin-1 letters beyond ASCII: the capitals from A grave to thorn, their small letters the same
+// distance above them as in ASCII; the multiplication and division signs in between are no letters.
+constexpr unsigned char First_Capital = 0xC0; // A grave
+constexpr unsigned char Last_Capital = 0xDE;  // thorn
+constexpr unsigned char Multiplication_Sign = 0xD7;
+constexpr unsigned char First_Small = 0xE0; // a grave
+constexpr unsigned char Last_Small = 0xFE;  // thorn
+constexpr unsigned char Division_Sign = 0xF7;
+constexpr unsigned char Case_Distance = 'a' - 'A';
+
 bool Has_Latin_1_Capital(unsigned char small) noexcept
 {
-    return (small >= 'a' && small <= 'z') || (small >= 0xE0 && small <= 0xFE && small != 0xF7);
+    return (small >= 'a' && small <= 'z') || (small >= First_Small && small <= Last_Small && small != Division_Sign);
 }
 
 bool Has_Latin_1_Small(unsigned char capital) noexcept
 {
-    return (capital >= 'A' && capital <= 'Z') || (capital >= 0xC0 && capital <= 0xDE && capital != 0xD7);
+    return (capital >= 'A' && capital <= 'Z') ||
+           (capital >= First_Capital && capital <= Last_Capital && capital != Multiplication_Sign);
 }
 
 } // namespace
@@ -21,13 +32,13 @@ bool Has_Latin_1_Small(unsigned char capital) noexcept
 char To_Upper(char character) noexcept
 {
     auto code = static_cast<unsigned char>(character);
-    return Has_Latin_1_Capital(code) ? static_cast<char>(code - 0x20) : character;
+    return Has_Latin_1_Capital(code) ? static_cast<char>(code - Case_Distance) : character;
 }
 
 char To_Lower(char character) noexcept
 {
     auto code = static_cast<unsigned char>(character);
-    return Has_Latin_1_Small(code) ? static_cast<char>(code + 0x20) : character;
+    return Has_Latin_1_Small(code) ? static_cast<char>(code + Case_Distance) : character;
 }
 
 std::string To_Upper(std::string_view text)

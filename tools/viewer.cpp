@@ -20,8 +20,8 @@ bool Needs_Quotes(std::string_view argument) noexcept
 
 void Open_Client(Windows::Pipe::Pipe_Handle& pipe)
 {
-    Windows::Pipe::Open(pipe, Pipe_Name, false, Windows::Pipe::Pipe_Mode::Duplex, Transfer::Answer_Buffer_Size,
-                        Windows::Pipe::Seconds{0});
+    Windows::Pipe::Open(pipe, {.Name = Pipe_Name, .Is_Server = false, .Mode = Windows::Pipe::Pipe_Mode::Duplex,
+                               .Buffer_Size = Transfer::Answer_Buffer_Size, .Timeout = Windows::Pipe::Seconds{0}});
 }
 
 // Waits up to Milliseconds for the viewer to end; raises ENDED when it has.

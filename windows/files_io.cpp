@@ -19,7 +19,6 @@ struct File_Record {
     std::uint32_t Buffer_Index = 0; // buffer bytes consumed; the next byte is Buffer[Buffer_Index]
     std::uint32_t Buffer_Count = 0; // valid bytes in the buffer
     std::unique_ptr<char[]> Buffer; // null once the file is closed
-    std::uint32_t Reference_Count = 1;
     File_Mode Mode = File_Mode::Reading;
     bool Dirty = false; // the buffer holds bytes given to Put that are not written yet
 };
@@ -27,6 +26,14 @@ struct File_Record {
 namespace {
 
 constexpr std::uint32_t Buffer_Size = Handle::Buffer_Size;
+constexpr int Bits_Per_Byte = 8;
+constexpr int Dword_Bits = 32;
+constexpr unsigned Low_Byte = 0xFF;
+// Wide text is UTF-16, low byte first.
+constexpr std::uint32_t Code_Unit_Bytes = 2;
+constexpr char16_t Next_Line = 0x85;
+constexpr char16_t Line_Separator = 0x2028;
+constexpr char16_t Paragraph_Separator = 0x2029;
 
 std::uint32_t Checked_Offset(std::uint64_t offset)
 {
@@ -47,7 +54,7 @@ std::uint32_t Seek_End(File_Record& record)
     LONG high = 0;
     const DWORD low = SetFilePointer(record.Os_Handle.get(), 0, &high, FILE_END);
     if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) throw UNEXPECTED_ERROR();
-    return Checked_Offset((static_cast<std::uint64_t>(static_cast<DWORD>(high)) << 32) | low);
+    return Checked_Offset((static_cast<std::uint64_t>(static_cast<DWORD>(high)) << Dword_Bits) | low);
 }
 
 // Reads up to one buffer from the system's position; the counters are the caller's business.
@@ -110,35 +117,39 @@ bool In_Buffer(const File_Record& record, std::uint32_t offset)
     return offset >= record.Buffer_Start && offset - record.Buffer_Start < record.Buffer_Count;
 }
 
-bool Is_Terminator(char byte) { return byte >= '\x0A' && byte <= '\x0D'; }
+// LF, VT, FF, CR: four neighbouring codes.
+bool Is_Terminator(char byte) { return byte >= '\n' && byte <= '\r'; }
 
 char16_t Code_Unit(char low, char high)
 {
-    return static_cast<char16_t>(static_cast<unsigned char>(low) | static_cast<unsigned char>(high) << 8);
+    return static_cast<char16_t>(static_cast<unsigned char>(low) | static_cast<unsigned char>(high) << Bits_Per_Byte);
 }
 
 // LF, VT, FF, CR, NEL, LINE SEPARATOR, PARAGRAPH SEPARATOR.
 bool Is_Wide_Terminator(char16_t unit)
 {
-    return (unit >= 0x0A && unit <= 0x0D) || unit == 0x85 || unit == 0x2028 || unit == 0x2029;
+    if (unit >= u'\n' && unit <= u'\r') return true;
+    return unit == Next_Line || unit == Line_Separator || unit == Paragraph_Separator;
 }
 
 std::wstring Wide_Text(const std::string& bytes)
 {
-    if (bytes.size() % 2 != 0) throw END_ERROR();
-    std::wstring text(bytes.size() / 2, L'\0');
-    for (std::size_t index = 0; index < text.size(); ++index)
-        text[index] = static_cast<wchar_t>(Code_Unit(bytes[2 * index], bytes[2 * index + 1]));
+    if (bytes.size() % Code_Unit_Bytes != 0) throw END_ERROR();
+    std::wstring text(bytes.size() / Code_Unit_Bytes, L'\0');
+    for (std::size_t index = 0; index < text.size(); ++index) {
+        const std::size_t low = Code_Unit_Bytes * index;
+        text[index] = static_cast<wchar_t>(Code_Unit(bytes[low], bytes[low + 1]));
+    }
     return text;
 }
 
 std::string Wide_Bytes(std::wstring_view text)
 {
     std::string bytes;
-    bytes.reserve(text.size() * 2);
+    bytes.reserve(text.size() * Code_Unit_Bytes);
     for (const wchar_t character : text) {
-        bytes += static_cast<char>(character & 0xFF);
-        bytes += static_cast<char>((character >> 8) & 0xFF);
+        bytes += static_cast<char>(character & Low_Byte);
+        bytes += static_cast<char>((character >> Bits_Per_Byte) & Low_Byte);
     }
     return bytes;
 }
@@ -158,10 +169,23 @@ void Put_Bytes(File_Record& record, std::string_view item)
     }
 }
 
-std::unique_ptr<File_Record> Make_Record(HANDLE os_handle, File_Mode mode)
+// The last copy of a handle is gone: what is pending is written, and nobody is left to hear of a
+// failure.
+void Close_Last_Copy(File_Record* record) noexcept
 {
-    auto record = std::make_unique<File_Record>();
-    record->Os_Handle.reset(os_handle);
+    if (record->Buffer && record->Mode == File_Mode::Appending) {
+        try {
+            Write_Back(*record);
+        } catch (...) {
+        }
+    }
+    delete record; // closes the system handle
+}
+
+std::shared_ptr<File_Record> Make_Record(Unique_File os_handle, File_Mode mode)
+{
+    std::shared_ptr<File_Record> record(new File_Record, Close_Last_Copy);
+    record->Os_Handle = std::move(os_handle);
     record->Buffer = std::make_unique<char[]>(Buffer_Size);
     record->Mode = mode;
     if (mode == File_Mode::Appending) {
@@ -183,97 +207,56 @@ HANDLE Create_File(const std::basic_string<Character>& name, DWORD access, DWORD
 }
 
 template <typename Character>
-HANDLE Create_For_Writing(const std::basic_string<Character>& name, bool new_only, bool share_read)
+Unique_File Create_For_Writing(const std::basic_string<Character>& name, const Create_Options& options)
 {
-    return Create_File(name, GENERIC_WRITE, share_read ? FILE_SHARE_READ : 0, new_only ? CREATE_NEW : CREATE_ALWAYS);
+    Unique_File file(Create_File(name, GENERIC_WRITE, options.Share_Read ? FILE_SHARE_READ : 0,
+                                 options.New_Only ? CREATE_NEW : CREATE_ALWAYS));
+    if (!file) throw CREATION_FAILURE();
+    return file;
 }
 
 template <typename Character>
-HANDLE Open_Existing(const std::basic_string<Character>& name, File_Mode mode)
+Unique_File Open_Existing(const std::basic_string<Character>& name, File_Mode mode)
 {
-    if (mode == File_Mode::Reading) return Create_File(name, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-    return Create_File(name, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
+    // Readers share the file with other readers; an appending handle holds it alone.
+    const bool reading = mode == File_Mode::Reading;
+    Unique_File file(Create_File(name, reading ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
+                                 reading ? FILE_SHARE_READ : 0, OPEN_EXISTING));
+    if (!file) throw FILE_NOT_FOUND();
+    return file;
 }
 
 } // namespace
 
-Handle::Handle(const Handle& other) noexcept : record_(other.record_)
-{
-    if (record_ != nullptr) ++record_->Reference_Count;
-}
-
-Handle& Handle::operator=(const Handle& other) noexcept
-{
-    if (record_ == other.record_) return *this;
-    Release();
-    record_ = other.record_;
-    if (record_ != nullptr) ++record_->Reference_Count;
-    return *this;
-}
-
-Handle::Handle(Handle&& other) noexcept : record_(std::exchange(other.record_, nullptr)) {}
-
-Handle& Handle::operator=(Handle&& other) noexcept
-{
-    if (this == &other) return *this;
-    Release();
-    record_ = std::exchange(other.record_, nullptr);
-    return *this;
-}
-
-Handle::~Handle() { Release(); }
-
-void Handle::Release() noexcept
-{
-    File_Record* record = std::exchange(record_, nullptr);
-    if (record == nullptr || --record->Reference_Count != 0) return;
-    if (record->Buffer) {
-        // The last holder is gone: write what is pending; nobody is left to hear of a failure.
-        try {
-            if (record->Mode == File_Mode::Appending) Write_Back(*record);
-        } catch (...) {
-        }
-    }
-    delete record; // closes the system handle
-}
-
 File_Record& Handle::Open_Record() const
 {
-    if (record_ == nullptr || !record_->Buffer) throw BAD_HANDLE();
+    if (!record_ || !record_->Buffer) throw BAD_HANDLE();
     return *record_;
 }
 
-Handle Handle::Create(std::string_view name, bool new_only, bool share_read)
+Handle Handle::Create(std::string_view name, const Create_Options& options)
 {
-    const HANDLE file = Create_For_Writing(std::string(name), new_only, share_read);
-    if (file == INVALID_HANDLE_VALUE) throw CREATION_FAILURE();
-    return Handle(Make_Record(file, File_Mode::Appending).release());
+    return Handle(Make_Record(Create_For_Writing(std::string(name), options), File_Mode::Appending));
 }
 
-Handle Handle::Create(std::wstring_view name, bool new_only, bool share_read)
+Handle Handle::Create(std::wstring_view name, const Create_Options& options)
 {
-    const HANDLE file = Create_For_Writing(std::wstring(name), new_only, share_read);
-    if (file == INVALID_HANDLE_VALUE) throw CREATION_FAILURE();
-    return Handle(Make_Record(file, File_Mode::Appending).release());
+    return Handle(Make_Record(Create_For_Writing(std::wstring(name), options), File_Mode::Appending));
 }
 
 Handle Handle::Open(std::string_view name, File_Mode mode)
 {
-    const HANDLE file = Open_Existing(std::string(name), mode);
-    if (file == INVALID_HANDLE_VALUE) throw FILE_NOT_FOUND();
-    return Handle(Make_Record(file, mode).release());
+    return Handle(Make_Record(Open_Existing(std::string(name), mode), mode));
 }
 
 Handle Handle::Open(std::wstring_view name, File_Mode mode)
 {
-    const HANDLE file = Open_Existing(std::wstring(name), mode);
-    if (file == INVALID_HANDLE_VALUE) throw FILE_NOT_FOUND();
-    return Handle(Make_Record(file, mode).release());
+    return Handle(Make_Record(Open_Existing(std::wstring(name), mode), mode));
 }
 
 bool Handle::End_Of_File() const
 {
-    if (record_ == nullptr) throw BAD_HANDLE();
+    if (!record_) throw BAD_HANDLE();
     return record_->Buffer_Index == record_->Buffer_Count;
 }
 
@@ -324,7 +307,7 @@ std::wstring Handle::Get_Wide_Line()
         }
         std::uint32_t unit = from;
         while (unit + 1 < record.Buffer_Count && !Is_Wide_Terminator(Code_Unit(buffer[unit], buffer[unit + 1])))
-            unit += 2;
+            unit += Code_Unit_Bytes;
         if (unit + 1 < record.Buffer_Count) {
             bytes.append(buffer + from, buffer + unit);
             record.Buffer_Index = unit;
@@ -337,7 +320,7 @@ std::wstring Handle::Get_Wide_Line()
             record.Buffer_Index = record.Buffer_Count;
             break;
         }
-        split = (record.Buffer_Count - from) % 2 != 0;
+        split = (record.Buffer_Count - from) % Code_Unit_Bytes != 0;
         Fill_Buffer(record);
     }
     return Wide_Text(bytes);
@@ -409,6 +392,6 @@ void Handle::Close()
     record.Os_Handle.reset();
 }
 
-bool Handle::Is_Open() const noexcept { return record_ != nullptr && record_->Buffer != nullptr; }
+bool Handle::Is_Open() const noexcept { return record_ && record_->Buffer; }
 
 } // namespace Windows::Files::IO

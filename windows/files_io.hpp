@@ -13,8 +13,10 @@
 #include "support/failure.hpp"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace Windows::Files::IO {
 
@@ -30,22 +32,24 @@ enum class File_Mode : std::uint8_t { Reading, Appending };
 // The shared state of one opened file; only the handles see it.
 struct File_Record;
 
+// How Handle::Create makes its file, both fields named in the call (neither has a default, so
+// -Wmissing-field-initializers reports a call that leaves one out).
+struct Create_Options {
+    bool New_Only;   // an existing file is CREATION_FAILURE; otherwise it is created or emptied
+    bool Share_Read; // other programs may read the file meanwhile
+};
+
 class Handle {
 public:
     static constexpr std::uint32_t Buffer_Size = 500;
 
-    // A null handle: every operation on it raises BAD_HANDLE.
+    // A null handle: every operation on it raises BAD_HANDLE. Copies share the record, a handle
+    // moved from is null, and the last copy to go writes what is pending and closes the file.
     Handle() noexcept = default;
-    Handle(const Handle& other) noexcept;
-    Handle& operator=(const Handle& other) noexcept;
-    Handle(Handle&& other) noexcept;
-    Handle& operator=(Handle&& other) noexcept;
-    ~Handle();
 
-    // A file for writing only, in Appending mode: CREATE_NEW when New_Only (an existing file is
-    // CREATION_FAILURE), else created or emptied. Share_Read lets other programs read it meanwhile.
-    static Handle Create(std::string_view name, bool new_only, bool share_read);
-    static Handle Create(std::wstring_view name, bool new_only, bool share_read);
+    // A file for writing only, in Appending mode, made as Options say.
+    static Handle Create(std::string_view name, const Create_Options& options);
+    static Handle Create(std::wstring_view name, const Create_Options& options);
     // An existing file. Reading: read access, others may read too; the first buffer is read at
     // once. Appending: read and write access, exclusive, writes go to the end.
     static Handle Open(std::string_view name, File_Mode mode);
@@ -89,11 +93,10 @@ public:
     }
 
 private:
-    explicit Handle(File_Record* record) noexcept : record_(record) {}
+    explicit Handle(std::shared_ptr<File_Record> record) noexcept : record_(std::move(record)) {}
     File_Record& Open_Record() const; // BAD_HANDLE when null or closed
-    void Release() noexcept;
 
-    File_Record* record_ = nullptr;
+    std::shared_ptr<File_Record> record_;
 };
 
 } // namespace Windows::Files::IO

@@ -18,7 +18,17 @@ namespace {
 constexpr DWORD Reject_Remote_Clients = 0x00000008;
 // Message type, message read mode, blocking.
 constexpr DWORD Server_Pipe_Mode = PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | Reject_Remote_Clients;
+// One client at a time: while it is connected a second one is refused (NAME_IN_USE).
+constexpr DWORD One_Instance = 1;
+// The time-out WaitNamedPipe takes when a client asks for the pipe's default; 0 gives the
+// system's own. Our clients never wait for a busy pipe.
+constexpr DWORD Default_Client_Wait = 0;
+// Looks at an event's state without waiting for it.
+constexpr DWORD Without_Waiting = 0;
 constexpr std::int64_t Ticks_Per_Second = 16384; // the duration's resolution is 2^-14 s
+constexpr std::int64_t Milliseconds_Per_Second = 1000;
+// 2^32 ms: the first time-out that a DWORD of milliseconds cannot hold.
+constexpr double Too_Long_Seconds = 4294967.296;
 
 // One overlapped operation of the server and the event it signals. While Pending is true the
 // system may still write into the block (and into the caller's buffer); nothing may free either.
@@ -114,7 +124,8 @@ DWORD Client_Access(Pipe_Mode mode)
 void Create_Server(Pipe_Record& record)
 {
     record.Handle.reset(CreateNamedPipeA(Full_Name(record.Name).c_str(), Open_Mode(record.Mode), Server_Pipe_Mode,
-                                         1, record.Buffer_Size, record.Buffer_Size, 0, nullptr));
+                                         One_Instance, record.Buffer_Size, record.Buffer_Size, Default_Client_Wait,
+                                         nullptr));
     if (!record.Handle) Raise_Error(GetLastError());
 }
 
@@ -122,7 +133,7 @@ void Create_Server(Pipe_Record& record)
 // it is set, since one that completes at once would never wait.
 void Raise_If_Stopped(const Pipe_Record& record)
 {
-    if (record.Stop_Event && WaitForSingleObject(record.Stop_Event, 0) == WAIT_OBJECT_0) throw STOPPED();
+    if (record.Stop_Event && WaitForSingleObject(record.Stop_Event, Without_Waiting) == WAIT_OBJECT_0) throw STOPPED();
 }
 
 // Waits for Block's pending operation, at most the record's time-out (TIMEOUT) and only until the
@@ -233,30 +244,29 @@ std::uint32_t Timeout_Milliseconds(Seconds timeout)
     const double seconds = timeout.count();
     if (!(seconds >= 0.0)) throw Failures::RANGE_ERROR("negative time-out");
     if (seconds == 0.0) return INFINITE;
-    if (seconds >= 4294967.296) throw Failures::RANGE_ERROR("time-out of 2**32 ms or more");
+    if (seconds >= Too_Long_Seconds) throw Failures::RANGE_ERROR("time-out of 2**32 ms or more");
     const auto ticks = static_cast<std::int64_t>(std::llround(seconds * Ticks_Per_Second));
-    const std::int64_t milliseconds = (ticks * 1000 + Ticks_Per_Second / 2) / Ticks_Per_Second;
+    const std::int64_t milliseconds = (ticks * Milliseconds_Per_Second + Ticks_Per_Second / 2) / Ticks_Per_Second;
     if (milliseconds > std::numeric_limits<std::uint32_t>::max())
         throw Failures::RANGE_ERROR("time-out of 2**32 ms or more");
     return static_cast<std::uint32_t>(milliseconds);
 }
 
-void Open(Pipe_Handle& pipe, std::string_view name, bool is_server, Pipe_Mode mode, std::size_t buffer_size,
-          Seconds timeout, HANDLE stop_event)
+void Open(Pipe_Handle& pipe, const Open_Options& options)
 {
-    if (!is_server && timeout.count() != 0.0) throw NOT_SERVER();
+    if (!options.Is_Server && options.Timeout.count() != 0.0) throw NOT_SERVER();
     Close(pipe);
-    if (name.empty()) throw Failures::RANGE_ERROR("empty pipe name");
+    if (options.Name.empty()) throw Failures::RANGE_ERROR("empty pipe name");
     Pipe_Handle opened(new Pipe_Record);
     Pipe_Record& record = *opened;
-    record.Name = name;
-    record.Is_Server = is_server;
-    record.Mode = mode;
-    record.Buffer_Size = To_Dword(buffer_size, "buffer size");
-    record.Stop_Event = stop_event;
-    if (is_server) {
+    record.Name = options.Name;
+    record.Is_Server = options.Is_Server;
+    record.Mode = options.Mode;
+    record.Buffer_Size = To_Dword(options.Buffer_Size, "buffer size");
+    record.Stop_Event = options.Stop_Event;
+    if (options.Is_Server) {
         for (Overlapped_Block* block : {&record.Connect, &record.Write, &record.Read}) Create_Event(*block);
-        record.Timeout_Ms = Timeout_Milliseconds(timeout);
+        record.Timeout_Ms = Timeout_Milliseconds(options.Timeout);
         Create_Server(record);
         Connect(record);
     } else {

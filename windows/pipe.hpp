@@ -4,7 +4,8 @@
 // named failure of this module, never a status code.
 //
 //     Windows::Pipe::Pipe_Handle pipe;
-//     Windows::Pipe::Open(pipe, "Lumen_Roll_V1.1", true, Pipe_Mode::Duplex, 1024, Seconds{5.0});
+//     Windows::Pipe::Open(pipe, {.Name = "Lumen_Roll_V1.1", .Is_Server = true, .Buffer_Size = 1024,
+//                                .Timeout = Seconds{5.0}});
 //     std::size_t count = Windows::Pipe::Read(pipe, buffer, Seconds{5.0});
 //     Windows::Pipe::Close(pipe);   // also done by the handle's destructor
 //
@@ -56,6 +57,18 @@ struct Pipe_Record_Closer {
 // the pipe.
 using Pipe_Handle = std::unique_ptr<Pipe_Record, Pipe_Record_Closer>;
 
+// The pipe Open makes, written in the call with each field named. Name, Is_Server and
+// Buffer_Size have no default, so -Wmissing-field-initializers reports a call that leaves one
+// out. Name is only read during the call.
+struct Open_Options {
+    std::string_view Name;
+    bool Is_Server;
+    Pipe_Mode Mode = Pipe_Mode::Duplex;
+    std::size_t Buffer_Size;
+    Seconds Timeout{0};
+    HANDLE Stop_Event = nullptr;
+};
+
 // Creates the pipe "\\.\pipe\" + Name (server) or opens it (client). A pipe still held in Pipe
 // is closed first. A server waits at most Timeout for its client (TIMEOUT); a client must pass
 // a time-out of 0 (NOT_SERVER) and does not wait for a busy pipe. Every read asks for
@@ -63,8 +76,7 @@ using Pipe_Handle = std::unique_ptr<Pipe_Record, Pipe_Record_Closer>;
 // A server given a Stop_Event (an event the caller owns and keeps for the pipe's life) gives up
 // every wait, the connection's included, as soon as that event is set: STOPPED, with the pending
 // operation cancelled. Once it is set no operation begins.
-void Open(Pipe_Handle& pipe, std::string_view name, bool is_server, Pipe_Mode mode,
-          std::size_t buffer_size, Seconds timeout, HANDLE stop_event = nullptr);
+void Open(Pipe_Handle& pipe, const Open_Options& options);
 
 // Releases everything and leaves Pipe null; never fails. Pending I/O is cancelled first.
 void Close(Pipe_Handle& pipe) noexcept;

@@ -57,6 +57,7 @@ std::wstring Kernel_Name(HKEY key)
 {
     constexpr int Key_Name_Information = 3;
     constexpr NTSTATUS Buffer_Too_Small = static_cast<NTSTATUS>(0xC0000023);
+    constexpr NTSTATUS Success = 0;
     constexpr ULONG Length_Field = sizeof(ULONG);
     const Query_Key_Function query = Query_Key();
     ULONG needed = 0;
@@ -66,7 +67,7 @@ std::wstring Kernel_Name(HKEY key)
     std::vector<ULONG> buffer((needed + sizeof(ULONG) - 1) / sizeof(ULONG));
     ULONG returned = 0;
     const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONG));
-    if (query(key, Key_Name_Information, buffer.data(), size, &returned) != 0) throw KEY_NOT_FOUND();
+    if (query(key, Key_Name_Information, buffer.data(), size, &returned) != Success) throw KEY_NOT_FOUND();
     const ULONG name_bytes = buffer[0];
     if (name_bytes == 0 || name_bytes > size - Length_Field) throw KEY_NOT_FOUND();
     const auto* name = reinterpret_cast<const wchar_t*>(buffer.data() + 1);
@@ -77,7 +78,9 @@ std::wstring Kernel_Name(HKEY key)
 // the prefix are not compared, since systems differ in their case.
 std::wstring Path_After_Root(const std::wstring& kernel_name)
 {
-    int separators = Current_Root == HKEY_LOCAL_MACHINE ? 3 : 4;
+    constexpr int Machine_Prefix_Separators = 3;
+    constexpr int User_Prefix_Separators = 4;
+    int separators = Current_Root == HKEY_LOCAL_MACHINE ? Machine_Prefix_Separators : User_Prefix_Separators;
     for (std::size_t index = 0; index < kernel_name.size(); ++index) {
         if (kernel_name[index] == L'\\' && --separators == 0) return kernel_name.substr(index + 1);
     }

@@ -13,6 +13,7 @@ namespace {
 
 constexpr LCID User_Default_Locale = 0x0400;
 constexpr int Format_Buffer_Size = 50;
+constexpr DWORD NT_4_Major_Version = 4;
 
 // The first Count - 1 characters of a format call's buffer; a failed call (count 0) gives none.
 std::string Formatted_Part(const char* buffer, int count)
@@ -90,6 +91,18 @@ Standard_Handles Child_Standard_Handles(HANDLE input, HANDLE output, HANDLE erro
     return handles;
 }
 
+STARTUPINFOA Startup_Information(const Standard_Handles& handles)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!handles.Used) return startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = handles.Input;
+    startup.hStdOutput = handles.Output;
+    startup.hStdError = handles.Error;
+    return startup;
+}
+
 struct Sid_Traits {
     using Value = PSID;
     static Value Empty() noexcept { return nullptr; }
@@ -97,11 +110,14 @@ struct Sid_Traits {
 };
 using Unique_Sid = Unique_Resource<Sid_Traits>;
 
+// A well-known SID of the NT authority with one sub-authority (the other seven slots stay 0).
 Unique_Sid Nt_Authority_Sid(DWORD sub_authority)
 {
+    constexpr BYTE One_Sub_Authority = 1;
     SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
     PSID sid = nullptr;
-    if (!AllocateAndInitializeSid(&nt_authority, 1, sub_authority, 0, 0, 0, 0, 0, 0, 0, &sid)) return Unique_Sid();
+    if (!AllocateAndInitializeSid(&nt_authority, One_Sub_Authority, sub_authority, 0, 0, 0, 0, 0, 0, 0, &sid))
+        return Unique_Sid();
     return Unique_Sid(sid);
 }
 
@@ -137,7 +153,7 @@ bool Is_NT_4_Or_Later()
     OSVERSIONINFOA information{};
     information.dwOSVersionInfoSize = sizeof information;
     if (!GetVersionExA(&information)) return false;
-    return information.dwPlatformId == VER_PLATFORM_WIN32_NT && information.dwMajorVersion >= 4;
+    return information.dwPlatformId == VER_PLATFORM_WIN32_NT && information.dwMajorVersion >= NT_4_Major_Version;
 }
 
 SYSTEMTIME Local_Time()
@@ -186,28 +202,23 @@ std::string Module_Name(const Module_Entry& entry)
 
 std::string Module_Path(const Module_Entry& entry) { return entry.Path; }
 
-void Create_Process(std::string_view program, std::string_view arguments, std::string_view environment,
-                    std::string_view directory, HANDLE standard_input, HANDLE standard_output,
-                    HANDLE standard_error, bool detached)
+void Create_Process(const Process_Options& options)
 {
+    const std::string_view program = options.Program;
+    const std::string_view arguments = options.Arguments;
     std::string application = arguments.empty() ? With_Nul(program) : std::string();
     std::string command_line = arguments.empty() ? std::string() : With_Nul(Program_Word(program) + ' ' + std::string(arguments));
     // The caller separates the entries with NUL characters; the block ends with two more.
+    const std::string_view environment = options.Environment;
     std::string environment_block = environment.empty() ? std::string() : With_Nul(With_Nul(environment));
-    std::string folder = directory.empty() ? std::string() : With_Nul(directory);
+    std::string folder = options.Directory.empty() ? std::string() : With_Nul(options.Directory);
 
-    const Standard_Handles handles = Child_Standard_Handles(standard_input, standard_output, standard_error);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    if (handles.Used) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = handles.Input;
-        startup.hStdOutput = handles.Output;
-        startup.hStdError = handles.Error;
-    }
+    const Standard_Handles handles =
+        Child_Standard_Handles(options.Standard_Input, options.Standard_Output, options.Standard_Error);
+    STARTUPINFOA startup = Startup_Information(handles);
     PROCESS_INFORMATION started{};
     if (!CreateProcessA(Optional_Text(application), Optional_Text(command_line), nullptr, nullptr,
-                        handles.Used ? TRUE : FALSE, detached ? DETACHED_PROCESS : 0,
+                        handles.Used ? TRUE : FALSE, options.Detached ? DETACHED_PROCESS : 0,
                         Optional_Text(environment_block), Optional_Text(folder), &startup, &started))
         throw PROCESS_CREATION_FAILURE();
     // The child runs on its own; we keep nothing of it.

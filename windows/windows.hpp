@@ -45,7 +45,9 @@ bool Is_Dll(HMODULE module_handle);
 std::string Module_Name(const Module_Entry& entry);
 std::string Module_Path(const Module_Entry& entry);
 
-// Starts Program and returns at once; no handle to the child stays open.
+// The program Create_Process starts, written in the call with each field named. Program and
+// Arguments have no default, so -Wmissing-field-initializers reports a call that leaves one out.
+// The texts are only read during the call.
 // - Arguments empty: Program is the application name. Otherwise the command line is Program,
 //   one blank and Arguments, and the system takes the program from the start of the command
 //   line; a Program with blanks is put in quotes there (unless it already starts with one) so
@@ -55,10 +57,19 @@ std::string Module_Path(const Module_Entry& entry);
 // - Any non-null standard handle makes the child use (and inherit) the three standard handles;
 //   the null ones among them are replaced by ours.
 // - Detached: the child gets no console.
-void Create_Process(std::string_view program, std::string_view arguments,
-                    std::string_view environment = {}, std::string_view directory = {},
-                    HANDLE standard_input = nullptr, HANDLE standard_output = nullptr,
-                    HANDLE standard_error = nullptr, bool detached = false);
+struct Process_Options {
+    std::string_view Program;
+    std::string_view Arguments;
+    std::string_view Environment = {};
+    std::string_view Directory = {};
+    HANDLE Standard_Input = nullptr;
+    HANDLE Standard_Output = nullptr;
+    HANDLE Standard_Error = nullptr;
+    bool Detached = false;
+};
+
+// Starts the program and returns at once; no handle to the child stays open.
+void Create_Process(const Process_Options& options);
 
 // True when the process token says "service" before it says "interactive", or says neither.
 bool Is_Service();

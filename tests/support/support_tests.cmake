@@ -1,4 +1,4 @@
 lumen_add_test(NAME support_tests
     SOURCES support/text_tests.cpp support/strings_tests.cpp support/linked_list_tests.cpp
-            support/unsigned_tests.cpp support/failure_tests.cpp
-    LIBRARIES support control_index_list windows_platform)
+            support/failure_tests.cpp
+    LIBRARIES support)

@@ -71,7 +71,9 @@ int main(int argc, char** argv)
         recorder.Note(editor_setting);
     }
     try {
-        Windows::Pipe::Open(recorder.pipe, argv[1], true, Windows::Pipe::Pipe_Mode::Duplex, 1024, Seconds{10.0});
+        Windows::Pipe::Open(recorder.pipe, {.Name = argv[1], .Is_Server = true,
+                                            .Mode = Windows::Pipe::Pipe_Mode::Duplex, .Buffer_Size = 1024,
+                                            .Timeout = Seconds{10.0}});
         recorder.Serve();
     } catch (const std::exception& failure) {
         recorder.Note(std::string("failure ") + failure.what());

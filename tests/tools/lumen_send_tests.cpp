@@ -427,8 +427,9 @@ private:
     {
         try {
             Windows::Pipe::Pipe_Handle pipe;
-            Windows::Pipe::Open(pipe, Viewer::Pipe_Name, true, Windows::Pipe::Pipe_Mode::Duplex, 1024,
-                                Windows::Pipe::Seconds{20.0});
+            Windows::Pipe::Open(pipe, {.Name = Viewer::Pipe_Name, .Is_Server = true,
+                                       .Mode = Windows::Pipe::Pipe_Mode::Duplex, .Buffer_Size = 1024,
+                                       .Timeout = Windows::Pipe::Seconds{20.0}});
             for (std::size_t count = 0; count < answered; ++count) {
                 Receive(pipe);
                 Windows::Pipe::Write(pipe, &answer, 1);

@@ -67,19 +67,20 @@ protected:
 TEST_F(Files_IO, Create_Empties_An_Old_File_Or_Refuses_It_When_New_Only)
 {
     Write_File(name, "old contents");
-    Handle::Create(name, false, true).Close();
+    Handle::Create(name, {.New_Only = false, .Share_Read = true}).Close();
     EXPECT_EQ(Read_File(name), "");
     Write_File(name, "old contents");
-    EXPECT_FAILURE(Handle::Create(name, true, true), IO::CREATION_FAILURE);
+    EXPECT_FAILURE(Handle::Create(name, {.New_Only = true, .Share_Read = true}), IO::CREATION_FAILURE);
     EXPECT_EQ(Read_File(name), "old contents");
-    EXPECT_FAILURE(Handle::Create(folder.File("no folder\\view.log"), false, true), IO::CREATION_FAILURE);
-    Handle::Create(folder.File("fresh.log"), true, false).Close();
+    EXPECT_FAILURE(Handle::Create(folder.File("no folder\\view.log"), {.New_Only = false, .Share_Read = true}),
+                   IO::CREATION_FAILURE);
+    Handle::Create(folder.File("fresh.log"), {.New_Only = true, .Share_Read = false}).Close();
     EXPECT_TRUE(Test_Support::File_Exists(folder.File("fresh.log")));
 }
 
 TEST_F(Files_IO, Lines_Wait_In_The_Buffer_Until_500_Bytes_Are_Full)
 {
-    Handle file = Handle::Create(name, false, true);
+    Handle file = Handle::Create(name, {.New_Only = false, .Share_Read = true});
     const std::string line(25, 'L'); // 27 bytes with CR LF
     for (int number = 1; number <= 18; ++number) file.Put_Line(line);
     EXPECT_EQ(Size_On_Disk(name), 0);
@@ -99,7 +100,7 @@ TEST_F(Files_IO, Lines_Wait_In_The_Buffer_Until_500_Bytes_Are_Full)
 
 TEST_F(Files_IO, A_Put_Of_Exactly_The_Free_Space_Is_Written_At_Once)
 {
-    Handle file = Handle::Create(name, false, true);
+    Handle file = Handle::Create(name, {.New_Only = false, .Share_Read = true});
     file.Put(std::string(499, 'a'));
     EXPECT_EQ(Size_On_Disk(name), 0);
     file.Put("b");
@@ -114,13 +115,13 @@ TEST_F(Files_IO, A_Put_Of_Exactly_The_Free_Space_Is_Written_At_Once)
 
 TEST_F(Files_IO, A_File_Shared_For_Reading_Can_Be_Read_While_It_Is_Written)
 {
-    Handle file = Handle::Create(name, false, true);
+    Handle file = Handle::Create(name, {.New_Only = false, .Share_Read = true});
     file.Put_Line("Index for test");
     file.Flush();
     EXPECT_EQ(Read_File(name), "Index for test\r\n");
     file.Close();
 
-    Handle exclusive = Handle::Create(name, false, false);
+    Handle exclusive = Handle::Create(name, {.New_Only = false, .Share_Read = false});
     Windows::Unique_File reader(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                             OPEN_EXISTING, 0, nullptr));
     EXPECT_FALSE(reader);
@@ -141,7 +142,7 @@ TEST_F(Files_IO, Appending_Open_Adds_At_The_End_And_Holds_The_File_Alone)
 TEST_F(Files_IO, Wide_Names_And_Wide_Text)
 {
     const std::wstring wide_name = std::wstring(folder.Path().begin(), folder.Path().end()) + L"\\\x0444\x0430\x0439\x043B.txt";
-    Handle file = Handle::Create(wide_name, true, true);
+    Handle file = Handle::Create(wide_name, {.New_Only = true, .Share_Read = true});
     file.Put_Line(std::wstring(L"\x00E9t\x00E9"));
     file.Put(std::wstring(L"\x20AC"));
     file.Close();
@@ -160,7 +161,7 @@ TEST_F(Files_IO, Wide_Names_And_Wide_Text)
 TEST_F(Files_IO, Copies_Share_One_File_That_Closes_With_The_Last_Copy)
 {
     {
-        Handle first = Handle::Create(name, false, true);
+        Handle first = Handle::Create(name, {.New_Only = false, .Share_Read = true});
         {
             Handle second = first;
             EXPECT_TRUE(second == first);
@@ -181,7 +182,7 @@ TEST_F(Files_IO, Copies_Share_One_File_That_Closes_With_The_Last_Copy)
 
 TEST_F(Files_IO, A_Closed_File_Is_A_Bad_Handle_For_Every_Copy)
 {
-    Handle file = Handle::Create(name, false, true);
+    Handle file = Handle::Create(name, {.New_Only = false, .Share_Read = true});
     Handle copy = file;
     file.Put("pending");
     file.Close();
@@ -289,7 +290,7 @@ TEST_F(Files_IO, Positioning_Rereads_Inside_And_Outside_The_Buffer)
     EXPECT_FAILURE(file.Set_Position(0), Failures::RANGE_ERROR);
     EXPECT_FAILURE(file.Set_Position(0x80000001u), Failures::RANGE_ERROR);
 
-    Handle writer = Handle::Create(folder.File("other.log"), false, true);
+    Handle writer = Handle::Create(folder.File("other.log"), {.New_Only = false, .Share_Read = true});
     EXPECT_FAILURE(writer.Set_Position(1), IO::WRONG_MODE);
     EXPECT_FAILURE(writer.Reset(), IO::WRONG_MODE);
 }

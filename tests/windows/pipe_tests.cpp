@@ -38,7 +38,8 @@ Pipe_Handle Connect_Client(const std::string& name, Pipe_Mode mode = Pipe_Mode::
     for (int attempt = 0;; ++attempt) {
         try {
             Pipe_Handle client;
-            Pipe::Open(client, name, false, mode, 1024, No_Timeout);
+            Pipe::Open(client,
+                       {.Name = name, .Is_Server = false, .Mode = mode, .Buffer_Size = 1024, .Timeout = No_Timeout});
             return client;
         } catch (const Pipe::NO_SERVER&) {
             if (attempt == 1000) throw;
@@ -72,7 +73,7 @@ private:
 Pipe_Handle Open_Server(const std::string& name, Pipe_Mode mode = Pipe_Mode::Duplex, std::size_t size = 1024)
 {
     Pipe_Handle server;
-    Pipe::Open(server, name, true, mode, size, Long_Wait);
+    Pipe::Open(server, {.Name = name, .Is_Server = true, .Mode = mode, .Buffer_Size = size, .Timeout = Long_Wait});
     return server;
 }
 
@@ -107,7 +108,9 @@ TEST(Pipe_Open, No_Client_Within_The_Timeout_Leaves_The_Variable_Null)
 {
     const std::string name = Unique_Name();
     Pipe_Handle server;
-    EXPECT_FAILURE(Pipe::Open(server, name, true, Pipe_Mode::Duplex, 1024, Seconds{0.2}), Pipe::TIMEOUT);
+    EXPECT_FAILURE(Pipe::Open(server, {.Name = name, .Is_Server = true, .Mode = Pipe_Mode::Duplex, .Buffer_Size = 1024,
+                                       .Timeout = Seconds{0.2}}),
+                   Pipe::TIMEOUT);
     EXPECT_FALSE(server);
     // The failed Open gave the pipe back: the name can serve a client at once.
     Client_Thread client(name, [](Pipe_Handle& pipe) { Write_Text(pipe, "late"); });
@@ -119,9 +122,15 @@ TEST(Pipe_Open, No_Client_Within_The_Timeout_Leaves_The_Variable_Null)
 TEST(Pipe_Open, Client_Failures_Are_Named)
 {
     Pipe_Handle client;
-    EXPECT_FAILURE(Pipe::Open(client, Unique_Name(), false, Pipe_Mode::Duplex, 1024, No_Timeout), Pipe::NO_SERVER);
-    EXPECT_FAILURE(Pipe::Open(client, Unique_Name(), false, Pipe_Mode::Duplex, 1024, Seconds{5.0}), Pipe::NOT_SERVER);
-    EXPECT_FAILURE(Pipe::Open(client, "", false, Pipe_Mode::Duplex, 1024, No_Timeout), Failures::RANGE_ERROR);
+    EXPECT_FAILURE(Pipe::Open(client, {.Name = Unique_Name(), .Is_Server = false, .Mode = Pipe_Mode::Duplex,
+                                       .Buffer_Size = 1024, .Timeout = No_Timeout}),
+                   Pipe::NO_SERVER);
+    EXPECT_FAILURE(Pipe::Open(client, {.Name = Unique_Name(), .Is_Server = false, .Mode = Pipe_Mode::Duplex,
+                                       .Buffer_Size = 1024, .Timeout = Seconds{5.0}}),
+                   Pipe::NOT_SERVER);
+    EXPECT_FAILURE(Pipe::Open(client, {.Name = "", .Is_Server = false, .Mode = Pipe_Mode::Duplex, .Buffer_Size = 1024,
+                                       .Timeout = No_Timeout}),
+                   Failures::RANGE_ERROR);
     EXPECT_FALSE(client);
 }
 
@@ -135,7 +144,9 @@ TEST(Pipe_Open, A_Second_Client_Is_Refused_While_One_Is_Connected)
     });
     Pipe_Handle server = Open_Server(name);
     Pipe_Handle second;
-    EXPECT_FAILURE(Pipe::Open(second, name, false, Pipe_Mode::Duplex, 1024, No_Timeout), Pipe::NAME_IN_USE);
+    EXPECT_FAILURE(Pipe::Open(second, {.Name = name, .Is_Server = false, .Mode = Pipe_Mode::Duplex, .Buffer_Size = 1024,
+                                       .Timeout = No_Timeout}),
+                   Pipe::NAME_IN_USE);
     EXPECT_FALSE(second);
     second_tried.set_value();
     EXPECT_EQ(Read_Text(server, Long_Wait), "first"); // the first client is not disturbed
@@ -258,7 +269,9 @@ TEST(Pipe_Stop, The_Stop_Event_Ends_Waits_And_Refuses_New_Operations)
     });
     Pipe_Handle server;
     const DWORD before = GetTickCount();
-    EXPECT_FAILURE(Pipe::Open(server, name, true, Pipe_Mode::Duplex, 1024, Long_Wait, stop.get()), Pipe::STOPPED);
+    EXPECT_FAILURE(Pipe::Open(server, {.Name = name, .Is_Server = true, .Mode = Pipe_Mode::Duplex, .Buffer_Size = 1024,
+                                       .Timeout = Long_Wait, .Stop_Event = stop.get()}),
+                   Pipe::STOPPED);
     stopper.join();
     EXPECT_LT(GetTickCount() - before, 2000u);
     EXPECT_FALSE(server);
@@ -268,7 +281,8 @@ TEST(Pipe_Stop, The_Stop_Event_Ends_Waits_And_Refuses_New_Operations)
     const std::string second = Unique_Name();
     std::promise<void> server_done;
     Client_Thread client(second, [&](Pipe_Handle&) { server_done.get_future().wait(); });
-    Pipe::Open(server, second, true, Pipe_Mode::Duplex, 1024, Long_Wait, stop.get());
+    Pipe::Open(server, {.Name = second, .Is_Server = true, .Mode = Pipe_Mode::Duplex, .Buffer_Size = 1024,
+                        .Timeout = Long_Wait, .Stop_Event = stop.get()});
     std::thread read_stopper([&] {
         Sleep(100);
         SetEvent(stop.get());
@@ -289,7 +303,8 @@ TEST(Pipe_Errors, A_Failed_Wait_Raises_The_Wait_s_Own_Error)
     const HANDLE no_event = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0x7FFFFFF0));
     Pipe_Handle server;
     try {
-        Pipe::Open(server, Unique_Name(), true, Pipe_Mode::Duplex, 1024, Long_Wait, no_event);
+        Pipe::Open(server, {.Name = Unique_Name(), .Is_Server = true, .Mode = Pipe_Mode::Duplex, .Buffer_Size = 1024,
+                            .Timeout = Long_Wait, .Stop_Event = no_event});
         ADD_FAILURE() << "a client came";
     } catch (const Pipe::UNKNOWN_ERROR& failure) {
         EXPECT_EQ(failure.Information(), "WINDOWS.PIPE.UNKNOWN_ERROR: " + std::to_string(ERROR_INVALID_HANDLE));

@@ -7,7 +7,9 @@ lumen_add_test(NAME files_tests SOURCES windows/files_tests.cpp windows/files_io
 
 # The child that the process tests start; it reports its command line, folder and environment.
 add_executable(process_probe windows/process_probe.cpp)
-lumen_add_test(NAME system_tests SOURCES windows/system_tests.cpp windows/version_tests.cpp
+# The version resource's language path is written with Unsigned's hex images, so they are tested here.
+lumen_add_test(NAME system_tests
+    SOURCES windows/system_tests.cpp windows/version_tests.cpp windows/unsigned_tests.cpp
     LIBRARIES windows_platform lumen_roll_resources)
 add_dependencies(system_tests process_probe)
 

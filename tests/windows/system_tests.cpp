@@ -176,7 +176,7 @@ protected:
 TEST_F(Processes, Arguments_Follow_The_Program_After_One_Blank)
 {
     const std::string probe = Probe_At("probe.exe");
-    Windows::Create_Process(probe, "a b");
+    Windows::Create_Process({.Program = probe, .Arguments = "a b"});
     const Probe_Report report = Report_Of(probe);
     EXPECT_EQ(report.command, probe + " a b");
     EXPECT_TRUE(report.Has_Variable("PATH=" + std::string(getenv("PATH")))) << "the environment is inherited";
@@ -187,13 +187,13 @@ TEST_F(Processes, Program_With_Blanks_Is_Quoted_So_No_Other_Program_Starts)
     // Unquoted, "...\Ed Dir\probe.exe a b" would start "...\Ed.exe".
     const std::string decoy = Probe_At("Ed.exe");
     const std::string probe = Probe_At("Ed Dir\\probe.exe");
-    Windows::Create_Process(probe, "file.adb/12/3");
+    Windows::Create_Process({.Program = probe, .Arguments = "file.adb/12/3"});
     EXPECT_EQ(Report_Of(probe).command, '"' + probe + "\" file.adb/12/3");
     EXPECT_FALSE(File_Exists(decoy + ".out"));
 
     // A program already in quotes is taken as it is; arguments are never touched.
     DeleteFileA((probe + ".out").c_str());
-    Windows::Create_Process('"' + probe + '"', "\"quoted arg\"  two");
+    Windows::Create_Process({.Program = '"' + probe + '"', .Arguments = "\"quoted arg\"  two"});
     EXPECT_EQ(Report_Of(probe).command, '"' + probe + "\" \"quoted arg\"  two");
     EXPECT_FALSE(File_Exists(decoy + ".out"));
 }
@@ -202,7 +202,7 @@ TEST_F(Processes, Without_Arguments_The_Program_Is_The_Application_Name)
 {
     const std::string decoy = Probe_At("Ed.exe");
     const std::string probe = Probe_At("Ed Dir\\probe.exe");
-    Windows::Create_Process(probe, "");
+    Windows::Create_Process({.Program = probe, .Arguments = ""});
     const Probe_Report report = Report_Of(probe);
     EXPECT_NE(report.command.find(probe), std::string::npos) << report.command;
     EXPECT_FALSE(File_Exists(decoy + ".out"));
@@ -212,7 +212,8 @@ TEST_F(Processes, Environment_And_Folder_Are_Passed_When_Given)
 {
     const std::string probe = Probe_At("probe.exe");
     CreateDirectoryA(folder.File("work").c_str(), nullptr);
-    Windows::Create_Process(probe, "x", "A=1\0LUMEN_SECOND=two words"s, folder.File("work"));
+    Windows::Create_Process({.Program = probe, .Arguments = "x", .Environment = "A=1\0LUMEN_SECOND=two words"s,
+                             .Directory = folder.File("work")});
     const Probe_Report report = Report_Of(probe);
     EXPECT_TRUE(report.Has_Variable("A=1"));
     EXPECT_TRUE(report.Has_Variable("LUMEN_SECOND=two words"));
@@ -229,7 +230,7 @@ TEST_F(Processes, A_Given_Standard_Handle_Reaches_The_Child)
         Windows::Unique_File file(CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(file);
-        Windows::Create_Process(probe, "x", "", "", nullptr, file.get(), nullptr);
+        Windows::Create_Process({.Program = probe, .Arguments = "x", .Standard_Output = file.get()});
         Report_Of(probe);
     }
     EXPECT_EQ(Read_File(output), "probe output");
@@ -238,16 +239,19 @@ TEST_F(Processes, A_Given_Standard_Handle_Reaches_The_Child)
 TEST_F(Processes, A_Missing_Program_Fails_And_Leaves_No_Handle)
 {
     const std::string probe = Probe_At("probe.exe");
-    Windows::Create_Process(probe, "warm up"); // the first start opens handles of its own for good
+    // The first start opens handles of its own for good.
+    Windows::Create_Process({.Program = probe, .Arguments = "warm up"});
     Report_Of(probe);
     const ULONG before = Open_Handle_Count();
     ASSERT_GT(before, 0u) << "the system did not tell this process's handles";
-    EXPECT_FAILURE(Windows::Create_Process(folder.File("missing.exe"), "a"), Windows::PROCESS_CREATION_FAILURE);
-    EXPECT_FAILURE(Windows::Create_Process(folder.File("missing.exe"), ""), Windows::PROCESS_CREATION_FAILURE);
+    EXPECT_FAILURE(Windows::Create_Process({.Program = folder.File("missing.exe"), .Arguments = "a"}),
+                   Windows::PROCESS_CREATION_FAILURE);
+    EXPECT_FAILURE(Windows::Create_Process({.Program = folder.File("missing.exe"), .Arguments = ""}),
+                   Windows::PROCESS_CREATION_FAILURE);
     EXPECT_EQ(Open_Handle_Count(), before);
 
     DeleteFileA((probe + ".out").c_str());
-    Windows::Create_Process(probe, "again");
+    Windows::Create_Process({.Program = probe, .Arguments = "again"});
     Report_Of(probe);
     EXPECT_EQ(Open_Handle_Count(), before) << "the child's process and thread handles are closed";
 }

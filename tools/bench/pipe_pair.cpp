@@ -54,8 +54,9 @@ Expecting Next_Expected(Expecting state, std::size_t count)
 int Serve()
 {
     Windows::Pipe::Pipe_Handle pipe;
-    Windows::Pipe::Open(pipe, Send::Viewer::Pipe_Name, true, Windows::Pipe::Pipe_Mode::Duplex, Buffer_Size,
-                        Transfer_Timeout);
+    Windows::Pipe::Open(pipe, {.Name = Send::Viewer::Pipe_Name, .Is_Server = true,
+                               .Mode = Windows::Pipe::Pipe_Mode::Duplex, .Buffer_Size = Buffer_Size,
+                               .Timeout = Transfer_Timeout});
     std::array<char, Buffer_Size> buffer;
     Expecting state = Expecting::Title;
     std::uint64_t messages = 0;
@@ -79,8 +80,9 @@ void Connect(Windows::Pipe::Pipe_Handle& pipe)
     const auto deadline = Clock::now() + Connect_Limit;
     for (;;) {
         try {
-            Windows::Pipe::Open(pipe, Send::Viewer::Pipe_Name, false, Windows::Pipe::Pipe_Mode::Duplex,
-                                Send::Transfer::Answer_Buffer_Size, Seconds{0});
+            Windows::Pipe::Open(pipe, {.Name = Send::Viewer::Pipe_Name, .Is_Server = false,
+                                       .Mode = Windows::Pipe::Pipe_Mode::Duplex,
+                                       .Buffer_Size = Send::Transfer::Answer_Buffer_Size, .Timeout = Seconds{0}});
             return;
         } catch (const Windows::Pipe::NO_SERVER&) {
             if (Clock::now() >= deadline) throw;
