@@ -41,6 +41,10 @@ TEST(Control, Entries_Of_A_Group_Share_One_File_Name_And_Compare_By_Its_Text)
     EXPECT_EQ(index.Last_Element(), (Index_Entry{"src/unit_00001.adb", 2, 7}));
     EXPECT_NE(index.First_Element(), (Index_Entry{"src/unit_00002.adb", 1, 1}));
     EXPECT_EQ(Index_Entry{}.File.Text(), "");
+    // The index names its own failures.
+    EXPECT_FAILURE(Item().Last(), Item::NO_ELEMENTS);
+    EXPECT_STREQ(Item::NO_ELEMENTS::name, "CONTROL.INDEX_LIST.NO_ELEMENTS");
+    EXPECT_STREQ(Item::NOT_IN_LIST::name, "CONTROL.INDEX_LIST.NOT_IN_LIST");
 }
 
 } // namespace

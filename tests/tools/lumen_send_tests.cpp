@@ -434,10 +434,22 @@ private:
                 Receive(pipe);
                 Windows::Pipe::Write(pipe, &answer, 1);
             }
-            if (ending != Ending::Close_Early) Receive(pipe);
+            if (ending == Ending::Close_Early) Await_Client_After_Last_Answer(pipe);
+            else Receive(pipe);
             if (ending == Ending::Go_Silent) WaitForSingleObject(release_.get(), 60000);
         } catch (...) {
             failure_ = Failures::Current_Description();
+        }
+    }
+
+    // Closing the server's end throws away what the client has not read yet: the last answer
+    // counts only once the client has sent its next message (unanswered) or given up.
+    static void Await_Client_After_Last_Answer(const Windows::Pipe::Pipe_Handle& pipe)
+    {
+        char buffer[1024];
+        try {
+            Windows::Pipe::Read(pipe, buffer, Windows::Pipe::Seconds{10.0});
+        } catch (const Failures::Named_Failure&) {
         }
     }
 
