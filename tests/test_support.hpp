@@ -22,6 +22,21 @@ namespace Test_Support {
         },                                                                                             \
         failure_type)
 
+// For each case (input, reason), expects Call(input) to raise Failure_Type with a message that
+// starts with the reason.
+template <typename Failure_Type, typename Call, typename Cases>
+void Expect_Refused(Call call, const Cases& cases)
+{
+    for (const auto& [input, reason] : cases) {
+        try {
+            call(input);
+            ADD_FAILURE() << input << " was taken";
+        } catch (const Failure_Type& failure) {
+            EXPECT_TRUE(failure.Message().starts_with(reason)) << input << ": " << failure.Message();
+        }
+    }
+}
+
 // A fresh, empty folder under the system's temporary folder, removed with its files at the end.
 class Temporary_Folder {
 public:

@@ -35,18 +35,6 @@ LRESULT CALLBACK Refusing_Tree(HWND window, UINT message, WPARAM w_parameter, LP
     return CallWindowProcA(tree_procedure, window, message, w_parameter, l_parameter);
 }
 
-std::string Item_Text(HWND tree, HTREEITEM item)
-{
-    char text[256] = {};
-    TVITEMA request{};
-    request.mask = TVIF_TEXT;
-    request.hItem = item;
-    request.pszText = text;
-    request.cchTextMax = sizeof text;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&request));
-    return text;
-}
-
 // Every item as "file" or "file/entry", in the tree's order.
 std::vector<std::string> Paths(HWND tree)
 {
@@ -55,10 +43,10 @@ std::vector<std::string> Paths(HWND tree)
         return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
     };
     for (HTREEITEM file = next(TVGN_ROOT, nullptr); file; file = next(TVGN_NEXT, file)) {
-        const std::string name = Item_Text(tree, file);
+        const std::string name = Gui_Test::Tree_Item_Text(tree, file);
         paths.push_back(name);
         for (HTREEITEM entry = next(TVGN_CHILD, file); entry; entry = next(TVGN_NEXT, entry))
-            paths.push_back(name + "/" + Item_Text(tree, entry));
+            paths.push_back(name + "/" + Gui_Test::Tree_Item_Text(tree, entry));
     }
     return paths;
 }

@@ -152,4 +152,16 @@ std::string Message_Box_Closer::Last_Text() const
     return last_text_;
 }
 
+std::string Tree_Item_Text(HWND tree, HTREEITEM item)
+{
+    char text[256] = {};
+    TVITEMA query{};
+    query.mask = TVIF_TEXT;
+    query.hItem = item;
+    query.pszText = text;
+    query.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
+    return text;
+}
+
 } // namespace Gui_Test

@@ -49,6 +49,8 @@ bool Save_Screenshot(const std::string& windows_path);
 
 // A window's rectangle relative to its parent's client area.
 RECT Rectangle_In_Parent(HWND window);
+// A tree item's text (up to 255 characters), read with the 8-bit message.
+std::string Tree_Item_Text(HWND tree, HTREEITEM item);
 // The screen point at the centre of a tree item's text.
 POINT Tree_Item_Centre(HWND tree, HTREEITEM item);
 

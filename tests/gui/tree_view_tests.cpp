@@ -102,18 +102,6 @@ Tree_Item Next_Item(HWND tree, UINT relation, Tree_Item item)
     return reinterpret_cast<Tree_Item>(SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
 }
 
-std::string Item_Text(HWND tree, Tree_Item item)
-{
-    char text[256] = {};
-    TVITEMA query{};
-    query.mask = TVIF_TEXT;
-    query.hItem = item;
-    query.pszText = text;
-    query.cchTextMax = sizeof text;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
-    return text;
-}
-
 std::wstring Item_Wide_Text(HWND tree, Tree_Item item)
 {
     wchar_t text[256] = {};
@@ -140,7 +128,7 @@ std::vector<std::string> Child_Texts(HWND tree, Tree_Item parent)
 {
     std::vector<std::string> texts;
     Tree_Item item = parent ? Next_Item(tree, TVGN_CHILD, parent) : Next_Item(tree, TVGN_ROOT, nullptr);
-    for (; item; item = Next_Item(tree, TVGN_NEXT, item)) texts.push_back(Item_Text(tree, item));
+    for (; item; item = Next_Item(tree, TVGN_NEXT, item)) texts.push_back(Gui_Test::Tree_Item_Text(tree, item));
     return texts;
 }
 
@@ -221,9 +209,9 @@ TEST_F(Tree, Texts_Are_Stored_And_Replaced_In_Both_Forms)
 {
     const std::string marked = "foo(\x95" "bar)";
     Tree_Item item = Gui::Insert(plain_tree, marked, Root_Item, Insert_Position::Last, 0);
-    EXPECT_EQ(Item_Text(window, item), marked);
+    EXPECT_EQ(Gui_Test::Tree_Item_Text(window, item), marked);
     Gui::Set_Text(plain_tree, item, "renamed");
-    EXPECT_EQ(Item_Text(window, item), "renamed");
+    EXPECT_EQ(Gui_Test::Tree_Item_Text(window, item), "renamed");
     Gui::Set_Text(plain_tree, item, L"\u0394 wide");
     EXPECT_EQ(Item_Wide_Text(window, item), L"\u0394 wide");
     Tree_Item wide = Gui::Insert(plain_tree, L"\u00e9t\u00e9", Root_Item, Insert_Position::Last, 0);

@@ -87,14 +87,7 @@ TEST(Call, Splits_Line_And_Column_Off_The_Right_End_Of_The_Raw_Command_Line)
         {"a.txt/2147483648/1", "the line is too large"},
         {"a\" --run \"b.txt/1/1", "the file name holds a quote"},
     };
-    for (const auto& [arguments, reason] : refused) {
-        try {
-            Call::Split_Call(arguments);
-            ADD_FAILURE() << arguments << " was taken";
-        } catch (const Call::BAD_CALL& failure) {
-            EXPECT_TRUE(failure.Message().starts_with(reason)) << arguments << ": " << failure.Message();
-        }
-    }
+    Test_Support::Expect_Refused<Call::BAD_CALL>([](const char* arguments) { Call::Split_Call(arguments); }, refused);
 }
 
 // ---- Templates --------------------------------------------------------------------------------
