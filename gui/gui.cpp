@@ -58,6 +58,16 @@ struct Module_State {
 
 void Run_Termination_Handler();
 
+// Debuggers and the system's own tools show the name. The call exists from Windows 10 on; older
+// systems run the thread unnamed.
+void Name_This_Thread(const wchar_t* name) noexcept
+{
+    using Set_Description = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+    static const auto set_description = reinterpret_cast<Set_Description>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription")));
+    if (set_description) set_description(GetCurrentThread(), name);
+}
+
 Module_State* Start_Module()
 {
     auto* state = new Module_State;
@@ -99,6 +109,7 @@ void Run_Termination_Handler()
 {
     Module_State& state = Module();
     state.Termination_Thread_Id = GetCurrentThreadId();
+    Name_This_Thread(L"Gui.Termination_Handler");
     try {
         state.Close_Requested.Wait();
         Window_Thread().Mailbox.Stop();
@@ -129,6 +140,7 @@ void Run_Action_Handler()
 {
     Module_State& state = Module();
     state.Action_Thread_Id = GetCurrentThreadId();
+    Name_This_Thread(L"Gui.Action_Handler");
     try {
         Run_Actions(Window_Thread().Mailbox);
     } catch (...) {
@@ -348,6 +360,7 @@ void Run_Display()
 {
     Module_State& state = Module();
     Window_Thread().Display_Thread_Id = GetCurrentThreadId();
+    Name_This_Thread(L"Gui.Display");
     try {
         Start_Display(state);
         Run_Message_Loop(state);
