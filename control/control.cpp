@@ -123,19 +123,34 @@ void Read_Group(const std::string& file)
 }
 
 // Groups until the end message. A stall inside a group ends the transfer normally with what
-// has arrived; a stall between groups is a failure.
-void Read_Groups()
+// has arrived (Timed_Out); a stall between groups is a failure.
+Transfer_Phase Read_Groups()
 {
     for (;;) {
         std::string file = Read_Line();
-        if (file.empty()) return;
+        if (file.empty()) return Transfer_Phase::Complete;
         try {
             Read_Group(file);
         } catch (const Windows::Pipe::TIMEOUT&) {
             Log::Put("Timeout");
-            return;
+            return Transfer_Phase::Timed_Out;
         }
     }
+}
+
+void Show_Status(Transfer_Phase phase)
+{
+    const Tree_Feed::Counts in_tree = The_State().Feed.In_Tree();
+    Gui::Set_Status_Text(Status_Text(phase, in_tree.Entries, in_tree.Files));
+}
+
+// An entry goes to the clipboard as a place in the common form, which editors and terminals
+// take; its node shows the text with the marker, which the copy leaves out.
+std::string Copied_Text(std::uintptr_t data, const std::string& node_text)
+{
+    if (data == 0) return node_text; // a file node: its file name
+    const Index_List::Index_Entry& entry = Index_List::Item::Element_Of(reinterpret_cast<Index_List::Position>(data));
+    return Place_Text(entry, node_text);
 }
 
 std::string Decimal_Image(std::uint32_t value) { return Strings::Normalized_Words(" " + std::to_string(value)); }
@@ -170,8 +185,12 @@ void Create_Display()
                                                   .Icon = "LumenRoll",
                                                   .Topmost = false});
     Gui::Page page = Gui::Create_Page("Display", Gui::Layout_Option{}, nullptr);
-    state.Display_Tree = Gui::Create_Tree_View(page, Open_Entry, nullptr);
-    state.Feed.Start(state.Display_Tree);
+    state.Display_Tree = Gui::Create_Tree_View(page, {.Activation = Open_Entry,
+                                                      .Opens = [](std::uintptr_t data) { return data != 0; },
+                                                      .Copy_Text = Copied_Text});
+    state.Feed.Start(state.Display_Tree, [](const Tree_Feed::Counts& in_tree) {
+        Gui::Set_Status_Text(Status_Text(Transfer_Phase::Receiving, in_tree.Entries, in_tree.Files));
+    });
 }
 
 void Process_Pipe(std::string_view name)
@@ -185,9 +204,11 @@ void Process_Pipe(std::string_view name)
     Gui::Set_Title(Read_Line());
     Acknowledge();
     Log::Put("Index for " + Gui::Title());
-    Read_Groups();
+    Show_Status(Transfer_Phase::Receiving);
+    const Transfer_Phase ending = Read_Groups();
     Windows::Pipe::Close(state.Pipe);
     state.Feed.Finish();
+    Show_Status(ending);
     Log::Put("Complete");
 }
 
@@ -219,6 +240,28 @@ void Add_Entry(std::uint32_t line, std::uint32_t column, const std::string& text
     std::string shown = Shown_Text(text, column);
     auto data = reinterpret_cast<std::uintptr_t>(state.Index.Last());
     state.Feed.Add_Entry(shown, data, state.Expand_Group != 0);
+}
+
+std::string Status_Text(Transfer_Phase phase, std::uint64_t entries, std::uint64_t files)
+{
+    const std::string counts = std::to_string(entries) + (entries == 1 ? " entry in " : " entries in ") +
+                               std::to_string(files) + (files == 1 ? " file" : " files");
+    switch (phase) {
+    case Transfer_Phase::Receiving:
+        return "Receiving - " + counts;
+    case Transfer_Phase::Timed_Out:
+        return "Timed out - " + counts;
+    case Transfer_Phase::Complete:
+        break;
+    }
+    return counts;
+}
+
+std::string Place_Text(const Index_List::Index_Entry& entry, std::string_view node_text)
+{
+    std::string text(node_text);
+    if (const std::size_t marker = text.find(Marker); marker != std::string::npos) text.erase(marker, 1);
+    return entry.File.Text() + ":" + Decimal_Image(entry.Line) + ":" + Decimal_Image(entry.Column) + ":" + text;
 }
 
 std::string Editor_Arguments(const Index_List::Index_Entry& entry)

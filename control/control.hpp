@@ -42,6 +42,13 @@ void Open_Entry(std::uintptr_t data);
 // The node text of an entry: the marker before the character at Column (1 .. length + 1, else
 // INDEX_ERROR), then blanks removed at both ends.
 std::string Shown_Text(std::string_view text, std::uint32_t column);
+enum class Transfer_Phase { Receiving, Complete, Timed_Out };
+// The status line: "Receiving - 3 entries in 1 file", "12 entries in 4 files" (complete),
+// "Timed out - ..." after a stall inside a group.
+std::string Status_Text(Transfer_Phase phase, std::uint64_t entries, std::uint64_t files);
+// An entry as a place for other programs, "a.txt:12:5:x := y;": the node's text without its marker.
+std::string Place_Text(const Index_List::Index_Entry& entry, std::string_view node_text);
+
 // "a.txt/12/5" for the editor; "-XMovAbs(12,5)" for the shell.
 std::string Editor_Arguments(const Index_List::Index_Entry& entry);
 std::string Shell_Parameters(const Index_List::Index_Entry& entry);

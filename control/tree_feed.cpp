@@ -5,43 +5,30 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace Control {
 
 namespace {
 
-constexpr UINT_PTR Batch_Timer = 0x4C52; // any identifier; the main window has no other timers
+constexpr UINT_PTR Round_Timer = 0x4C52; // any identifier; the main window has no other timers
 
 Tree_Feed* Running_Feed = nullptr; // set and read on the window thread only
 
-void CALLBACK On_Batch_Timer(HWND, UINT, UINT_PTR, DWORD) noexcept
+void CALLBACK On_Round_Timer(HWND, UINT, UINT_PTR, DWORD) noexcept
 {
-    if (Running_Feed) Running_Feed->Insert_Batch(); // lets nothing out: this is a system callback
+    if (Running_Feed) Running_Feed->Run_Round(); // lets nothing out: this is a system callback
 }
-
-// Stops the redrawing of a window for the life of the object.
-class Redraw_Pause {
-public:
-    explicit Redraw_Pause(HWND window) : window_(window) { SendMessageA(window_, WM_SETREDRAW, FALSE, 0); }
-    ~Redraw_Pause()
-    {
-        SendMessageA(window_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(window_, nullptr, FALSE);
-    }
-    Redraw_Pause(const Redraw_Pause&) = delete;
-    Redraw_Pause& operator=(const Redraw_Pause&) = delete;
-
-private:
-    HWND window_;
-};
 
 } // namespace
 
-void Tree_Feed::Start(const Gui::Tree_View& tree)
+void Tree_Feed::Start(const Gui::Tree_View& tree, Progress_Routine progress)
 {
     tree_ = tree;
+    progress_ = std::move(progress);
     Gui::Run_On_Window_Thread([this]() -> LRESULT {
         Running_Feed = this;
-        SetTimer(Gui::Main_Window(), Batch_Timer, Batch_Period_Ms, On_Batch_Timer);
+        SetTimer(Gui::Main_Window(), Round_Timer, Insert_Period_Ms, On_Round_Timer);
         return 0;
     });
 }
@@ -63,9 +50,22 @@ void Tree_Feed::Finish()
 {
     Gui::Run_On_Window_Thread([this]() -> LRESULT {
         finishing_ = true;
-        Insert_Batch();
+        Run_Round();
         return 0;
     });
+}
+
+Tree_Feed::Counts Tree_Feed::In_Tree() const { return {entries_in_tree_, files_in_tree_}; }
+
+void Tree_Feed::Run_Round() noexcept
+{
+    try {
+        Insert_Queued();
+        if (finishing_ || Clock::now() >= next_show_) Show();
+        Stop_When_Done();
+    } catch (...) {
+        // Out of memory for the queue itself: the next round tries again.
+    }
 }
 
 std::vector<Tree_Feed::Pending> Tree_Feed::Take_Pending()
@@ -83,60 +83,90 @@ void Tree_Feed::Put_Back(std::vector<Pending>& batch, std::size_t first)
                     std::make_move_iterator(batch.end()));
 }
 
-void Tree_Feed::Stop_When_Done()
-{
-    std::lock_guard guard(lock_);
-    if (!finishing_ || !pending_.empty()) return;
-    KillTimer(Gui::Main_Window(), Batch_Timer);
-    Running_Feed = nullptr;
-}
-
-void Tree_Feed::Insert_Batch() noexcept
+void Tree_Feed::Insert_Queued()
 {
     std::vector<Pending> batch = Take_Pending();
+    if (batch.empty()) return;
     std::size_t next = 0;
     try {
-        if (!batch.empty()) {
-            Redraw_Pause pause(tree_.Window());
-            Insert_Items(batch, next);
-        }
+        Gui::Hold_Drawing(tree_);
+        Insert_Items(batch, next);
     } catch (...) {
         // The item at Next is tried again with the rest.
     }
-    try {
-        if (next < batch.size()) Put_Back(batch, next);
-        Stop_When_Done();
-    } catch (...) {
-        return; // out of memory even for the queue: nothing better to do than to try later
-    }
-    if (next < batch.size() && !failure_logged_) {
+    if (next < batch.size()) {
+        Put_Back(batch, next);
+        if (!failure_logged_) Log::Put("Tree view refused an entry; it is tried again with the next batch");
         failure_logged_ = true;
-        Log::Put("Tree view refused an entry; it is tried again with the next batch");
     }
+    if (progress_) progress_(In_Tree());
 }
 
 // Stops at the first item that the tree refuses: an entry after a lost file node would land
-// under the file before it. A file node is marked as having children once, with its first entry.
+// under the file before it. A file node is marked as having children once, with its first entry,
+// and expanded when it is not open yet: expanding an open node again would make the control
+// scroll to it.
 void Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& next)
 {
     bool expand_file_node = false;
+    auto expand_if_wanted = [&] {
+        if (expand_file_node && !Gui::Is_Expanded(tree_, file_node_)) Gui::Expand(tree_, file_node_);
+        expand_file_node = false;
+    };
     for (; next < batch.size(); ++next) {
         const Pending& item = batch[next];
         if (item.Is_File) {
-            if (expand_file_node) Gui::Expand(tree_, file_node_);
-            expand_file_node = false;
+            expand_if_wanted();
             const Gui::Tree_Item node = Gui::Insert(tree_, item.Text, Gui::Root_Item, Gui::Insert_Position::Sorted, 0);
             if (!node) break;
             file_node_ = node;
             file_node_marked_ = false;
+            ++files_in_tree_;
         } else {
             if (!Gui::Insert_Unmarked(tree_, item.Text, file_node_, Gui::Insert_Position::Last, item.Data)) break;
             if (!file_node_marked_) Gui::Mark_Having_Children(tree_, file_node_);
             file_node_marked_ = true;
+            ++entries_in_tree_;
             expand_file_node = expand_file_node || item.Expand;
         }
     }
-    if (expand_file_node) Gui::Expand(tree_, file_node_);
+    expand_if_wanted();
+}
+
+// The next showing waits in proportion to what this one cost.
+void Tree_Feed::Show()
+{
+    const Clock::time_point start = Clock::now();
+    Gui::Show_Held_Changes(tree_);
+    const Clock::duration cost = Clock::now() - start;
+    const auto pause = std::chrono::duration_cast<Clock::duration>(cost * (1.0 / Showing_Share));
+    next_show_ = start + std::clamp<Clock::duration>(pause, std::chrono::milliseconds(Insert_Period_Ms),
+                                                      std::chrono::milliseconds(Longest_Show_Period_Ms));
+    Keep_Selection_On_First();
+}
+
+// The selection starts on the first node once there is one, and stays on the first node while
+// the view is at the top, until the user selects something else.
+void Tree_Feed::Keep_Selection_On_First()
+{
+    if (!keeping_selection_) return;
+    if (Gui::Selected_Item(tree_) != selected_by_feed_) {
+        keeping_selection_ = false; // the user's choice
+        return;
+    }
+    const Gui::Tree_Item first = Gui::First_Child(tree_, Gui::Root_Item);
+    if (Gui::Is_Root(first) || first == selected_by_feed_) return;
+    if (!Gui::Is_Root(selected_by_feed_) && Gui::First_Visible(tree_) != first) return; // would scroll
+    Gui::Select(tree_, first);
+    selected_by_feed_ = first;
+}
+
+void Tree_Feed::Stop_When_Done()
+{
+    std::lock_guard guard(lock_);
+    if (!finishing_ || !pending_.empty()) return;
+    KillTimer(Gui::Main_Window(), Round_Timer);
+    Running_Feed = nullptr;
 }
 
 } // namespace Control

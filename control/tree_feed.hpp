@@ -1,13 +1,20 @@
 #pragma once
 // Carries file nodes and entries from the main thread, which reads the pipe, to the tree on the
 // window thread. A synchronous message per entry would make every entry wait for the window
-// thread (and for its repainting); instead the main thread only queues them, and the window
-// thread inserts what has queued up every few tens of milliseconds, with the tree's redrawing
-// off during a batch. The user sees the same tree, filled in steps of at most one batch period.
+// thread; instead the main thread only queues them, and the window thread inserts what has queued
+// up every few tens of milliseconds with the tree's drawing held.
+//
+// Bringing the tree's picture up to date costs the control a pass over all its items, so it is
+// done at most every Longest_Show_Period_Ms and, as the tree grows, less often than the inserts:
+// the time it takes is kept to about Showing_Share of the window thread's time. The control also
+// catches up by itself whenever the user touches it. Rows out of view are not repainted.
 
 #include "gui/tree_view.hpp"
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -17,28 +24,45 @@ namespace Control {
 class Tree_Feed {
 public:
     // How often the window thread takes over what has queued up.
-    static constexpr unsigned Batch_Period_Ms = 40;
+    static constexpr unsigned Insert_Period_Ms = 40;
+    // The longest time between bringing the picture up to date while entries arrive.
+    static constexpr unsigned Longest_Show_Period_Ms = 200;
+    // The share of the window thread's time that bringing the picture up to date may take.
+    static constexpr double Showing_Share = 0.15;
+
+    struct Counts {
+        std::uint64_t Entries = 0;
+        std::uint64_t Files = 0;
+    };
+    // Told on the window thread after each round of inserts.
+    using Progress_Routine = std::function<void(const Counts& in_tree)>;
 
     Tree_Feed() = default;
     Tree_Feed(const Tree_Feed&) = delete;
     Tree_Feed& operator=(const Tree_Feed&) = delete;
 
-    // Starts the batches into Tree; the main window must exist.
-    void Start(const Gui::Tree_View& tree);
+    // Starts the rounds into Tree; the main window must exist.
+    void Start(const Gui::Tree_View& tree, Progress_Routine progress);
     // A new file node, sorted among the others; the entries that follow go below it.
     void Add_File(const std::string& file);
-    // An entry under the latest file node, which is expanded afterwards when Expand is set.
+    // An entry under the latest file node, which is expanded afterwards when Expand is set (and
+    // it is not open already).
     void Add_Entry(const std::string& shown_text, std::uintptr_t data, bool expand);
-    // Returns when everything queued is in the tree, or what the tree refused is queued for the
-    // next batch; the batches stop once the queue is empty. Nothing happens once the window is
-    // closing.
+    // Returns when everything queued is in the tree and shown, or what the tree refused is queued
+    // for the next round; the rounds stop once the queue is empty. Nothing happens once the window
+    // is closing.
     void Finish();
+    // What the tree holds so far; any thread.
+    Counts In_Tree() const;
 
-    // Window thread: inserts what has queued up. What the tree refuses (and everything after it)
-    // is queued again, in front of what came meanwhile, and the first refusal is logged.
-    void Insert_Batch() noexcept;
+    // Window thread: inserts what has queued up and, when due, shows it. What the tree refuses
+    // (and everything after it) is queued again, in front of what came meanwhile, and the first
+    // refusal is logged.
+    void Run_Round() noexcept;
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     struct Pending {
         bool Is_File;
         bool Expand;
@@ -47,18 +71,27 @@ private:
     };
     std::vector<Pending> Take_Pending();
     void Put_Back(std::vector<Pending>& batch, std::size_t first);
+    void Insert_Queued();
     void Insert_Items(const std::vector<Pending>& batch, std::size_t& next);
+    void Show();
+    void Keep_Selection_On_First();
     void Stop_When_Done();
 
     std::mutex lock_;
     std::vector<Pending> pending_; // guarded by lock_
+    std::atomic<std::uint64_t> entries_in_tree_{0};
+    std::atomic<std::uint64_t> files_in_tree_{0};
 
     // Window thread only.
     Gui::Tree_View tree_;
+    Progress_Routine progress_;
     Gui::Tree_Item file_node_ = Gui::Root_Item;
     bool file_node_marked_ = false;
     bool finishing_ = false;
     bool failure_logged_ = false;
+    bool keeping_selection_ = true;
+    Gui::Tree_Item selected_by_feed_ = Gui::Root_Item; // the root: none yet
+    Clock::time_point next_show_{};
 };
 
 } // namespace Control

@@ -195,7 +195,10 @@ void Create_Control_On_Window_Thread(Page_Record* page, Child_Record* control)
     control->Page = page;
     control->After_Creation();
     Add_Control(*page, *control);
-    if (on_current_page) Lay_Out_Current_Page();
+    if (!on_current_page) return;
+    Lay_Out_Current_Page();
+    // A main view that comes after the window was activated takes the keys from the window.
+    if (GetFocus() == Main_Window() && Is_Big_View(control->Kind)) Focus_Current_Page();
 }
 
 void Dispatch_Command(WORD identifier, WORD notification_code)
@@ -213,6 +216,16 @@ LRESULT Dispatch_Notification(NMHDR& header)
     Page_Record* page = Current_Page_Record();
     Child_Record* control = page ? Find_Control(*page, static_cast<std::int32_t>(header.idFrom)) : nullptr;
     return control ? control->Handle_Notify(header) : 0;
+}
+
+void Dispatch_Context_Menu(HWND window, LPARAM screen_point)
+{
+    const Page_Record* page = Current_Page_Record();
+    if (!page) return;
+    const bool from_keyboard = screen_point == -1; // the menu key and Shift+F10 give no point
+    const POINT point{static_cast<short>(LOWORD(screen_point)), static_cast<short>(HIWORD(screen_point))};
+    for (Child_Record* control : page->Controls)
+        if (control->Window == window) control->Handle_Context_Menu(point, from_keyboard);
 }
 
 std::vector<Child> Controls_Of(const Page& page)

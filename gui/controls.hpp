@@ -116,5 +116,7 @@ std::vector<Child> Controls_Of(const Page& page);
 void Create_Control_On_Window_Thread(Page_Record* page, Child_Record* control);
 void Dispatch_Command(WORD identifier, WORD notification_code);
 LRESULT Dispatch_Notification(NMHDR& header);
+// WM_CONTEXTMENU for the control whose window is Window (lParam as the message has it).
+void Dispatch_Context_Menu(HWND window, LPARAM screen_point);
 
 } // namespace Gui

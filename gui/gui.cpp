@@ -212,6 +212,13 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM w_parameter, LPARAM l_paramet
     case WM_COMMAND:
         Dispatch_Command(LOWORD(w_parameter), HIWORD(w_parameter));
         return DefWindowProcA(window, message, w_parameter, l_parameter);
+    case WM_CONTEXTMENU:
+        Dispatch_Context_Menu(reinterpret_cast<HWND>(w_parameter), l_parameter);
+        return 0;
+    case WM_SETFOCUS:
+        // Activating the window gives it the focus; the keys belong to its page's main view.
+        Focus_Current_Page();
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;

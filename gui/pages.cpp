@@ -254,6 +254,16 @@ void Lay_Out_Current_Page()
     batch.Move(Status_Line(), 0, 0, 0, 0, 0);
 }
 
+void Focus_Current_Page()
+{
+    const Page_Record* page = current_page;
+    if (!page || page->Controls.empty()) return;
+    const auto view = std::find_if(page->Controls.begin(), page->Controls.end(),
+                                   [](const Child_Record* control) { return Is_Big_View(control->Kind); });
+    const Child_Record* target = view != page->Controls.end() ? *view : page->Controls.front();
+    if (target->Window) SetFocus(target->Window);
+}
+
 void Show_Page_On_Window_Thread(Page_Record& page)
 {
     if (const Page_Record* shown = current_page) Show_Controls(*shown, SW_HIDE);

@@ -83,6 +83,9 @@ void Add_Control(Page_Record& page, Child_Record& control);
 Child_Record* Find_Control(const Page_Record& page, std::int32_t identifier);
 void Lay_Out_Current_Page();
 void Show_Page_On_Window_Thread(Page_Record& page);
+// Gives the keyboard focus to the current page's main view (its first list, tree or rich edit;
+// else its first control). Nothing without a control.
+void Focus_Current_Page();
 // TCN_SELCHANGE from the tab control: shows the page of the selected tab.
 void Handle_Tab_Change();
 

@@ -1,26 +1,76 @@
 #include "gui/tree_view.hpp"
 
+#include "gui/clipboard.hpp"
+#include "gui/owners.hpp"
 #include "gui/window_thread.hpp"
 
+#include <cstring>
 #include <type_traits>
+#include <vector>
 
 namespace Gui {
 
 namespace {
 
+// Room for the longest text an item is given here (a message of 1024 bytes and its marker) and more.
+constexpr int Item_Text_Limit = 4096;
+// The rows in view are the visible count and the row cut off at the bottom.
+constexpr LRESULT Partial_Rows = 1;
+
+enum Menu_Command : UINT_PTR { Open_Command = 1, Copy_Command, Expand_All_Command, Collapse_All_Command };
+
+struct Region_Traits {
+    using Value = HRGN;
+    static Value Empty() noexcept { return nullptr; }
+    static void Close(Value value) noexcept { DeleteObject(value); }
+};
+using Unique_Region = Windows::Unique_Resource<Region_Traits>;
+
+// One row in view as it is drawn: which item, opened or closed, selected, with or without button.
+struct Row {
+    Tree_Item Item = nullptr;
+    UINT State = 0;
+    int Children = 0;
+    friend bool operator==(const Row&, const Row&) = default;
+};
+
+struct View {
+    std::vector<Row> Rows;
+    Tree_Item First = nullptr;
+    bool At_Top = false; // the first item in view is the tree's first
+};
+
+LRESULT CALLBACK Catch_Up(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter, UINT_PTR,
+                          DWORD_PTR record) noexcept;
+
 class Tree_View_Record final : public Child_Record {
 public:
-    Tree_View_Record(Action_Routine_With_Argument activation, Colour_Callback colour)
-        : Child_Record(Control_Kind::Tree_View), activation_(std::move(activation)), colour_(std::move(colour))
+    explicit Tree_View_Record(Tree_View_Options options)
+        : Child_Record(Control_Kind::Tree_View), options_(std::move(options))
     {
+    }
+
+    void After_Creation() override
+    {
+        if (Window) SetWindowSubclass(Window, Catch_Up, 0, reinterpret_cast<DWORD_PTR>(this));
     }
 
     LRESULT Handle_Notify(NMHDR& header) override
     {
         switch (header.code) {
         case static_cast<UINT>(NM_DBLCLK):
-            Activate_Selected_Item();
+            Activate(Selected());
             return 0;
+        case static_cast<UINT>(NM_RETURN):
+            if (!options_.Keys_And_Menu) return 0;
+            On_Enter();
+            return TRUE; // handled: no beep
+        case static_cast<UINT>(TVN_KEYDOWN):
+            if (options_.Keys_And_Menu) On_Key(reinterpret_cast<const NMTVKEYDOWN&>(header).wVKey);
+            return 0;
+        case static_cast<UINT>(NM_RCLICK):
+            if (options_.Keys_And_Menu) Select_Item_Under_Mouse();
+            return 0; // the control then asks for the context menu
         case static_cast<UINT>(NM_CUSTOMDRAW):
             return Custom_Draw(reinterpret_cast<NMTVCUSTOMDRAW&>(header));
         default:
@@ -28,29 +78,229 @@ public:
         }
     }
 
-private:
-    // Only a double-click activates; the item is the selected one, which the first click made.
-    void Activate_Selected_Item() const
+    void Handle_Context_Menu(POINT screen_point, bool from_keyboard) override
     {
-        if (!activation_ || !Window_Alive()) return;
-        const auto selected = Send_Message(Window, TVM_GETNEXTITEM, TVGN_CARET, 0);
-        if (!selected) return;
-        TVITEMA item{};
-        item.mask = TVIF_PARAM;
-        item.hItem = reinterpret_cast<HTREEITEM>(selected);
-        if (!Send_Message(Window, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return;
-        Post_Action(activation_, static_cast<std::uintptr_t>(item.lParam));
+        if (!options_.Keys_And_Menu) return;
+        Show_Held_Changes();
+        const Tree_Item item = Selected();
+        if (from_keyboard) screen_point = Menu_Point_For(item);
+        Run_Command(Track_Menu(item, screen_point), item);
+    }
+
+    bool Held() const noexcept { return held_; }
+
+    // Shift+F10 and the menu key, before the control or the system see them.
+    bool Is_Menu_Key(UINT message, WPARAM key) const noexcept
+    {
+        if (!options_.Keys_And_Menu) return false;
+        if (message == WM_KEYDOWN) return key == VK_APPS;
+        return message == WM_SYSKEYDOWN && key == VK_F10 && GetKeyState(VK_SHIFT) < 0;
+    }
+
+    void Hold_Drawing()
+    {
+        if (held_) return;
+        before_ = Current_View();
+        Send(WM_SETREDRAW, FALSE, 0);
+        held_ = true;
+    }
+
+    // The control's own redraw marks the whole client area for painting; when no row in view
+    // changed, only what was waiting for paint before is painted.
+    void Show_Held_Changes()
+    {
+        if (!held_) return;
+        held_ = false;
+        Unique_Region waiting{CreateRectRgn(0, 0, 0, 0)};
+        const bool was_waiting = waiting && GetUpdateRgn(Window, waiting.get(), FALSE) > NULLREGION;
+        Send(WM_SETREDRAW, TRUE, 0);
+        Keep_View(before_);
+        if (Current_View().Rows != before_.Rows) return;
+        ValidateRect(Window, nullptr);
+        if (was_waiting) InvalidateRgn(Window, waiting.get(), TRUE);
+    }
+
+    void Change_All(UINT action)
+    {
+        Show_Held_Changes();
+        const HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+        Send(WM_SETREDRAW, FALSE, 0);
+        Change_Children_Of(nullptr, action);
+        Send(WM_SETREDRAW, TRUE, 0);
+        if (const Tree_Item selected = Selected()) Send(TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(selected));
+        SetCursor(previous);
+    }
+
+private:
+    LRESULT Send(UINT message, WPARAM w_parameter, LPARAM l_parameter) const
+    {
+        return SendMessageA(Window, message, w_parameter, l_parameter);
+    }
+
+    Tree_Item Next(UINT relation, Tree_Item item) const
+    {
+        return reinterpret_cast<Tree_Item>(Send(TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+    }
+
+    Tree_Item Selected() const { return Next(TVGN_CARET, nullptr); }
+
+    TVITEMA Item_Fields(Tree_Item item, UINT mask, char* text = nullptr) const
+    {
+        TVITEMA fields{};
+        fields.mask = mask;
+        fields.hItem = item;
+        fields.stateMask = TVIS_EXPANDED | TVIS_SELECTED;
+        fields.pszText = text;
+        fields.cchTextMax = text ? Item_Text_Limit : 0;
+        Send(TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&fields));
+        return fields;
+    }
+
+    std::uintptr_t Data_Of(Tree_Item item) const
+    {
+        return static_cast<std::uintptr_t>(Item_Fields(item, TVIF_PARAM).lParam);
+    }
+
+    bool Has_Children(Tree_Item item) const { return Item_Fields(item, TVIF_CHILDREN).cChildren != 0; }
+
+    View Current_View() const
+    {
+        View view;
+        view.First = Next(TVGN_FIRSTVISIBLE, nullptr);
+        view.At_Top = view.First == Next(TVGN_ROOT, nullptr);
+        const LRESULT rows = Send(TVM_GETVISIBLECOUNT, 0, 0) + Partial_Rows;
+        for (Tree_Item item = view.First; item && static_cast<LRESULT>(view.Rows.size()) < rows;
+             item = Next(TVGN_NEXTVISIBLE, item)) {
+            const TVITEMA fields = Item_Fields(item, TVIF_STATE | TVIF_CHILDREN);
+            view.Rows.push_back({item, fields.state & fields.stateMask, fields.cChildren});
+        }
+        return view;
+    }
+
+    // Expanding an item may scroll it to show its children, and a new first item may leave the
+    // control's idea of its top row behind: the user's place in the tree stays. Scrolling to the top
+    // is asked for as the scroll bar does, since the control ignores a request to put its selected
+    // item first.
+    void Keep_View(const View& before) const
+    {
+        const Tree_Item wanted = before.At_Top ? Next(TVGN_ROOT, nullptr) : before.First;
+        if (!wanted || Next(TVGN_FIRSTVISIBLE, nullptr) == wanted) return;
+        if (before.At_Top) Send(WM_VSCROLL, SB_TOP, 0);
+        if (Next(TVGN_FIRSTVISIBLE, nullptr) != wanted)
+            Send(TVM_SELECTITEM, TVGN_FIRSTVISIBLE, reinterpret_cast<LPARAM>(wanted));
+    }
+
+    void Activate(Tree_Item item) const
+    {
+        if (!item || !options_.Activation || !Window_Alive()) return;
+        Post_Action(options_.Activation, Data_Of(item));
+    }
+
+    bool Opens(Tree_Item item) const
+    {
+        if (!item || !options_.Activation) return false;
+        return options_.Opens ? options_.Opens(Data_Of(item)) : !Has_Children(item);
+    }
+
+    void On_Enter() const
+    {
+        const Tree_Item item = Selected();
+        if (!item) return;
+        if (Has_Children(item)) Send(TVM_EXPAND, TVE_TOGGLE, reinterpret_cast<LPARAM>(item));
+        else Activate(item);
+    }
+
+    void On_Key(WORD key) const
+    {
+        const bool control = GetKeyState(VK_CONTROL) < 0;
+        if (control && (key == 'C' || key == VK_INSERT)) Copy(Selected());
+    }
+
+    void Copy(Tree_Item item) const
+    {
+        if (!item) return;
+        char text[Item_Text_Limit] = {};
+        const TVITEMA fields = Item_Fields(item, TVIF_TEXT | TVIF_PARAM, text);
+        const std::string shown = text;
+        const auto data = static_cast<std::uintptr_t>(fields.lParam);
+        Put_On_Clipboard(Window, options_.Copy_Text ? options_.Copy_Text(data, shown) : shown);
+    }
+
+    // The item the user right-clicked becomes the one the menu is for.
+    void Select_Item_Under_Mouse() const
+    {
+        TVHITTESTINFO hit{};
+        const DWORD position = GetMessagePos(); // screen coordinates of the click
+        hit.pt = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+        ScreenToClient(Window, &hit.pt);
+        if (Send(TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)) && (hit.flags & TVHT_ONITEM))
+            Send(TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(hit.hItem));
+    }
+
+    // Below the item's text, or the tree's corner without an item in view.
+    POINT Menu_Point_For(Tree_Item item) const
+    {
+        RECT place{};
+        std::memcpy(&place, &item, sizeof item); // the message takes the item in the rectangle
+        POINT point{0, 0};
+        if (item && Send(TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&place))) point = {place.left, place.bottom};
+        ClientToScreen(Window, &point);
+        return point;
+    }
+
+    UINT_PTR Track_Menu(Tree_Item item, POINT point) const
+    {
+        Unique_Menu menu{CreatePopupMenu()};
+        if (!menu) return 0;
+        const UINT with_item = item ? MF_ENABLED : MF_GRAYED;
+        if (Opens(item)) AppendMenuA(menu.get(), MF_STRING, Open_Command, "&Open");
+        AppendMenuA(menu.get(), MF_STRING | with_item, Copy_Command, "&Copy");
+        AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(menu.get(), MF_STRING, Expand_All_Command, "&Expand all");
+        AppendMenuA(menu.get(), MF_STRING, Collapse_All_Command, "Co&llapse all");
+        return static_cast<UINT_PTR>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN,
+                                                    point.x, point.y, 0, Main_Window(), nullptr));
+    }
+
+    void Run_Command(UINT_PTR command, Tree_Item item)
+    {
+        switch (command) {
+        case Open_Command:
+            Activate(item);
+            break;
+        case Copy_Command:
+            Copy(item);
+            break;
+        case Expand_All_Command:
+            Change_All(TVE_EXPAND);
+            break;
+        case Collapse_All_Command:
+            Change_All(TVE_COLLAPSE);
+            break;
+        default:
+            break; // the menu was dismissed
+        }
+    }
+
+    // Parent 0 stands for the root.
+    void Change_Children_Of(Tree_Item parent, UINT action) const
+    {
+        for (Tree_Item item = Next(parent ? TVGN_CHILD : TVGN_ROOT, parent); item; item = Next(TVGN_NEXT, item)) {
+            if (!Has_Children(item)) continue;
+            Send(TVM_EXPAND, action, reinterpret_cast<LPARAM>(item));
+            Change_Children_Of(item, action);
+        }
     }
 
     LRESULT Custom_Draw(NMTVCUSTOMDRAW& draw) const
     {
         switch (draw.nmcd.dwDrawStage) {
         case CDDS_PREPAINT:
-            return colour_ ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
+            return options_.Colour ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
         case CDDS_ITEMPREPAINT:
-            if (!colour_) return CDRF_DODEFAULT;
+            if (!options_.Colour) return CDRF_DODEFAULT;
             draw.clrText = Painting_Value(draw.clrText, [&] {
-                return colour_(static_cast<std::uintptr_t>(draw.nmcd.lItemlParam));
+                return options_.Colour(static_cast<std::uintptr_t>(draw.nmcd.lItemlParam));
             });
             draw.clrTextBk = White;
             return CDRF_DODEFAULT;
@@ -59,9 +309,53 @@ private:
         }
     }
 
-    const Action_Routine_With_Argument activation_;
-    const Colour_Callback colour_;
+    const Tree_View_Options options_;
+    // Window thread only.
+    bool held_ = false;
+    View before_; // what was in view when the drawing was held
 };
+
+// What the control cannot answer or draw rightly while its drawing is held.
+bool Needs_Current_Picture(UINT message, WPARAM w_parameter) noexcept
+{
+    switch (message) {
+    case WM_PAINT: case WM_ERASEBKGND: case WM_PRINTCLIENT: case WM_SIZE:
+    case WM_VSCROLL: case WM_HSCROLL: case WM_MOUSEWHEEL:
+    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK: case WM_MBUTTONDOWN:
+    case WM_KEYDOWN: case WM_CHAR: case WM_SETFOCUS: case WM_CONTEXTMENU:
+    case TVM_GETITEMRECT: case TVM_HITTEST: case TVM_ENSUREVISIBLE: case TVM_SELECTITEM: case TVM_GETVISIBLECOUNT:
+        return true;
+    case TVM_GETNEXTITEM:
+        return w_parameter == TVGN_FIRSTVISIBLE || w_parameter == TVGN_NEXTVISIBLE ||
+               w_parameter == TVGN_PREVIOUSVISIBLE || w_parameter == TVGN_LASTVISIBLE;
+    default:
+        return false;
+    }
+}
+
+LRESULT CALLBACK Catch_Up(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter, UINT_PTR,
+                          DWORD_PTR record) noexcept
+{
+    auto& tree = *reinterpret_cast<Tree_View_Record*>(record);
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(window, Catch_Up, 0);
+    try {
+        if (tree.Is_Menu_Key(message, w_parameter)) {
+            tree.Handle_Context_Menu({}, true);
+            return 0;
+        }
+        if (tree.Held() && Needs_Current_Picture(message, w_parameter)) tree.Show_Held_Changes();
+    } catch (...) {
+        Show_Current_Failure(); // nothing may leave a window procedure
+    }
+    return DefSubclassProc(window, message, w_parameter, l_parameter);
+}
+
+Tree_View_Record& Record_Of(const Tree_View& tree)
+{
+    auto* record = dynamic_cast<Tree_View_Record*>(&tree.Record());
+    if (!record) throw Failures::ACCESS_ERROR("a tree-view handle that refers to another kind of control");
+    return *record;
+}
 
 HTREEITEM Insert_After(Insert_Position position)
 {
@@ -110,20 +404,6 @@ Tree_Item Insert_Item(const Tree_View& tree, Insert_Structure& insert, bool mark
     return reinterpret_cast<Tree_Item>(item);
 }
 
-Tree_Item Item_Or_Root(LRESULT item) { return item ? reinterpret_cast<Tree_Item>(item) : Root_Item; }
-
-} // namespace
-
-bool Is_Root(Tree_Item item) noexcept { return item == TVI_ROOT || item == nullptr; }
-
-Tree_View Create_Tree_View(const Page& page, Action_Routine_With_Argument activation, Colour_Callback colour)
-{
-    Require(page);
-    return Tree_View(&Create_Control(page, std::make_unique<Tree_View_Record>(std::move(activation), std::move(colour))));
-}
-
-namespace {
-
 // Both forms set the has-children field explicitly (0), so the expand button shows exactly when
 // the framework has marked the item, whichever text form inserted it.
 template <typename Insert_Structure, typename Text>
@@ -139,24 +419,54 @@ Tree_Item Insert_Text(const Tree_View& tree, Text copy, const Placement& placeme
     return Insert_Item(tree, insert, placement.Mark_Parent);
 }
 
+Tree_Item Item_Or_Root(LRESULT item) { return item ? reinterpret_cast<Tree_Item>(item) : Root_Item; }
+
+// Runs Work with the tree's record on the window thread.
+template <typename Work>
+void With_Record_On_Window_Thread(const Tree_View& tree, Work&& work)
+{
+    Tree_View_Record& record = Record_Of(tree);
+    Run_On_Window_Thread([&]() -> LRESULT {
+        work(record);
+        return 0;
+    });
+}
+
 } // namespace
+
+bool Is_Root(Tree_Item item) noexcept { return item == TVI_ROOT || item == nullptr; }
+
+Tree_View Create_Tree_View(const Page& page, Tree_View_Options options)
+{
+    Require(page);
+    return Tree_View(&Create_Control(page, std::make_unique<Tree_View_Record>(std::move(options))));
+}
+
+Tree_View Create_Tree_View(const Page& page, Action_Routine_With_Argument activation, Colour_Callback colour)
+{
+    return Create_Tree_View(page,
+                            {.Activation = std::move(activation), .Colour = std::move(colour), .Keys_And_Menu = false});
+}
 
 Tree_Item Insert(const Tree_View& tree, const std::string& text, Tree_Item parent, Insert_Position position,
                  std::uintptr_t data)
 {
-    return Insert_Text<TVINSERTSTRUCTA>(tree, text, {.Parent = parent, .Position = position, .Data = data, .Mark_Parent = true});
+    return Insert_Text<TVINSERTSTRUCTA>(
+        tree, text, {.Parent = parent, .Position = position, .Data = data, .Mark_Parent = true});
 }
 
 Tree_Item Insert(const Tree_View& tree, const std::wstring& text, Tree_Item parent, Insert_Position position,
                  std::uintptr_t data)
 {
-    return Insert_Text<TVINSERTSTRUCTW>(tree, text, {.Parent = parent, .Position = position, .Data = data, .Mark_Parent = true});
+    return Insert_Text<TVINSERTSTRUCTW>(
+        tree, text, {.Parent = parent, .Position = position, .Data = data, .Mark_Parent = true});
 }
 
 Tree_Item Insert_Unmarked(const Tree_View& tree, const std::string& text, Tree_Item parent, Insert_Position position,
                           std::uintptr_t data)
 {
-    return Insert_Text<TVINSERTSTRUCTA>(tree, text, {.Parent = parent, .Position = position, .Data = data, .Mark_Parent = false});
+    return Insert_Text<TVINSERTSTRUCTA>(
+        tree, text, {.Parent = parent, .Position = position, .Data = data, .Mark_Parent = false});
 }
 
 void Set_Text(const Tree_View& tree, Tree_Item item, const std::string& text)
@@ -214,9 +524,43 @@ void Expand(const Tree_View& tree, Tree_Item item)
     Send_Message(tree.Record().Window, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
 }
 
+bool Is_Expanded(const Tree_View& tree, Tree_Item item)
+{
+    return (Send_Message(tree.Record().Window, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDED) &
+            TVIS_EXPANDED) != 0;
+}
+
 void Ensure_Visible(const Tree_View& tree, Tree_Item item)
 {
     Send_Message(tree.Record().Window, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
 }
+
+Tree_Item First_Visible(const Tree_View& tree)
+{
+    return Item_Or_Root(Send_Message(tree.Record().Window, TVM_GETNEXTITEM, TVGN_FIRSTVISIBLE, 0));
+}
+
+Tree_Item Selected_Item(const Tree_View& tree)
+{
+    return Item_Or_Root(Send_Message(tree.Record().Window, TVM_GETNEXTITEM, TVGN_CARET, 0));
+}
+
+void Select(const Tree_View& tree, Tree_Item item)
+{
+    Send_Message(tree.Record().Window, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+}
+
+void Expand_All(const Tree_View& tree)
+{
+    With_Record_On_Window_Thread(tree, [](Tree_View_Record& record) { record.Change_All(TVE_EXPAND); });
+}
+
+void Collapse_All(const Tree_View& tree)
+{
+    With_Record_On_Window_Thread(tree, [](Tree_View_Record& record) { record.Change_All(TVE_COLLAPSE); });
+}
+
+void Hold_Drawing(const Tree_View& tree) { Record_Of(tree).Hold_Drawing(); }
+void Show_Held_Changes(const Tree_View& tree) { Record_Of(tree).Show_Held_Changes(); }
 
 } // namespace Gui

@@ -1,8 +1,12 @@
 #pragma once
-// The tree view: items carry a pointer-sized data value of the application's choice; a
+// The tree view: items carry a pointer-sized data value of the application's choice. A
 // double-click hands the selected item's data to the activation routine on the action thread; an
-// optional colour callback gives each item its text colour. Every operation is one synchronous
-// message to the window thread and, once shutdown has begun, does nothing and returns 0.
+// optional colour callback gives each item its text colour. A tree made with its options may also
+// be driven by keys and a menu: Enter activates the selected item as a double-click does (on an
+// item with children it expands or collapses it instead), Ctrl+C and Ctrl+Insert copy it as text,
+// and a right-click, Shift+F10 or the menu key open the item menu ("Open", "Copy", "Expand all",
+// "Collapse all"). Every operation is one synchronous message to the window thread and, once
+// shutdown has begun, does nothing and returns 0.
 
 #include "gui/callbacks.hpp"
 #include "gui/colours.hpp"
@@ -14,6 +18,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace Gui {
@@ -29,7 +34,24 @@ enum class Insert_Position { First, Last, Sorted };
 
 class Tree_View : public Child { using Child::Child; };
 
-// Activation and Colour may be empty.
+// Every field may be empty. The callbacks run on the window thread: they must be quick and must
+// not call the framework.
+struct Tree_View_Options {
+    // A double-click, Enter and the menu's "Open" hand the item's data to it on the action thread.
+    Action_Routine_With_Argument Activation;
+    Colour_Callback Colour;
+    // Whether activating an item opens something: only those get "Open" in the item menu. Without
+    // it, the items without children do.
+    std::function<bool(std::uintptr_t data)> Opens;
+    // What Ctrl+C, Ctrl+Insert and the menu's "Copy" put on the clipboard for an item, from its data
+    // and its text; without it, the item's text.
+    std::function<std::string(std::uintptr_t data, const std::string& text)> Copy_Text;
+    // Enter, the copy keys and the item menu; without them only a double-click activates.
+    bool Keys_And_Menu = true;
+};
+
+Tree_View Create_Tree_View(const Page& page, Tree_View_Options options);
+// Only a double-click activates. Activation and Colour may be empty.
 Tree_View Create_Tree_View(const Page& page, Action_Routine_With_Argument activation, Colour_Callback colour);
 
 // Inserts under Parent and marks a non-root Parent as having children. Returns the new item, 0
@@ -55,6 +77,25 @@ Tree_Item First_Child(const Tree_View& tree, Tree_Item item);
 void Delete(const Tree_View& tree, Tree_Item item);
 void Delete_All(const Tree_View& tree);
 void Expand(const Tree_View& tree, Tree_Item item);
+bool Is_Expanded(const Tree_View& tree, Tree_Item item);
 void Ensure_Visible(const Tree_View& tree, Tree_Item item);
+// The item in the top row of the view; the root when the tree is empty.
+Tree_Item First_Visible(const Tree_View& tree);
+// The selected item; the root when none is.
+Tree_Item Selected_Item(const Tree_View& tree);
+void Select(const Tree_View& tree, Tree_Item item);
+// Every item that has children, expanded or collapsed at once with the drawing held; the selected
+// item stays in view.
+void Expand_All(const Tree_View& tree);
+void Collapse_All(const Tree_View& tree);
+
+// --- Filling in bulk (window thread only) ---------------------------------------------------------
+// Each insert into a tree whose picture is up to date costs the control work over all its items.
+// While the drawing is held, inserts and expansions change neither the picture nor the scroll
+// bars; Show_Held_Changes brings both up to date at once and repaints only when a row in view
+// changed. The control also catches up by itself before anything that needs the current picture:
+// painting, the user's mouse and keys, sizing, and questions about positions.
+void Hold_Drawing(const Tree_View& tree);
+void Show_Held_Changes(const Tree_View& tree);
 
 } // namespace Gui

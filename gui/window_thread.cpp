@@ -2,6 +2,8 @@
 
 #include "support/failure.hpp"
 
+#include <commctrl.h>
+
 namespace Gui {
 
 Window_Thread_State& Window_Thread()
@@ -57,6 +59,11 @@ std::string Title()
     std::string title = state.Window_Name;
     while (!title.empty() && title.back() == '\0') title.pop_back();
     return title;
+}
+
+void Set_Status_Text(const std::string& text)
+{
+    Send_Message(Status_Line(), SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void Show_Message(const std::string& text, bool is_error)

@@ -55,6 +55,9 @@ std::int32_t Take_Control_Identifier();
 void Set_Title(const std::string& text);
 std::string Title();
 
+// The text of the status line along the window's bottom.
+void Set_Status_Text(const std::string& text);
+
 // A modal message box owned by the main window, caption = the title. Blocks until dismissed.
 void Show_Message(const std::string& text, bool is_error);
 // The failure in flight, in an error message box; call it inside a catch block. Never fails.

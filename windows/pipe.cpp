@@ -13,6 +13,8 @@ namespace Windows::Pipe {
 
 namespace {
 
+// How often an operation that does not wait looks at the stop event.
+constexpr ULONGLONG Stop_Check_Interval_Ms = 50;
 // Only programs on this machine may connect (PIPE_REJECT_REMOTE_CLIENTS, missing from older
 // MinGW headers).
 constexpr DWORD Reject_Remote_Clients = 0x00000008;
@@ -48,6 +50,8 @@ struct Pipe_Record {
     Pipe_Mode Mode = Pipe_Mode::Duplex;
     DWORD Buffer_Size = 0;
     HANDLE Stop_Event = nullptr; // the caller's; not owned
+    ULONGLONG Next_Stop_Check = 0; // tick count
+    bool Stopped = false;          // once seen set, the stop event stays set
     Overlapped_Block Connect;
     Overlapped_Block Write;
     Overlapped_Block Read;
@@ -129,11 +133,19 @@ void Create_Server(Pipe_Record& record)
     if (!record.Handle) Raise_Error(GetLastError());
 }
 
-// The caller's stop event, when it has one, ends every wait; an operation is not even begun once
-// it is set, since one that completes at once would never wait.
-void Raise_If_Stopped(const Pipe_Record& record)
+// The caller's stop event, when it has one, ends every wait. Operations that complete at once never
+// wait, so they look at the event too, but only every Stop_Check_Interval_Ms: looking costs a
+// call into the system, as much as the operation itself.
+void Raise_If_Stopped(Pipe_Record& record)
 {
-    if (record.Stop_Event && WaitForSingleObject(record.Stop_Event, Without_Waiting) == WAIT_OBJECT_0) throw STOPPED();
+    if (record.Stopped) throw STOPPED();
+    if (!record.Stop_Event) return;
+    const ULONGLONG now = GetTickCount64();
+    if (now < record.Next_Stop_Check) return;
+    record.Next_Stop_Check = now + Stop_Check_Interval_Ms;
+    if (WaitForSingleObject(record.Stop_Event, Without_Waiting) != WAIT_OBJECT_0) return;
+    record.Stopped = true;
+    throw STOPPED();
 }
 
 // Waits for Block's pending operation, at most the record's time-out (TIMEOUT) and only until the
@@ -151,7 +163,10 @@ DWORD Await_Pending(Pipe_Record& record, Overlapped_Block& block)
     DWORD operation_error = ERROR_SUCCESS;
     if (Finish_Pending(record, block, bytes, operation_error)) return bytes; // done just in time
     if (waited == WAIT_TIMEOUT) throw TIMEOUT();
-    if (waited == WAIT_OBJECT_0 + 1) throw STOPPED();
+    if (waited == WAIT_OBJECT_0 + 1) {
+        record.Stopped = true;
+        throw STOPPED();
+    }
     Raise_Error(waited == WAIT_FAILED ? wait_error : operation_error);
 }
 

@@ -75,7 +75,8 @@ struct Open_Options {
 // Buffer_Size bytes. When Open fails, Pipe is null. Only programs on this machine may connect.
 // A server given a Stop_Event (an event the caller owns and keeps for the pipe's life) gives up
 // every wait, the connection's included, as soon as that event is set: STOPPED, with the pending
-// operation cancelled. Once it is set no operation begins.
+// operation cancelled. An operation that would not wait begins unless the event was seen set, which
+// it looks for at most every 50 ms (looking costs a call into the system); once seen, none begins.
 void Open(Pipe_Handle& pipe, const Open_Options& options);
 
 // Releases everything and leaves Pipe null; never fails. Pending I/O is cancelled first.

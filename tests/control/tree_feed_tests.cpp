@@ -74,7 +74,7 @@ TEST(Tree_Feed, What_The_Tree_Refuses_Is_Inserted_Later_In_Order_And_Logged_Once
     refusals_left = 2; // in two batches, the second one the timer's
 
     Control::Tree_Feed feed;
-    feed.Start(tree);
+    feed.Start(tree, nullptr);
     feed.Add_File("a.txt");
     feed.Add_Entry("a one", 1, true);
     feed.Add_File(Refused_Text);

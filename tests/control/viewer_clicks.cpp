@@ -15,6 +15,13 @@ std::optional<POINT> Item_Point(const Viewer_Harness::Viewer_Process& viewer, co
     return POINT{(place->left + place->right) / 2, (place->top + place->bottom) / 2};
 }
 
+bool Click_Item(const Viewer_Harness::Viewer_Process& viewer, const Viewer_Harness::Remote_Tree& tree, HTREEITEM item,
+                int button)
+{
+    std::optional<POINT> point = Item_Point(viewer, tree, item);
+    return point && Test_Support::Click(point->x, point->y, button);
+}
+
 bool Double_Click_Item(const Viewer_Harness::Viewer_Process& viewer, const Viewer_Harness::Remote_Tree& tree,
                        HTREEITEM item)
 {

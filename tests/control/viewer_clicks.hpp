@@ -16,6 +16,10 @@ namespace Viewer_Clicks {
 std::optional<POINT> Item_Point(const Viewer_Harness::Viewer_Process& viewer, const Viewer_Harness::Remote_Tree& tree,
                                 HTREEITEM item);
 
+// One click of Button (1 left, 3 right) on the item with the real mouse.
+bool Click_Item(const Viewer_Harness::Viewer_Process& viewer, const Viewer_Harness::Remote_Tree& tree, HTREEITEM item,
+                int button);
+
 // Double-clicks the item with the real mouse.
 bool Double_Click_Item(const Viewer_Harness::Viewer_Process& viewer, const Viewer_Harness::Remote_Tree& tree,
                        HTREEITEM item);

@@ -18,6 +18,7 @@ namespace {
 
 using namespace Viewer_Harness;
 using namespace std::chrono_literals;
+using Viewer_Clicks::Click_Item;
 using Viewer_Clicks::Double_Click_Item;
 using Viewer_Clicks::Item_Point;
 
@@ -51,6 +52,44 @@ protected:
 };
 
 bool Has_Fatal_Line(const Viewer_Log& log) { return log.Contains_Prefix("!!!"); }
+
+// What the clipboard holds as 8-bit text, read as any other program reads it.
+std::string Clipboard_Text()
+{
+    if (!OpenClipboard(nullptr)) return "<clipboard busy>";
+    std::string text;
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const auto* bytes = static_cast<const char*>(GlobalLock(data))) text = bytes;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+struct Menu_Search {
+    DWORD Process;
+    HWND Found = nullptr;
+};
+
+BOOL CALLBACK Match_Menu(HWND window, LPARAM parameter)
+{
+    auto& search = *reinterpret_cast<Menu_Search*>(parameter);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char class_name[16] = {};
+    GetClassNameA(window, class_name, sizeof class_name);
+    if (process != search.Process || std::string(class_name) != "#32768" || !IsWindowVisible(window)) return TRUE;
+    search.Found = window;
+    return FALSE;
+}
+
+// The viewer's open popup menu, or 0.
+HWND Menu_Of(const Viewer_Process& viewer)
+{
+    Menu_Search search{viewer.Id()};
+    EnumWindows(Match_Menu, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
 
 std::vector<std::string> Texts(const std::vector<Tree_Node>& nodes)
 {
@@ -126,6 +165,7 @@ TEST_F(Viewer_Test, Title_Then_End_Leaves_A_Titled_Window_With_An_Empty_Tree)
     HWND tree = viewer.Tree_Window();
     ASSERT_NE(tree, nullptr);
     EXPECT_EQ(Remote_Tree(viewer, tree).Count(), 0u);
+    EXPECT_EQ(viewer.Status_Text(), "0 entries in 0 files");
 
     Viewer_Log log = Log_After_Close(viewer);
     int index_line = log.Position("Index for Places of foo");
@@ -318,6 +358,107 @@ TEST_F(Viewer_Test, A_Close_While_The_Mouse_Button_Is_Held_On_The_Tree_Ends_Clea
     EXPECT_TRUE(log.Contains("!!! Flag expected")) << Joined(log.Messages);
 }
 
+// ---- the window: status line, keys, copy and the item menu ----------------------------------------
+
+// A transfer long enough to fill more than the window: the status line counts what is in the
+// tree while it arrives and says how the transfer ended; the view stays at the top, the first
+// node is selected and the tree has the keys.
+TEST_F(Viewer_Test, The_Status_Line_Counts_The_Tree_And_The_View_Stays_At_The_Top)
+{
+    Viewer_Process viewer({Pipe_Name});
+    Host host(viewer);
+    ASSERT_TRUE(host.Is_Connected());
+    host.Text("Many places", "title");
+    EXPECT_TRUE(Wait_Until([&] { return viewer.Status_Text() == "Receiving - 0 entries in 0 files"; }, 5s))
+        << viewer.Status_Text();
+    host.Text("m.txt", "file name");
+    host.Flag(1);
+    host.Entry_Message({"one", 1, 1});
+    EXPECT_TRUE(Wait_Until([&] { return viewer.Status_Text() == "Receiving - 1 entry in 1 file"; }, 5s))
+        << viewer.Status_Text();
+    host.Entry_Message({"two", 2, 1});
+    EXPECT_TRUE(Wait_Until([&] { return viewer.Status_Text() == "Receiving - 2 entries in 1 file"; }, 5s))
+        << viewer.Status_Text();
+    host.Text("", "group end");
+    for (int group = 0; group < 30; ++group) {
+        const std::string file = "f" + std::to_string((group * 7) % 30 + 10) + ".txt"; // not in name order
+        host.Group(file, 1, std::vector<Host::Entry>(8, Host::Entry{"entry text", group + 1, 1}));
+    }
+    EXPECT_EQ(host.Send_Text(""), Answer::Closed);
+    EXPECT_TRUE(Wait_Until([&] { return viewer.Status_Text() == "242 entries in 31 files"; }, 5s))
+        << viewer.Status_Text();
+
+    HWND tree_window = viewer.Tree_Window();
+    ASSERT_NE(tree_window, nullptr);
+    Remote_Tree tree(viewer, tree_window);
+    ASSERT_EQ(tree.Count(), 242u + 31u);
+    const HTREEITEM first = tree.Item(TVGN_ROOT);
+    EXPECT_EQ(tree.Item(TVGN_FIRSTVISIBLE), first) << "the view left the top";
+    EXPECT_EQ(tree.Item(TVGN_CARET), first) << "the selection stays on the first node";
+    SetForegroundWindow(viewer.Main_Window());
+    EXPECT_TRUE(Wait_Until([&] { return viewer.Focus() == tree_window; }, 5s)) << "the tree should have the keys";
+}
+
+// Enter opens an entry as a double-click does and opens or closes a file node; Ctrl+C and the
+// item menu's "Copy" put a place on the clipboard in the common file:line:column:text form; the
+// menu's "Collapse all" and "Expand all" act on every file node.
+TEST_F(Viewer_Test, Keys_Copy_And_The_Item_Menu_Drive_The_Tree)
+{
+    const std::string editor = folder_.File("editor_stub.exe");
+    ASSERT_TRUE(CopyFileA(Windows_Path(EDITOR_STUB_EXE).c_str(), editor.c_str(), FALSE));
+    const std::string editor_output = folder_.File("editor_output.txt");
+    SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", editor_output.c_str());
+    Viewer_Process viewer({Pipe_Name, editor});
+    Host host(viewer);
+    ASSERT_TRUE(host.Is_Connected());
+    host.Text("Keys", "title");
+    host.Group("b.txt", 1, {{"  second(x)", 7, 5}});
+    host.Group("a.txt", 1, {{"first", 3, 1}});
+    EXPECT_EQ(host.Send_Text(""), Answer::Closed);
+    HWND tree_window = viewer.Tree_Window();
+    ASSERT_NE(tree_window, nullptr);
+    Remote_Tree tree(viewer, tree_window);
+    ASSERT_TRUE(tree.Wait_For_Count(4));
+    std::vector<Tree_Node> files = tree.Read();
+    auto expanded = [&] {
+        std::vector<bool> states;
+        for (const Tree_Node& file : tree.Read()) states.push_back(file.Expanded);
+        return states;
+    };
+
+    // The first node, a.txt, is selected: Enter closes it and opens it again.
+    ASSERT_TRUE(Item_Point(viewer, tree, files[0].Item)); // brings the window to the top
+    ASSERT_TRUE(Test_Support::Press_Keys("Return"));
+    EXPECT_TRUE(Wait_Until([&] { return expanded() == std::vector<bool>{false, true}; }, 5s));
+    ASSERT_TRUE(Test_Support::Press_Keys("Return"));
+    EXPECT_TRUE(Wait_Until([&] { return expanded() == std::vector<bool>{true, true}; }, 5s));
+
+    // On an entry Enter starts the editor, and Ctrl+C copies the place.
+    ASSERT_TRUE(Click_Item(viewer, tree, files[0].Children.at(0).Item, 1));
+    ASSERT_TRUE(Wait_Until([&] { return tree.Item(TVGN_CARET) == files[0].Children.at(0).Item; }, 5s));
+    ASSERT_TRUE(Test_Support::Press_Keys("Return ctrl+c"));
+    EXPECT_TRUE(Wait_Until([&] { return Test_Support::Read_File(editor_output) == "a.txt/3/1\n"; }, 10s))
+        << Test_Support::Read_File(editor_output);
+    EXPECT_TRUE(Wait_Until([] { return Clipboard_Text() == "a.txt:3:1:first"; }, 5s)) << Clipboard_Text();
+
+    // The menu of b.txt's entry: "Copy" by its key.
+    ASSERT_TRUE(Click_Item(viewer, tree, files[1].Children.at(0).Item, 3));
+    ASSERT_TRUE(Wait_Until([&] { return Menu_Of(viewer) != nullptr; }, 5s)) << "no item menu";
+    ASSERT_TRUE(Test_Support::Press_Keys("c"));
+    EXPECT_TRUE(Wait_Until([] { return Clipboard_Text() == "b.txt:7:5:second(x)"; }, 5s)) << Clipboard_Text();
+
+    // The menu from the keyboard: "Collapse all", then "Expand all".
+    ASSERT_TRUE(Test_Support::Press_Keys("shift+F10"));
+    ASSERT_TRUE(Wait_Until([&] { return Menu_Of(viewer) != nullptr; }, 5s)) << "no item menu from the keyboard";
+    ASSERT_TRUE(Test_Support::Press_Keys("l"));
+    EXPECT_TRUE(Wait_Until([&] { return expanded() == std::vector<bool>{false, false}; }, 5s));
+    ASSERT_TRUE(Test_Support::Press_Keys("Menu"));
+    ASSERT_TRUE(Wait_Until([&] { return Menu_Of(viewer) != nullptr; }, 5s)) << "no item menu from the menu key";
+    ASSERT_TRUE(Test_Support::Press_Keys("e"));
+    EXPECT_TRUE(Wait_Until([&] { return expanded() == std::vector<bool>{true, true}; }, 5s));
+    SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", nullptr);
+}
+
 // ---- the window and the transfer end together -----------------------------------------------------
 
 // A host that keeps sending, each message well within the time-out, while the user closes the
@@ -444,6 +585,7 @@ TEST_F(Viewer_Test, A_Stall_Inside_A_Group_Ends_The_Transfer_With_What_Arrived)
     std::vector<Tree_Node> files = Remote_Tree(viewer, tree_window).Read();
     ASSERT_EQ(Texts(files), std::vector<std::string>{"a.txt"});
     EXPECT_EQ(Texts(files[0].Children), std::vector<std::string>{Marker + std::string("kept")});
+    EXPECT_EQ(viewer.Status_Text(), "Timed out - 1 entry in 1 file");
 
     Viewer_Log log = Log_After_Close(viewer);
     int timeout = log.Position("Timeout");

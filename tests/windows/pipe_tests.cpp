@@ -256,7 +256,7 @@ TEST(Pipe_Write, A_Client_That_Never_Reads_Makes_The_Server_Write_Time_Out)
     client.Join();
 }
 
-// The stop event ends every kind of wait at once, and no operation begins after it was set.
+// The stop event ends every kind of wait at once, and no operation begins once it was seen.
 TEST(Pipe_Stop, The_Stop_Event_Ends_Waits_And_Refuses_New_Operations)
 {
     Windows::Unique_Handle stop{CreateEventA(nullptr, TRUE, FALSE, nullptr)};

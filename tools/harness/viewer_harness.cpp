@@ -270,6 +270,31 @@ std::string Viewer_Process::Caption() const
     return caption;
 }
 
+std::string Viewer_Process::Status_Text() const
+{
+    HWND status = FindWindowExA(Main_Window(), nullptr, STATUSCLASSNAMEA, nullptr);
+    if (!status) return "";
+    // The text crosses the process boundary through memory allocated in the viewer.
+    constexpr SIZE_T room = 1024;
+    void* remote = VirtualAllocEx(Handle(), nullptr, room, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remote) return "";
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(status, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 5000, &copied);
+    std::string text(room, '\0');
+    SIZE_T moved = 0;
+    ReadProcessMemory(Handle(), remote, text.data(), room, &moved);
+    VirtualFreeEx(Handle(), remote, 0, MEM_RELEASE);
+    return text.c_str();
+}
+
+HWND Viewer_Process::Focus() const
+{
+    GUITHREADINFO information{};
+    information.cbSize = sizeof information;
+    const DWORD window_thread = GetWindowThreadProcessId(Main_Window(), nullptr);
+    return GetGUIThreadInfo(window_thread, &information) ? information.hwndFocus : nullptr;
+}
+
 bool Viewer_Process::Close_Window(Milliseconds bound) const
 {
     HWND window = Find_Viewer_Window(Id());

@@ -104,6 +104,11 @@ public:
     HWND Tree_Window(Milliseconds bound = Milliseconds{10000}) const;
     std::string Caption() const;
 
+    // The text of the status line at the window's bottom; "" without one.
+    std::string Status_Text() const;
+    // The window of the viewer's window thread that has the keyboard focus.
+    HWND Focus() const;
+
     // Asks the window to close, as the close box does, and waits for the process to end.
     bool Close_Window(Milliseconds bound = Milliseconds{10000}) const;
 
@@ -191,6 +196,9 @@ public:
     std::size_t Count() const;
     // Polls until Count() reaches Count; false after Bound.
     bool Wait_For_Count(std::size_t count, Milliseconds bound = Milliseconds{10000}) const;
+
+    // TVM_GETNEXTITEM as the viewer's tree answers it (TVGN_CARET, TVGN_FIRSTVISIBLE, ...).
+    HTREEITEM Item(WPARAM relation, HTREEITEM from = nullptr) const { return Next(from, relation); }
 
     // The item's text rectangle in screen coordinates, or nothing when it is not visible.
     std::optional<RECT> Screen_Rectangle(HTREEITEM item) const;
