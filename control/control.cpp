@@ -13,6 +13,7 @@
 #include "windows/windows.hpp"
 
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 
@@ -26,6 +27,7 @@ constexpr std::size_t Buffer_Size = 1024;
 constexpr Seconds Transfer_Timeout{5.0};
 constexpr char Acknowledgement = 0x06;
 constexpr const char* Transfer_Stopped_Line = "Transfer ended: the window was closed";
+constexpr std::chrono::milliseconds Status_Period{80}; // every second round of the tree feed
 
 // The editor is written once by the main thread after the transfer and read by the action
 // thread, which may run an activation at any time.
@@ -138,6 +140,20 @@ Transfer_Phase Read_Groups()
     }
 }
 
+// While entries arrive the status line changes every Status_Period at most: each change costs
+// the window thread a repaint, and a faster count is not read anyway.
+void Show_Progress(const Tree_Feed::Counts& in_tree)
+{
+    using Clock = std::chrono::steady_clock;
+    static Clock::time_point next_change{}; // window thread only
+    static Tree_Feed::Counts shown{};
+    const Clock::time_point now = Clock::now();
+    if ((in_tree.Entries == shown.Entries && in_tree.Files == shown.Files) || now < next_change) return;
+    next_change = now + Status_Period;
+    shown = in_tree;
+    Gui::Set_Status_Text(Status_Text(Transfer_Phase::Receiving, in_tree.Entries, in_tree.Files));
+}
+
 void Show_Status(Transfer_Phase phase)
 {
     const Tree_Feed::Counts in_tree = The_State().Feed.In_Tree();
@@ -189,7 +205,7 @@ void Create_Display()
                                                       .Opens = [](std::uintptr_t data) { return data != 0; },
                                                       .Copy_Text = Copied_Text});
     state.Feed.Start(state.Display_Tree, [](const Tree_Feed::Counts& in_tree) {
-        Gui::Set_Status_Text(Status_Text(Transfer_Phase::Receiving, in_tree.Entries, in_tree.Files));
+        Show_Progress(in_tree);
     });
 }
 

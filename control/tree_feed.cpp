@@ -61,7 +61,8 @@ void Tree_Feed::Run_Round() noexcept
 {
     try {
         Insert_Queued();
-        if (finishing_ || Clock::now() >= next_show_) Show();
+        if (progress_) progress_(In_Tree());
+        if (Show_Due()) Show();
         Stop_When_Done();
     } catch (...) {
         // Out of memory for the queue itself: the next round tries again.
@@ -99,7 +100,6 @@ void Tree_Feed::Insert_Queued()
         if (!failure_logged_) Log::Put("Tree view refused an entry; it is tried again with the next batch");
         failure_logged_ = true;
     }
-    if (progress_) progress_(In_Tree());
 }
 
 // Stops at the first item that the tree refuses: an entry after a lost file node would land
@@ -133,15 +133,34 @@ void Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& nex
     expand_if_wanted();
 }
 
-// The next showing waits in proportion to what this one cost.
+bool Tree_Feed::Show_Due() const
+{
+    if (finishing_) return true;
+    return Clock::now() >= (Gui::Held_Changes_In_View(tree_) ? next_show_ : next_quiet_show_);
+}
+
+namespace {
+
+// A pause in which Cost is Share of the time, within the bounds.
+std::chrono::steady_clock::duration Pause_After(std::chrono::steady_clock::duration cost, double share,
+                                                unsigned shortest_ms, unsigned longest_ms)
+{
+    using Duration = std::chrono::steady_clock::duration;
+    const auto pause = std::chrono::duration_cast<Duration>(cost * (1.0 / share));
+    return std::clamp<Duration>(pause, std::chrono::milliseconds(shortest_ms), std::chrono::milliseconds(longest_ms));
+}
+
+} // namespace
+
+// The next showings wait in proportion to what this one cost.
 void Tree_Feed::Show()
 {
     const Clock::time_point start = Clock::now();
     Gui::Show_Held_Changes(tree_);
     const Clock::duration cost = Clock::now() - start;
-    const auto pause = std::chrono::duration_cast<Clock::duration>(cost * (1.0 / Showing_Share));
-    next_show_ = start + std::clamp<Clock::duration>(pause, std::chrono::milliseconds(Insert_Period_Ms),
-                                                      std::chrono::milliseconds(Longest_Show_Period_Ms));
+    next_show_ = start + Pause_After(cost, Showing_Share, Insert_Period_Ms, Longest_Show_Period_Ms);
+    next_quiet_show_ =
+        start + Pause_After(cost, Quiet_Share, Shortest_Quiet_Period_Ms, Longest_Quiet_Period_Ms);
     Keep_Selection_On_First();
 }
 

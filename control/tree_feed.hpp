@@ -4,9 +4,11 @@
 // thread; instead the main thread only queues them, and the window thread inserts what has queued
 // up every few tens of milliseconds with the tree's drawing held.
 //
-// Bringing the tree's picture up to date costs the control a pass over all its items, so it is
-// done at most every Longest_Show_Period_Ms and, as the tree grows, less often than the inserts:
-// the time it takes is kept to about Showing_Share of the window thread's time. The control also
+// Bringing the tree's picture up to date costs the control a pass over all its items. When new
+// rows land in view it is done within Longest_Show_Period_Ms, and as the tree grows less often
+// than the inserts: the time it takes is kept to about Showing_Share of the window thread's time.
+// When they all land out of view only the scroll bar would change, and the picture is brought up
+// to date rarely: Quiet_Share of the time, at least every Longest_Quiet_Period_Ms. The control also
 // catches up by itself whenever the user touches it. Rows out of view are not repainted.
 
 #include "gui/tree_view.hpp"
@@ -29,12 +31,16 @@ public:
     static constexpr unsigned Longest_Show_Period_Ms = 200;
     // The share of the window thread's time that bringing the picture up to date may take.
     static constexpr double Showing_Share = 0.15;
+    // The same while nothing in view changes.
+    static constexpr double Quiet_Share = 0.025;
+    static constexpr unsigned Shortest_Quiet_Period_Ms = 1000;
+    static constexpr unsigned Longest_Quiet_Period_Ms = 5000;
 
     struct Counts {
         std::uint64_t Entries = 0;
         std::uint64_t Files = 0;
     };
-    // Told on the window thread after each round of inserts.
+    // Told on the window thread after each round of inserts, also when nothing came.
     using Progress_Routine = std::function<void(const Counts& in_tree)>;
 
     Tree_Feed() = default;
@@ -73,6 +79,7 @@ private:
     void Put_Back(std::vector<Pending>& batch, std::size_t first);
     void Insert_Queued();
     void Insert_Items(const std::vector<Pending>& batch, std::size_t& next);
+    bool Show_Due() const;
     void Show();
     void Keep_Selection_On_First();
     void Stop_When_Done();
@@ -91,7 +98,8 @@ private:
     bool failure_logged_ = false;
     bool keeping_selection_ = true;
     Gui::Tree_Item selected_by_feed_ = Gui::Root_Item; // the root: none yet
-    Clock::time_point next_show_{};
+    Clock::time_point next_show_{};       // when changes in view may be shown again
+    Clock::time_point next_quiet_show_{}; // when changes out of view are shown
 };
 
 } // namespace Control

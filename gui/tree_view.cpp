@@ -4,6 +4,7 @@
 #include "gui/owners.hpp"
 #include "gui/window_thread.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 #include <vector>
@@ -38,10 +39,15 @@ struct View {
     std::vector<Row> Rows;
     Tree_Item First = nullptr;
     bool At_Top = false; // the first item in view is the tree's first
+    bool Full = false;   // the tree has more rows than the view
+
+    bool Shows(Tree_Item item) const
+    {
+        return std::any_of(Rows.begin(), Rows.end(), [item](const Row& row) { return row.Item == item; });
+    }
 };
 
-LRESULT CALLBACK Catch_Up(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter, UINT_PTR,
-                          DWORD_PTR record) noexcept;
+LRESULT CALLBACK Catch_Up(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter) noexcept;
 
 class Tree_View_Record final : public Child_Record {
 public:
@@ -50,9 +56,20 @@ public:
     {
     }
 
+    // The control's window procedure is wrapped by Catch_Up, which finds this record in the
+    // window's user data. (The common controls' own subclassing keeps its data in a window
+    // property, and reading that is a call into the system on every message.)
     void After_Creation() override
     {
-        if (Window) SetWindowSubclass(Window, Catch_Up, 0, reinterpret_cast<DWORD_PTR>(this));
+        if (!Window) return;
+        SetWindowLongPtrW(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        control_procedure_ =
+            reinterpret_cast<WNDPROC>(SetWindowLongPtrW(Window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Catch_Up)));
+    }
+
+    LRESULT Call_Control(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter) const
+    {
+        return CallWindowProcW(control_procedure_, window, message, w_parameter, l_parameter);
     }
 
     LRESULT Handle_Notify(NMHDR& header) override
@@ -103,6 +120,32 @@ public:
         before_ = Current_View();
         Send(WM_SETREDRAW, FALSE, 0);
         held_ = true;
+        changed_in_view_ = !before_.Full;
+    }
+
+    bool Changed_In_View() const noexcept { return held_ && changed_in_view_; }
+
+    // While held: whether what the control just did lands among the rows in view. A new item
+    // lands after its previous sibling (or first under its parent); an item that is opened or
+    // marked changes its own row. When unsure, it counts as in view.
+    void Note(UINT message, LPARAM l_parameter, LRESULT result)
+    {
+        if (!held_ || changed_in_view_) return;
+        switch (message) {
+        case TVM_INSERTITEMA:
+        case TVM_INSERTITEMW:
+            if (result) changed_in_view_ = Lands_In_View(reinterpret_cast<Tree_Item>(result));
+            break;
+        case TVM_EXPAND:
+            changed_in_view_ = before_.Shows(reinterpret_cast<Tree_Item>(l_parameter));
+            break;
+        case TVM_SETITEMA:
+        case TVM_SETITEMW:
+            changed_in_view_ = before_.Shows(reinterpret_cast<const TVITEMA*>(l_parameter)->hItem);
+            break;
+        default:
+            break;
+        }
     }
 
     // The control's own redraw marks the whole client area for painting; when no row in view
@@ -144,6 +187,13 @@ private:
 
     Tree_Item Selected() const { return Next(TVGN_CARET, nullptr); }
 
+    bool Lands_In_View(Tree_Item item) const
+    {
+        if (const Tree_Item previous = Next(TVGN_PREVIOUS, item)) return before_.Shows(previous);
+        if (const Tree_Item parent = Next(TVGN_PARENT, item)) return before_.Shows(parent);
+        return before_.At_Top; // the new first item of the tree
+    }
+
     TVITEMA Item_Fields(Tree_Item item, UINT mask, char* text = nullptr) const
     {
         TVITEMA fields{};
@@ -169,11 +219,12 @@ private:
         view.First = Next(TVGN_FIRSTVISIBLE, nullptr);
         view.At_Top = view.First == Next(TVGN_ROOT, nullptr);
         const LRESULT rows = Send(TVM_GETVISIBLECOUNT, 0, 0) + Partial_Rows;
-        for (Tree_Item item = view.First; item && static_cast<LRESULT>(view.Rows.size()) < rows;
-             item = Next(TVGN_NEXTVISIBLE, item)) {
+        Tree_Item item = view.First;
+        for (; item && static_cast<LRESULT>(view.Rows.size()) < rows; item = Next(TVGN_NEXTVISIBLE, item)) {
             const TVITEMA fields = Item_Fields(item, TVIF_STATE | TVIF_CHILDREN);
             view.Rows.push_back({item, fields.state & fields.stateMask, fields.cChildren});
         }
+        view.Full = item != nullptr;
         return view;
     }
 
@@ -310,8 +361,10 @@ private:
     }
 
     const Tree_View_Options options_;
+    WNDPROC control_procedure_ = nullptr;
     // Window thread only.
     bool held_ = false;
+    bool changed_in_view_ = false;
     View before_; // what was in view when the drawing was held
 };
 
@@ -333,11 +386,9 @@ bool Needs_Current_Picture(UINT message, WPARAM w_parameter) noexcept
     }
 }
 
-LRESULT CALLBACK Catch_Up(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter, UINT_PTR,
-                          DWORD_PTR record) noexcept
+LRESULT CALLBACK Catch_Up(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter) noexcept
 {
-    auto& tree = *reinterpret_cast<Tree_View_Record*>(record);
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(window, Catch_Up, 0);
+    auto& tree = *reinterpret_cast<Tree_View_Record*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     try {
         if (tree.Is_Menu_Key(message, w_parameter)) {
             tree.Handle_Context_Menu({}, true);
@@ -347,7 +398,9 @@ LRESULT CALLBACK Catch_Up(HWND window, UINT message, WPARAM w_parameter, LPARAM 
     } catch (...) {
         Show_Current_Failure(); // nothing may leave a window procedure
     }
-    return DefSubclassProc(window, message, w_parameter, l_parameter);
+    const LRESULT result = tree.Call_Control(window, message, w_parameter, l_parameter);
+    tree.Note(message, l_parameter, result);
+    return result;
 }
 
 Tree_View_Record& Record_Of(const Tree_View& tree)
@@ -561,6 +614,7 @@ void Collapse_All(const Tree_View& tree)
 }
 
 void Hold_Drawing(const Tree_View& tree) { Record_Of(tree).Hold_Drawing(); }
+bool Held_Changes_In_View(const Tree_View& tree) { return Record_Of(tree).Changed_In_View(); }
 void Show_Held_Changes(const Tree_View& tree) { Record_Of(tree).Show_Held_Changes(); }
 
 } // namespace Gui

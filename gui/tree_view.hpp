@@ -96,6 +96,8 @@ void Collapse_All(const Tree_View& tree);
 // changed. The control also catches up by itself before anything that needs the current picture:
 // painting, the user's mouse and keys, sizing, and questions about positions.
 void Hold_Drawing(const Tree_View& tree);
+// Whether something held lands among the rows in view (a guess that errs towards yes).
+bool Held_Changes_In_View(const Tree_View& tree);
 void Show_Held_Changes(const Tree_View& tree);
 
 } // namespace Gui
