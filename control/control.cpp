@@ -27,7 +27,7 @@ constexpr std::size_t Buffer_Size = 1024;
 constexpr Seconds Transfer_Timeout{5.0};
 constexpr char Acknowledgement = 0x06;
 constexpr const char* Transfer_Stopped_Line = "Transfer ended: the window was closed";
-constexpr std::chrono::milliseconds Status_Period{80}; // every second round of the tree feed
+constexpr std::chrono::milliseconds Status_Period{100}; // every second round of the tree feed
 
 // The editor is written once by the main thread after the transfer and read by the action
 // thread, which may run an activation at any time.

@@ -26,15 +26,16 @@ namespace Control {
 class Tree_Feed {
 public:
     // How often the window thread takes over what has queued up.
-    static constexpr unsigned Insert_Period_Ms = 40;
+    static constexpr unsigned Insert_Period_Ms = 50;
     // The longest time between bringing the picture up to date while entries arrive.
     static constexpr unsigned Longest_Show_Period_Ms = 200;
     // The share of the window thread's time that bringing the picture up to date may take.
     static constexpr double Showing_Share = 0.15;
-    // The same while nothing in view changes.
-    static constexpr double Quiet_Share = 0.025;
+    // The same while nothing in view changes. The period stays short all the same: the control
+    // measures the text of every new item when it catches up, so a long pause makes a long stop.
+    static constexpr double Quiet_Share = 0.05;
     static constexpr unsigned Shortest_Quiet_Period_Ms = 1000;
-    static constexpr unsigned Longest_Quiet_Period_Ms = 5000;
+    static constexpr unsigned Longest_Quiet_Period_Ms = 2000;
 
     struct Counts {
         std::uint64_t Entries = 0;

@@ -37,6 +37,7 @@ struct Row {
 
 struct View {
     std::vector<Row> Rows;
+    std::vector<Tree_Item> Ancestors; // of the rows in view, the rows themselves included
     Tree_Item First = nullptr;
     bool At_Top = false; // the first item in view is the tree's first
     bool Full = false;   // the tree has more rows than the view
@@ -44,6 +45,10 @@ struct View {
     bool Shows(Tree_Item item) const
     {
         return std::any_of(Rows.begin(), Rows.end(), [item](const Row& row) { return row.Item == item; });
+    }
+    bool Shows_Part_Of(Tree_Item item) const
+    {
+        return std::find(Ancestors.begin(), Ancestors.end(), item) != Ancestors.end();
     }
 };
 
@@ -121,6 +126,7 @@ public:
         Send(WM_SETREDRAW, FALSE, 0);
         held_ = true;
         changed_in_view_ = !before_.Full;
+        last_appended_parent_ = nullptr;
     }
 
     bool Changed_In_View() const noexcept { return held_ && changed_in_view_; }
@@ -134,7 +140,8 @@ public:
         switch (message) {
         case TVM_INSERTITEMA:
         case TVM_INSERTITEMW:
-            if (result) changed_in_view_ = Lands_In_View(reinterpret_cast<Tree_Item>(result));
+            if (result) changed_in_view_ = Insert_Lands_In_View(*reinterpret_cast<const TVINSERTSTRUCTA*>(l_parameter),
+                                                                reinterpret_cast<Tree_Item>(result));
             break;
         case TVM_EXPAND:
             changed_in_view_ = before_.Shows(reinterpret_cast<Tree_Item>(l_parameter));
@@ -187,9 +194,21 @@ private:
 
     Tree_Item Selected() const { return Next(TVGN_CARET, nullptr); }
 
+    // Items appended one after the other under the same parent land where the first of them did:
+    // that one is asked about, the others follow it.
+    bool Insert_Lands_In_View(const TVINSERTSTRUCTA& insert, Tree_Item item)
+    {
+        const bool appended = insert.hInsertAfter == TVI_LAST;
+        if (appended && insert.hParent == last_appended_parent_) return false; // else it would be in view now
+        last_appended_parent_ = appended ? insert.hParent : nullptr;
+        return Lands_In_View(item);
+    }
+
+    // A new item comes right after its previous sibling's last descendant, or right after its
+    // parent when it is the first child.
     bool Lands_In_View(Tree_Item item) const
     {
-        if (const Tree_Item previous = Next(TVGN_PREVIOUS, item)) return before_.Shows(previous);
+        if (const Tree_Item previous = Next(TVGN_PREVIOUS, item)) return before_.Shows_Part_Of(previous);
         if (const Tree_Item parent = Next(TVGN_PARENT, item)) return before_.Shows(parent);
         return before_.At_Top; // the new first item of the tree
     }
@@ -225,6 +244,10 @@ private:
             view.Rows.push_back({item, fields.state & fields.stateMask, fields.cChildren});
         }
         view.Full = item != nullptr;
+        for (const Row& row : view.Rows)
+            for (Tree_Item part = row.Item; part; part = Next(TVGN_PARENT, part))
+                if (std::find(view.Ancestors.begin(), view.Ancestors.end(), part) == view.Ancestors.end())
+                    view.Ancestors.push_back(part);
         return view;
     }
 
@@ -365,6 +388,7 @@ private:
     // Window thread only.
     bool held_ = false;
     bool changed_in_view_ = false;
+    Tree_Item last_appended_parent_ = nullptr; // while held: items appended under it land out of view
     View before_; // what was in view when the drawing was held
 };
 
