@@ -191,6 +191,30 @@ LRESULT On_Final_Close(HWND window)
     return 0;
 }
 
+// Closing, logging off and the end of the window.
+LRESULT Dispatch_Shutdown(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter)
+{
+    switch (message) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_CLOSE:
+        // Only the first request counts; a later one must not block this thread, which still has
+        // to handle the final close.
+        Request_Close();
+        return 0;
+    case WM_ENDSESSION:
+        // The user logs off: the system ends the process soon after this returns, with no
+        // WM_CLOSE of its own, so the shutdown starts here.
+        if (w_parameter) Request_Close();
+        return 0;
+    case Final_Close_Message:
+        return On_Final_Close(window);
+    default:
+        return DefWindowProcA(window, message, w_parameter, l_parameter);
+    }
+}
+
 LRESULT Dispatch(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter)
 {
     switch (message) {
@@ -219,23 +243,8 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM w_parameter, LPARAM l_paramet
         // Activating the window gives it the focus; the keys belong to its page's main view.
         Focus_Current_Page();
         return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    case WM_CLOSE:
-        // Only the first request counts; a later one must not block this thread, which still has
-        // to handle the final close.
-        Request_Close();
-        return 0;
-    case WM_ENDSESSION:
-        // The user logs off: the system ends the process soon after this returns, with no
-        // WM_CLOSE of its own, so the shutdown starts here.
-        if (w_parameter) Request_Close();
-        return 0;
-    case Final_Close_Message:
-        return On_Final_Close(window);
     default:
-        return DefWindowProcA(window, message, w_parameter, l_parameter);
+        return Dispatch_Shutdown(window, message, w_parameter, l_parameter);
     }
 }
 
