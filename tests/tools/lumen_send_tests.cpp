@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,16 +28,28 @@ using Test_Support::Temporary_Folder;
 
 // ---- Reading places ---------------------------------------------------------------------------
 
+struct Parse_Case {
+    const char* line;
+    const char* file;
+    std::int32_t number;
+    std::int32_t column;
+    const char* text;
+};
+
+void Expect_Parsed(std::span<const Parse_Case> cases)
+{
+    for (const Parse_Case& c : cases) {
+        const Places::Place place = Places::Parse_Line(c.line, {});
+        EXPECT_EQ(place.File, c.file) << c.line;
+        EXPECT_EQ(place.Line, c.number) << c.line;
+        EXPECT_EQ(place.Column, c.column) << c.line;
+        EXPECT_EQ(place.Text, c.text) << c.line;
+    }
+}
+
 TEST(Places, Splits_The_Common_Forms)
 {
-    struct Case {
-        const char* line;
-        const char* file;
-        std::int32_t number;
-        std::int32_t column;
-        const char* text;
-    };
-    const Case cases[] = {
+    const Parse_Case cases[] = {
         {"a.c:12:5:text", "a.c", 12, 5, "text"},
         {"C:\\src\\x.c:12:5:int x;", "C:\\src\\x.c", 12, 5, "int x;"},
         {"c:/src/x.c:3:y", "c:/src/x.c", 3, 1, "y"},
@@ -49,13 +62,7 @@ TEST(Places, Splits_The_Common_Forms)
         {"a.c:007:4:abc", "a.c", 7, 4, "abc"}, // the column just behind the text
         {"a.c:2147483647:1:  \t\x95\xff", "a.c", 2147483647, 1, "  \t\x95\xff"},
     };
-    for (const Case& c : cases) {
-        const Places::Place place = Places::Parse_Line(c.line, {});
-        EXPECT_EQ(place.File, c.file) << c.line;
-        EXPECT_EQ(place.Line, c.number) << c.line;
-        EXPECT_EQ(place.Column, c.column) << c.line;
-        EXPECT_EQ(place.Text, c.text) << c.line;
-    }
+    Expect_Parsed(cases);
     const std::string longest = "a.c:1:" + std::string(1024, 'x');
     EXPECT_EQ(Places::Parse_Line(longest, {}).Text.size(), 1024u);
 }
@@ -188,14 +195,7 @@ TEST(Places, Utf8_Lines_Are_Converted_And_Invalid_Ones_Depend_On_The_Encoding)
 
 TEST(Places, Reads_The_Compiler_Form_Beside_The_Colon_Form)
 {
-    struct Case {
-        const char* line;
-        const char* file;
-        std::int32_t number;
-        std::int32_t column;
-        const char* text;
-    };
-    const Case cases[] = {
+    const Parse_Case cases[] = {
         {"C:\\src\\a.cpp(12,5): error C2065: 'x': undeclared identifier", "C:\\src\\a.cpp", 12, 5,
          "error C2065: 'x': undeclared identifier"},
         {"a.cpp(12): warning C4996: 'f': deprecated", "a.cpp", 12, 1, "warning C4996: 'f': deprecated"},
@@ -205,13 +205,7 @@ TEST(Places, Reads_The_Compiler_Form_Beside_The_Colon_Form)
         {"a.c:12:5:call(3): bar", "a.c", 12, 5, "call(3): bar"}, // the colon form's file ends first
         {"f(3):12:x", "f(3)", 12, 1, "x"},                       // a line number follows the colon
     };
-    for (const Case& c : cases) {
-        const Places::Place place = Places::Parse_Line(c.line, {});
-        EXPECT_EQ(place.File, c.file) << c.line;
-        EXPECT_EQ(place.Line, c.number) << c.line;
-        EXPECT_EQ(place.Column, c.column) << c.line;
-        EXPECT_EQ(place.Text, c.text) << c.line;
-    }
+    Expect_Parsed(cases);
     const std::pair<const char*, const char*> refused[] = {
         {"note: see f(3): bar", "line number is not a number"},
         {"a.cpp(3x): y", "line number is not a number"},
