@@ -6,9 +6,9 @@
 
 #include "tools/harness/viewer_harness.hpp"
 #include "tests/test_support.hpp"
-#include "tools/bench/fuzz_model.hpp"
-#include "tools/bench/fuzz_play.hpp"
-#include "tools/bench/fuzz_script.hpp"
+#include "tools/fuzz/fuzz_model.hpp"
+#include "tools/fuzz/fuzz_play.hpp"
+#include "tools/fuzz/fuzz_script.hpp"
 
 #include <gtest/gtest.h>
 

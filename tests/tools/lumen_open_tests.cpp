@@ -6,11 +6,11 @@
 #include "tests/control/viewer_clicks.hpp"
 #include "tools/harness/viewer_harness.hpp"
 #include "tests/test_support.hpp"
-#include "tools/open_call.hpp"
-#include "tools/open_editor.hpp"
-#include "tools/open_presets.hpp"
-#include "tools/open_settings.hpp"
-#include "tools/open_template.hpp"
+#include "tools/lumen_open/call.hpp"
+#include "tools/lumen_open/editor_start.hpp"
+#include "tools/lumen_open/presets.hpp"
+#include "tools/lumen_open/settings.hpp"
+#include "tools/lumen_open/command_template.hpp"
 
 #include <windows.h>
 

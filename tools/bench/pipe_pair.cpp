@@ -7,10 +7,10 @@
 // Each prints one line of figures on standard output; the exit status is 0 after a whole transfer.
 
 #include "support/failure.hpp"
-#include "tools/input.hpp"
-#include "tools/places.hpp"
-#include "tools/transfer.hpp"
-#include "tools/viewer.hpp"
+#include "tools/lumen_send/input.hpp"
+#include "tools/lumen_send/places.hpp"
+#include "tools/lumen_send/transfer.hpp"
+#include "tools/lumen_send/viewer_start.hpp"
 #include "windows/pipe.hpp"
 
 #include <windows.h>

@@ -1,6 +1,6 @@
-#include "tools/viewer.hpp"
+#include "tools/lumen_send/viewer_start.hpp"
 
-#include "tools/transfer.hpp"
+#include "tools/lumen_send/transfer.hpp"
 
 #include <algorithm>
 #include <vector>

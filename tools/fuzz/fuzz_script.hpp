@@ -7,7 +7,7 @@
 //     Run_Script script = Make_Script(seed, 17, {});
 //     ... play script.Steps, compare with script.Expected ...
 
-#include "tools/bench/fuzz_model.hpp"
+#include "tools/fuzz/fuzz_model.hpp"
 
 #include <cstdint>
 #include <string>

@@ -5,8 +5,8 @@
 //     little-endian), an empty message; finally an empty message, which is not answered.
 
 #include "support/failure.hpp"
-#include "tools/places.hpp"
-#include "tools/watch.hpp"
+#include "tools/lumen_send/places.hpp"
+#include "tools/lumen_send/watch.hpp"
 #include "windows/pipe.hpp"
 
 #include <array>

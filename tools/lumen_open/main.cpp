@@ -4,11 +4,11 @@
 // --help print to the console they were started from.
 
 #include "support/failure.hpp"
-#include "tools/open_call.hpp"
-#include "tools/open_editor.hpp"
-#include "tools/open_presets.hpp"
-#include "tools/open_settings.hpp"
-#include "tools/open_template.hpp"
+#include "tools/lumen_open/call.hpp"
+#include "tools/lumen_open/editor_start.hpp"
+#include "tools/lumen_open/presets.hpp"
+#include "tools/lumen_open/settings.hpp"
+#include "tools/lumen_open/command_template.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>

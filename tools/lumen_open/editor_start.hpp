@@ -4,7 +4,7 @@
 // is a batch file (.cmd, .bat) runs through cmd.exe, without a console window.
 
 #include "support/failure.hpp"
-#include "tools/open_call.hpp"
+#include "tools/lumen_open/call.hpp"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "tools/utf8.hpp"
+#include "tools/lumen_send/utf8.hpp"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "tools/bench/fuzz_model.hpp"
+#include "tools/fuzz/fuzz_model.hpp"
 
 #include <utility>
 

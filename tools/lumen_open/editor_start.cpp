@@ -1,7 +1,7 @@
-#include "tools/open_editor.hpp"
+#include "tools/lumen_open/editor_start.hpp"
 
-#include "tools/open_template.hpp"
-#include "tools/open_presets.hpp"
+#include "tools/lumen_open/command_template.hpp"
+#include "tools/lumen_open/presets.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>

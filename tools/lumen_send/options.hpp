@@ -2,7 +2,7 @@
 // The command line of lumen_send.
 
 #include "support/failure.hpp"
-#include "tools/places.hpp"
+#include "tools/lumen_send/places.hpp"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "tools/input.hpp"
+#include "tools/lumen_send/input.hpp"
 
 #include "windows/unique_handle.hpp"
 

@@ -1,4 +1,4 @@
-#include "tools/open_settings.hpp"
+#include "tools/lumen_open/settings.hpp"
 
 #include "windows/unique_handle.hpp"
 

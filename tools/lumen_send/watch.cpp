@@ -1,4 +1,4 @@
-#include "tools/watch.hpp"
+#include "tools/lumen_send/watch.hpp"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "tools/bench/fuzz_script.hpp"
+#include "tools/fuzz/fuzz_script.hpp"
 
 #include <array>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "tools/transfer.hpp"
+#include "tools/lumen_send/transfer.hpp"
 
 #include "windows/unsigned.hpp"
 

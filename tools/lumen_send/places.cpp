@@ -1,6 +1,6 @@
-#include "tools/places.hpp"
+#include "tools/lumen_send/places.hpp"
 
-#include "tools/utf8.hpp"
+#include "tools/lumen_send/utf8.hpp"
 
 #include <algorithm>
 #include <limits>

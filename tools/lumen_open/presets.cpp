@@ -1,6 +1,6 @@
-#include "tools/open_presets.hpp"
+#include "tools/lumen_open/presets.hpp"
 
-#include "tools/open_settings.hpp"
+#include "tools/lumen_open/settings.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>

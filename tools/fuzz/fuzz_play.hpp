@@ -4,7 +4,7 @@
 // log's last lines and, when the window stays open, its caption, its answers and its tree.
 // The viewer's registry settings (its log) must be in place: see Viewer_Harness::Viewer_Settings.
 
-#include "tools/bench/fuzz_script.hpp"
+#include "tools/fuzz/fuzz_script.hpp"
 
 #include <string>
 #include <vector>

@@ -2,12 +2,12 @@
 // over its pipe. See Send::Options::Help_Text for the command line.
 
 #include "support/failure.hpp"
-#include "tools/input.hpp"
-#include "tools/options.hpp"
-#include "tools/places.hpp"
-#include "tools/transfer.hpp"
-#include "tools/viewer.hpp"
-#include "tools/watch.hpp"
+#include "tools/lumen_send/input.hpp"
+#include "tools/lumen_send/options.hpp"
+#include "tools/lumen_send/places.hpp"
+#include "tools/lumen_send/transfer.hpp"
+#include "tools/lumen_send/viewer_start.hpp"
+#include "tools/lumen_send/watch.hpp"
 #include "windows/pipe.hpp"
 
 #include <windows.h>

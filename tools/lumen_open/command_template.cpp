@@ -1,4 +1,4 @@
-#include "tools/open_template.hpp"
+#include "tools/lumen_open/command_template.hpp"
 
 #include <array>
 

@@ -1,6 +1,6 @@
-#include "tools/options.hpp"
+#include "tools/lumen_send/options.hpp"
 
-#include "tools/places.hpp"
+#include "tools/lumen_send/places.hpp"
 
 #include <cstdlib>
 #include <string_view>

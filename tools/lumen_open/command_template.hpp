@@ -6,7 +6,7 @@
 //     C:\Tools\ed.exe --goto "C:\w\my dir\a b.txt":7:3
 
 #include "support/failure.hpp"
-#include "tools/open_call.hpp"
+#include "tools/lumen_open/call.hpp"
 
 #include <string>
 #include <string_view>

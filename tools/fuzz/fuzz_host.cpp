@@ -7,8 +7,8 @@
 // Prints a line per failing run (with its script) and a summary; exit status 1 when a run failed.
 
 #include "tools/harness/viewer_harness.hpp"
-#include "tools/bench/fuzz_play.hpp"
-#include "tools/bench/fuzz_script.hpp"
+#include "tools/fuzz/fuzz_play.hpp"
+#include "tools/fuzz/fuzz_script.hpp"
 
 #include <windows.h>
 

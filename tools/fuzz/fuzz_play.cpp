@@ -1,4 +1,4 @@
-#include "tools/bench/fuzz_play.hpp"
+#include "tools/fuzz/fuzz_play.hpp"
 
 #include "tools/harness/viewer_harness.hpp"
 

@@ -1,4 +1,4 @@
-#include "tools/open_call.hpp"
+#include "tools/lumen_open/call.hpp"
 
 #include <windows.h>
 
