@@ -36,6 +36,9 @@ public:
     bool Has_Text = false;
     // 0 or more: a width in pixels (0: none given); negative: as wide as -Width characters of Text.
     std::int32_t Width = 0;
+    // A list, tree or rich-edit view: 0 takes a share of the page's height, more is a height in
+    // pixels (within what the layout can give it).
+    std::int32_t Height = 0;
     const std::int32_t Identifier;
     Child_Record* Companion = nullptr; // caption label or check box, placed at the left
     bool Is_Companion = false;

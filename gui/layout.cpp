@@ -112,15 +112,41 @@ private:
         return placement;
     }
 
-    // The list, tree and rich-edit views split the height left below the cursor equally.
+    // The list, tree and rich-edit views split the height left below the cursor equally, after
+    // those with a height of their own have taken it.
     Placement Place_Big_View(const Item& item)
     {
-        if (big_view_height_ < 0) big_view_height_ = std::max(0, (area_.Bottom() - y_) / std::max(1, Big_View_Count(input_)));
-        Placement placement = With_Companion(item, {x_, y_, area_.Right() - x_, big_view_height_});
+        if (big_view_height_ < 0) Share_Big_View_Height();
+        const int height = item.Height_Field > 0 ? Scaled(item.Height_Field) : big_view_height_;
+        Placement placement = With_Companion(item, {x_, y_, area_.Right() - x_, height});
         Limit_Width(placement, item);
         Limit_Height(placement, false);
-        y_ += big_view_height_;
+        y_ += height;
         return placement;
+    }
+
+    // Views of a fixed height shrink in proportion when they would leave the sharing ones less than
+    // half of the room (or, alone, when they do not fit).
+    void Share_Big_View_Height()
+    {
+        const int room = std::max(0, area_.Bottom() - y_);
+        long long fixed = 0;
+        int fixed_views = 0;
+        for (const Item& item : input_.Items) {
+            if (!Is_Big_View(item.Kind) || item.Height_Field <= 0) continue;
+            fixed += item.Height_Field;
+            ++fixed_views;
+        }
+        const int sharing = std::max(0, Big_View_Count(input_) - fixed_views);
+        fixed_total_ = fixed;
+        fixed_room_ = sharing > 0 ? room / 2 : room;
+        const int fixed_used = Scaled(fixed);
+        big_view_height_ = sharing > 0 ? (room - fixed_used) / sharing : 0;
+    }
+
+    int Scaled(long long height) const
+    {
+        return static_cast<int>(fixed_total_ > fixed_room_ ? height * fixed_room_ / fixed_total_ : height);
     }
 
     static Placement With_Companion(const Item& item, Box row)
@@ -161,6 +187,8 @@ private:
     int buttons_seen_ = 0;
     int progress_bars_seen_ = 0;
     int big_view_height_ = -1;
+    long long fixed_total_ = 0; // the heights the fixed-height views ask for
+    int fixed_room_ = 0;        // and what they may have between them
 };
 
 } // namespace

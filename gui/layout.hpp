@@ -30,6 +30,9 @@ struct Item {
     std::int32_t Width_Field = 0; // 0: none given; negative: sized to text, treated as none here
     bool Has_Companion = false;
     int Companion_Width = 0; // already measured: the field, or the text extent + 3, + 20 for a check box
+    // A big view's own height in pixels; 0: a share of what is left. Fixed heights yield when they
+    // would leave the sharing views less than half of the room.
+    std::int32_t Height_Field = 0;
 };
 
 struct Input {

@@ -1,6 +1,6 @@
 #pragma once
 // Move-only owners of the GDI and user handles the framework takes for a while: a window's
-// device context, a loaded library, a menu, a deferred-position batch.
+// device context, a loaded library, a font, a menu, a deferred-position batch.
 
 #include "windows/unique_handle.hpp"
 
@@ -35,6 +35,14 @@ struct Library_Traits {
     static void Close(Value value) noexcept { FreeLibrary(value); }
 };
 using Unique_Library = Windows::Unique_Resource<Library_Traits>;
+
+// A font the framework made for one of its controls.
+struct Font_Traits {
+    using Value = HFONT;
+    static Value Empty() noexcept { return nullptr; }
+    static void Close(Value value) noexcept { DeleteObject(value); }
+};
+using Unique_Font = Windows::Unique_Resource<Font_Traits>;
 
 // A menu that no window owns yet; a window destroys its own menu with itself.
 struct Menu_Traits {

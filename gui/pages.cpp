@@ -104,7 +104,7 @@ void Place_Controls(Deferred_Positions& batch, const Page_Record& page, const RE
         owners.push_back(control);
         const Child_Record* companion = control->Companion;
         input.Items.push_back({control->Kind, control->Width, companion != nullptr,
-                               companion ? Companion_Width(context.get(), *companion) : 0});
+                               companion ? Companion_Width(context.get(), *companion) : 0, control->Height});
     }
     const std::vector<Layout::Placement> placements = Layout::Compute(input);
     for (std::size_t index = 0; index < owners.size(); ++index) {

@@ -95,6 +95,10 @@ public:
             return 0; // the control then asks for the context menu
         case static_cast<UINT>(NM_CUSTOMDRAW):
             return Custom_Draw(reinterpret_cast<NMTVCUSTOMDRAW&>(header));
+        case static_cast<UINT>(TVN_SELCHANGEDA):
+        case static_cast<UINT>(TVN_SELCHANGEDW): // the item handle lies at the same place in both
+            Tell_Selection(reinterpret_cast<const NMTREEVIEWA&>(header).itemNew.hItem);
+            return 0;
         default:
             return 0;
         }
@@ -298,6 +302,19 @@ private:
         const std::string shown = text;
         const auto data = static_cast<std::uintptr_t>(fields.lParam);
         Put_On_Clipboard(Window, options_.Copy_Text ? options_.Copy_Text(data, shown) : shown);
+    }
+
+    // A hidden tree's selection is nobody's to follow.
+    void Tell_Selection(Tree_Item item) const
+    {
+        if (!item || !options_.Selection_Changed || !IsWindowVisible(Window)) return;
+        char text[Item_Text_Limit] = {};
+        const TVITEMA fields = Item_Fields(item, TVIF_TEXT | TVIF_PARAM, text);
+        try {
+            options_.Selection_Changed(static_cast<std::uintptr_t>(fields.lParam), text);
+        } catch (...) {
+            Show_Current_Failure();
+        }
     }
 
     // The item the user right-clicked becomes the one the menu is for.

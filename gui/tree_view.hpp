@@ -48,6 +48,9 @@ struct Tree_View_Options {
     std::function<std::string(std::uintptr_t data, const std::string& text)> Copy_Text;
     // Enter, the copy keys and the item menu; without them only a double-click activates.
     bool Keys_And_Menu = true;
+    // Told the item's data and text whenever another item becomes selected while the tree shows;
+    // it runs on the window thread, may call the framework, and must not wait for other threads.
+    std::function<void(std::uintptr_t data, const std::string& text)> Selection_Changed;
 };
 
 Tree_View Create_Tree_View(const Page& page, Tree_View_Options options);

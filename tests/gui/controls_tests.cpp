@@ -4,6 +4,7 @@
 #include "gui/controls.hpp"
 #include "gui/gui.hpp"
 #include "gui/pages.hpp"
+#include "gui/text_pane.hpp"
 #include "gui/tree_view.hpp"
 #include "tests/gui/gui_test_support.hpp"
 #include "tests/test_support.hpp"
@@ -290,6 +291,48 @@ TEST(Operations, Rich_Edits_Append_At_The_End_In_Colour)
     EXPECT_EQ(Colour_At(edit.Window(), 5), Gui::Blue);
     EXPECT_EQ(Colour_At(edit.Window(), 12), Gui::Blue); // plain text takes the colour at the end
     EXPECT_EQ(SendMessageA(edit.Window(), EM_CANUNDO, 0, 0), 0);
+}
+
+// Whether the character at Position has a background colour of its own.
+bool Has_Background(HWND edit, LONG position)
+{
+    CHARRANGE range{position, position + 1};
+    SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    SendMessageW(edit, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    return (format.dwMask & CFM_BACKCOLOR) && !(format.dwEffects & CFE_AUTOBACKCOLOR);
+}
+
+TEST(Operations, A_Text_Pane_Shows_Wide_Lines_With_One_Highlighted_And_A_Character_Selected)
+{
+    const Gui::Text_Pane pane = Gui::Create_Text_Pane(main_page, {.Height = 200});
+    ASSERT_TRUE(IsWindow(pane.Window()));
+    RECT placed{};
+    GetWindowRect(pane.Window(), &placed);
+    EXPECT_EQ(placed.bottom - placed.top, 200) << "its own height";
+    EXPECT_GT(Gui::Fitting_Lines(pane), 5);
+    EXPECT_LT(Gui::Fitting_Lines(pane), 20);
+
+    Gui::Show_Text(pane, {.Lines = {L"1  first", L"2  \u0141ukasz \u041f\U0001F600", L"3  last"},
+                          .Highlighted_Line = 1,
+                          .Selection_Start = 10,
+                          .Selection_Length = 1});
+    wchar_t text[64] = {};
+    GetWindowTextW(pane.Window(), text, 64);
+    std::wstring shown = text;
+    std::erase(shown, L'\n');
+    EXPECT_EQ(shown, L"1  first\r2  \u0141ukasz \u041f\U0001F600\r3  last");
+    CHARRANGE selected{};
+    SendMessageW(pane.Window(), EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selected));
+    EXPECT_EQ(selected.cpMin, 9 + 10);
+    EXPECT_EQ(selected.cpMax, 9 + 11);
+    EXPECT_FALSE(Has_Background(pane.Window(), 3));
+    EXPECT_TRUE(Has_Background(pane.Window(), 9 + 4));
+    EXPECT_FALSE(Has_Background(pane.Window(), 9 + 18));
+
+    Gui::Show_Text(pane, {.Lines = {L"only"}});
+    EXPECT_FALSE(Has_Background(pane.Window(), 1)) << "a new text starts without highlight";
 }
 
 // --- Commands ----------------------------------------------------------------------------------------

@@ -62,6 +62,22 @@ TEST(Layout, Big_Views_Share_The_Height_Left_Below_The_Other_Controls)
               (std::vector<Box>{{0, 0, 798, 30}, {0, 30, 800, 156}, {0, 186, 800, 156}, {0, 342, 800, 156}}));
 }
 
+// A pane below a tree keeps its own height while it leaves the tree half of the room; beyond that
+// it shrinks (and alone it takes at most the room there is).
+TEST(Layout, A_View_Of_Its_Own_Height_Keeps_It_Within_Half_Of_The_Room)
+{
+    auto pane = [](std::int32_t height) { return Item{Control_Kind::Rich_Edit, 0, false, 0, height}; };
+    const std::pair<std::vector<Item>, std::vector<Box>> cases[] = {
+        {{Of(Control_Kind::Tree_View), pane(120)}, {{0, 0, 800, 380}, {0, 380, 800, 120}}},
+        {{Of(Control_Kind::Tree_View), pane(400)}, {{0, 0, 800, 250}, {0, 250, 800, 250}}},
+        {{Of(Control_Kind::Tree_View), pane(100), Of(Control_Kind::List_View)},
+         {{0, 0, 800, 200}, {0, 200, 800, 100}, {0, 300, 800, 200}}},
+        {{pane(900)}, {{0, 0, 800, 500}}},
+        {{pane(2147483647), Of(Control_Kind::Tree_View)}, {{0, 0, 800, 250}, {0, 250, 800, 250}}},
+    };
+    for (const auto& [items, boxes] : cases) EXPECT_EQ(Controls(Gui::Layout::Compute(Page_Of(items))), boxes);
+}
+
 TEST(Layout, Buttons_Share_The_First_Row_With_The_Last_One_Flush_Right)
 {
     const auto row = Gui::Layout::Compute(Page_Of({Of(Control_Kind::Button, 80), Of(Control_Kind::Button, 60),
