@@ -7,8 +7,10 @@
 #include "windows/windows.hpp"
 
 #include <exception>
+#include <mutex>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace Gui::Registered {
 
@@ -28,6 +30,9 @@ struct Module_State {
     // key is then a root, and settings are neither read from nor written into it.
     bool Settings_Key_Selected = false;
     std::function<void()> Application_Termination;
+    // Read on the main thread, saved on the termination thread, which may come at any time.
+    std::mutex Settings_Lock;
+    std::vector<Window_Setting> Window_Settings;
 };
 
 // Never destroyed: the termination thread may still use it while the runtime ends the process.
@@ -114,6 +119,14 @@ void Save_Geometry()
     Write_Setting("Y-Position", y);
     Write_Setting("Width", width);
     Write_Setting("Height", height);
+}
+
+void Save_Window_Settings()
+{
+    Module_State& state = State();
+    std::lock_guard guard(state.Settings_Lock);
+    for (const Window_Setting& setting : state.Window_Settings)
+        if (setting.Current) Write_Setting(setting.Name, setting.Current());
 }
 
 void Save_Registered_Columns()
@@ -215,6 +228,16 @@ void Open_Registered_Main_Window(Registered_Window_Options options)
                       .Topmost = options.Topmost});
 }
 
+std::int32_t Read_Window_Setting(Window_Setting setting)
+{
+    Module_State& state = State();
+    std::lock_guard guard(state.Settings_Lock);
+    Select_Settings_Key(Metrics_Subkey);
+    const std::int32_t value = Read_Setting(setting.Name, setting.Default);
+    state.Window_Settings.push_back(std::move(setting));
+    return value;
+}
+
 void Save_Window_State()
 {
     std::exception_ptr failure;
@@ -222,6 +245,7 @@ void Save_Window_State()
         // Without a window there is no placement; the stored one stays for the next start.
         if (Has_Window_Metrics() && !Is_Minimized() && !Is_Maximized()) {
             Save_Geometry();
+            Save_Window_Settings();
             Save_Registered_Columns();
         }
     } catch (...) {

@@ -72,9 +72,21 @@ struct Registered_Window_Options {
 // RANGE_ERROR before anything is opened.
 void Open_Registered_Main_Window(Registered_Window_Options options);
 
+// A setting of the window beside its placement (the size of a pane, whether it shows), kept as a
+// REG_DWORD under "Metrics" like the placement: read, and created with its default on the first
+// run, by Read_Window_Setting; written back with the placement when the window closes, from what
+// Current returns then (on the termination thread: it must not wait for the window thread).
+struct Window_Setting {
+    std::string Name;
+    std::int32_t Default = 0;
+    std::function<std::int32_t()> Current;
+};
+// After Open_Registered_Main_Window, before the window closes; returns the stored value.
+std::int32_t Read_Window_Setting(Window_Setting setting);
+
 // The close hook handed to Gui::Open_Main_Window; runs on the framework's termination thread.
-// Unless the window is minimized or maximized, or never existed, writes its placement and the
-// registered list-view column widths. The application's termination routine runs in every case,
+// Unless the window is minimized or maximized, or never existed, writes its placement, the window
+// settings and the registered list-view column widths. The application's termination routine runs in every case,
 // also after a failed write; the failure is then raised again.
 void Save_Window_State();
 

@@ -322,6 +322,8 @@ TEST(DISABLED_Registered_Child, First_Run_Then_Move_And_Close)
     RECT opened{};
     GetWindowRect(Gui::Main_Window(), &opened);
     EXPECT_GT(opened.right - opened.left, 0);
+    EXPECT_EQ(Registered::Read_Window_Setting({"Pane Size", 7, [] { return 42; }}), 7);
+    EXPECT_EQ(Stored_Dword(HKEY_CURRENT_USER, Metrics_Path, "Pane Size"), 7u) << "created with its default";
 
     const Gui::List_View list = Two_Column_List();
     Data::Registered_Column name{list, 1, 1, "Name"};
@@ -352,6 +354,7 @@ TEST(DISABLED_Registered_Child, Reopen_Then_Close_Out_Of_Normal_Placement)
     EXPECT_TRUE(Rectangle_Is(Gui::Main_Window(), Moved));
     Data::Registered_Column column{Two_Column_List(), 1, 9, "Never"};
     Data::Registered_Columns().Append(&column);
+    EXPECT_EQ(Registered::Read_Window_Setting({"Pane Size", 7, [] { return 99; }}), 42);
 
     const bool maximize = Scenario() == "maximize";
     ShowWindow(Gui::Main_Window(), maximize ? SW_MAXIMIZE : SW_MINIMIZE);
@@ -415,6 +418,7 @@ TEST_F(Registered_Window, Closing_Stores_The_Placement_Only_In_Normal_Placement)
     EXPECT_EQ(Stored_Dword(HKEY_CURRENT_USER, Metrics_Path, "LV 1: Name"), 120u);
     EXPECT_EQ(Stored_Dword(HKEY_CURRENT_USER, Metrics_Path, "LV 1: Size"), 80u);
     EXPECT_EQ(Stored_Dword(HKEY_CURRENT_USER, Metrics_Path, "LV 2: Twice"), 120u);
+    EXPECT_EQ(Stored_Dword(HKEY_CURRENT_USER, Metrics_Path, "Pane Size"), 42u) << "written at the close";
     EXPECT_FALSE(Stored_Value(HKEY_CURRENT_USER, Metrics_Path, "LV 0: Refused"));
     EXPECT_FALSE(Stored_Value(HKEY_LOCAL_MACHINE, Metrics_Path, "Width"));
 
@@ -426,6 +430,7 @@ TEST_F(Registered_Window, Closing_Stores_The_Placement_Only_In_Normal_Placement)
         EXPECT_EQ(Stored_Dword(HKEY_CURRENT_USER, Metrics_Path, "Width"), 800u);
         EXPECT_EQ(Stored_Dword(HKEY_CURRENT_USER, Metrics_Path, "Height"), 600u);
         EXPECT_FALSE(Stored_Value(HKEY_CURRENT_USER, Metrics_Path, "LV 9: Never"));
+        EXPECT_EQ(Stored_Dword(HKEY_CURRENT_USER, Metrics_Path, "Pane Size"), 42u);
     }
 }
 
