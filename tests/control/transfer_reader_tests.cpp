@@ -5,7 +5,6 @@
 #include "control/protocol.hpp"
 #include "control/termination.hpp"
 #include "control/transfer_reader.hpp"
-#include "support/log.hpp"
 #include "tests/test_support.hpp"
 
 #include <windows.h>
@@ -25,13 +24,7 @@ using Control::Transfer_Phase;
 // read back.
 class Log_File : public ::testing::Environment {
 public:
-    void SetUp() override
-    {
-        const std::string product = "Transfer_Reader_Tests_" + std::to_string(GetCurrentProcessId());
-        Test_Support::Temporary_Key key(product);
-        key.Set_String("Log", Path());
-        ASSERT_TRUE(Log::Process_Log().Start_Log(product, true));
-    }
+    void SetUp() override { ASSERT_TRUE(Test_Support::Log_Process_To(Path())); }
     static std::string Path()
     {
         static const Test_Support::Temporary_Folder folder; // lives until the process ends

@@ -7,7 +7,6 @@
 #include "gui/gui.hpp"
 #include "gui/pages.hpp"
 #include "gui/tree_view.hpp"
-#include "support/log.hpp"
 #include "tests/gui/gui_test_support.hpp"
 #include "tests/test_support.hpp"
 
@@ -115,12 +114,7 @@ class Window_Environment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        const std::string product = "Tree_Feed_Tests_" + std::to_string(GetCurrentProcessId());
-        {
-            Test_Support::Temporary_Key key(product);
-            key.Set_String("Log", Log_File());
-            ASSERT_TRUE(Log::Process_Log().Start_Log(product, true));
-        }
+        ASSERT_TRUE(Test_Support::Log_Process_To(Log_File()));
         Gui::Open_Main_Window({.Name = "Tree Feed Tests", .Width = 600, .Height = 400, .X = 40, .Y = 40});
         const Gui::Page page = Gui::Create_Page("Display", {}, nullptr);
         the_tree = Gui::Create_Tree_View(page, nullptr, nullptr);
