@@ -14,7 +14,6 @@
 #include "windows/version.hpp"
 #include "windows/windows.hpp"
 
-#include <array>
 #include <chrono>
 #include <cstring>
 #include <mutex>
