@@ -2,6 +2,7 @@
 // reaches the index, how the transfer ends and what is logged. The viewer tests keep what needs
 // the real pipe and window.
 
+#include "control/control.hpp"
 #include "control/protocol.hpp"
 #include "control/termination.hpp"
 #include "control/transfer_reader.hpp"
@@ -217,6 +218,18 @@ TEST(Transfer_Reader, A_Title_Is_Any_Text_Up_To_The_Limit)
         Control::Transfer_Reader reader(transfer, transfer);
         EXPECT_EQ(reader.Read_Line(), title);
         EXPECT_EQ(transfer.Trace(), "") << "the caller answers";
+    }
+}
+
+// The name doubles as the protocol's version: nothing but the exact name starts a transfer.
+TEST(Transfer_Reader, Only_The_Exact_Pipe_Name_Opens_The_Pipe)
+{
+    const std::string name(Protocol::Pipe_Name);
+    for (const std::string& wrong : {std::string("lumen_roll_v1.1"), name + "1", name.substr(0, name.size() - 1),
+                                     name + std::string(1, '\0'), std::string()}) {
+        const std::size_t log_size = Test_Support::Read_File(Log_File::Path()).size();
+        EXPECT_FAILURE(Control::Process_Pipe(wrong), Control::Termination);
+        EXPECT_EQ(Log_File::Messages_After(log_size), std::vector<std::string>{"!!! Invalid Pipe Name"}) << wrong;
     }
 }
 
