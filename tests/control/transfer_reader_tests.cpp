@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -210,17 +209,6 @@ TEST(Transfer_Reader, A_Stall_Inside_A_Group_Ends_The_Transfer_Normally_Others_F
     });
 }
 
-// The title is read as any text; the caller shows it before it answers.
-TEST(Transfer_Reader, A_Title_Is_Any_Text_Up_To_The_Limit)
-{
-    for (const std::string& title : {std::string(), std::string(Protocol::Message_Limit, 'T'), std::string("a\0\r\n", 4)}) {
-        Recorded_Transfer transfer({title}, Host_End::Silent, -1);
-        Control::Transfer_Reader reader(transfer, transfer);
-        EXPECT_EQ(reader.Read_Line(), title);
-        EXPECT_EQ(transfer.Trace(), "") << "the caller answers";
-    }
-}
-
 // The name doubles as the protocol's version: nothing but the exact name starts a transfer.
 TEST(Transfer_Reader, Only_The_Exact_Pipe_Name_Opens_The_Pipe)
 {
@@ -230,26 +218,6 @@ TEST(Transfer_Reader, Only_The_Exact_Pipe_Name_Opens_The_Pipe)
         const std::size_t log_size = Test_Support::Read_File(Log_File::Path()).size();
         EXPECT_FAILURE(Control::Process_Pipe(wrong), Control::Termination);
         EXPECT_EQ(Log_File::Messages_After(log_size), std::vector<std::string>{"!!! Invalid Pipe Name"}) << wrong;
-    }
-}
-
-TEST(Protocol, Values_Travel_As_Signed_32_Bits_Lowest_Byte_First)
-{
-    struct Case {
-        std::int32_t Value;
-        std::string Bytes;
-    };
-    const Case cases[] = {{0, std::string(4, '\0')},
-                          {12, std::string("\x0C\0\0\0", 4)},
-                          {0x01020304, "\x04\x03\x02\x01"},
-                          {2147483647, "\xFF\xFF\xFF\x7F"},
-                          {-1, "\xFF\xFF\xFF\xFF"},
-                          {-2147483647 - 1, std::string("\0\0\0\x80", 4)}};
-    for (const Case& test : cases) {
-        EXPECT_EQ(Value(test.Value), test.Bytes) << test.Value;
-        std::array<unsigned char, Protocol::Value_Size> bytes;
-        std::memcpy(bytes.data(), test.Bytes.data(), bytes.size());
-        EXPECT_EQ(Protocol::Value_Of(bytes), test.Value);
     }
 }
 

@@ -30,13 +30,6 @@ using Gui::Tree_Item;
 
 const Clock::time_point Start = Clock::time_point{} + 1h;
 
-TEST(Tree_Feed_Pacing, Before_The_First_Showing_Everything_Is_Due)
-{
-    const Control::Tree_Feed::Pacing pacing;
-    EXPECT_TRUE(pacing.Due(Start, true));
-    EXPECT_TRUE(pacing.Due(Start, false));
-}
-
 // A pause is the showing's cost over the share (in view 0.15, out of view 0.05), within its
 // bounds (50 to 200 ms, 1 to 2 s), counted from the showing's start.
 TEST(Tree_Feed_Pacing, The_Pause_Follows_The_Cost_Of_The_Last_Showing_Within_Its_Bounds)
@@ -68,10 +61,13 @@ TEST(Tree_Feed_Pacing, The_Pause_Follows_The_Cost_Of_The_Last_Showing_Within_Its
     }
 }
 
-// The latest showing sets both pauses anew: a dear one does not hold back those after a cheap one.
+// Before the first showing everything is due; then the latest showing sets both pauses anew: a
+// dear one does not hold back those after a cheap one.
 TEST(Tree_Feed_Pacing, Each_Showing_Sets_Both_Pauses_Anew)
 {
     Control::Tree_Feed::Pacing pacing;
+    EXPECT_TRUE(pacing.Due(Start, true));
+    EXPECT_TRUE(pacing.Due(Start, false));
     pacing.Shown(Start, 150ms);
     pacing.Shown(Start + 200ms, 0ms);
     EXPECT_FALSE(pacing.Due(Start + 249ms, true));
