@@ -1,5 +1,6 @@
 #include "tests/test_support.hpp"
 
+#include "support/log.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
@@ -68,6 +69,14 @@ namespace {
 HKEY Root_Of(bool local_machine) { return local_machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
 
 } // namespace
+
+bool Log_Process_To(const std::string& file)
+{
+    const std::string product = "Lumen_Roll_Tests_" + std::to_string(GetCurrentProcessId());
+    Temporary_Key key(product);
+    key.Set_String("Log", file);
+    return Log::Process_Log().Start_Log(product, true);
+}
 
 Temporary_Key::Temporary_Key(const std::string& name, bool local_machine)
     : path_("Software\\Quillmark\\" + name), local_machine_(local_machine)

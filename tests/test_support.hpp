@@ -73,6 +73,10 @@ private:
     bool local_machine_;
 };
 
+// Sends this process's log (Log::Process_Log) to File, every line flushed; whether it opened. The
+// log is named in a registry key of its own for the moment it opens.
+bool Log_Process_To(const std::string& file);
+
 // Runs a Linux command line (through /bin/sh) from inside Wine and waits until it has finished;
 // whether it did so within Bound with exit status 0.
 bool Run_Unix(const std::string& command_line, std::chrono::milliseconds bound = std::chrono::seconds(20));

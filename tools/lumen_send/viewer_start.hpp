@@ -2,6 +2,7 @@
 // Reaching the viewer: starting it with the pipe name (and an editor) and opening the client end
 // of its pipe.
 
+#include "control/protocol.hpp"
 #include "support/failure.hpp"
 #include "windows/pipe.hpp"
 #include "windows/unique_handle.hpp"
@@ -19,7 +20,7 @@ using NOT_REACHED = Failures::Failure<"SEND.VIEWER.NOT_REACHED">;
 using ENDED = Failures::Failure<"SEND.VIEWER.ENDED">;
 
 // The pipe's name is also the protocol version the viewer checks.
-inline constexpr std::string_view Pipe_Name = "Lumen_Roll_V1.1";
+inline constexpr std::string_view Pipe_Name = Protocol::Pipe_Name;
 
 // One argument quoted so that the standard command-line splitting gives it back unchanged.
 std::string Quote_Argument(std::string_view argument);
