@@ -23,31 +23,12 @@ namespace {
 
 using namespace Open;
 using namespace std::chrono_literals;
+using Test_Support::Scoped_Variable;
 using Test_Support::Temporary_Folder;
 using Viewer_Harness::Wait_Until;
 using Viewer_Harness::Windows_Path;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// An environment variable of this process (and so of its children) for one scope; null removes it.
-class Scoped_Variable {
-public:
-    Scoped_Variable(const char* name, const char* value) : name_(name)
-    {
-        if (const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0)) {
-            old_.emplace(needed, '\0');
-            old_->resize(GetEnvironmentVariableA(name, old_->data(), needed));
-        }
-        SetEnvironmentVariableA(name, value);
-    }
-    ~Scoped_Variable() { SetEnvironmentVariableA(name_, old_ ? old_->c_str() : nullptr); }
-    Scoped_Variable(const Scoped_Variable&) = delete;
-    Scoped_Variable& operator=(const Scoped_Variable&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 // ---- The viewer's call --------------------------------------------------------------------------
 

@@ -18,41 +18,8 @@ namespace {
 namespace Search = Windows::Program_Search;
 using Test_Support::Temporary_Folder;
 
-// An environment variable of this process for one scope; null removes it.
-class Scoped_Variable {
-public:
-    Scoped_Variable(const char* name, const char* value) : name_(name)
-    {
-        if (const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0)) {
-            old_.emplace(needed, '\0');
-            old_->resize(GetEnvironmentVariableA(name, old_->data(), needed));
-        }
-        SetEnvironmentVariableA(name, value);
-    }
-    ~Scoped_Variable() { SetEnvironmentVariableA(name_, old_ ? old_->c_str() : nullptr); }
-    Scoped_Variable(const Scoped_Variable&) = delete;
-    Scoped_Variable& operator=(const Scoped_Variable&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-// The current folder for one scope.
-class Scoped_Folder {
-public:
-    explicit Scoped_Folder(const std::string& folder)
-    {
-        GetCurrentDirectoryA(MAX_PATH, previous_);
-        SetCurrentDirectoryA(folder.c_str());
-    }
-    ~Scoped_Folder() { SetCurrentDirectoryA(previous_); }
-    Scoped_Folder(const Scoped_Folder&) = delete;
-    Scoped_Folder& operator=(const Scoped_Folder&) = delete;
-
-private:
-    char previous_[MAX_PATH] = {};
-};
+using Test_Support::Scoped_Folder;
+using Test_Support::Scoped_Variable;
 
 TEST(Program_Search, Path_Gives_Only_Its_Absolute_Folders)
 {
