@@ -1,6 +1,7 @@
 #include "windows/file_types.hpp"
 
 #include "windows/unique_handle.hpp"
+#include "windows/windows.hpp"
 
 #include <windows.h>
 #include <shlwapi.h>
@@ -41,18 +42,9 @@ std::string_view Extension(std::string_view file) noexcept
 
 bool Has_Colon_Beyond_Drive(std::string_view file) noexcept { return file.find(':', 2) != std::string_view::npos; }
 
-std::string Environment_Value(const char* name)
-{
-    const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0);
-    if (needed == 0) return {};
-    std::string value(needed, '\0');
-    value.resize(GetEnvironmentVariableA(name, value.data(), needed));
-    return value;
-}
-
 bool Listed_In_Path_Extensions(std::string_view extension)
 {
-    const std::string listed = Environment_Value("PATHEXT");
+    const std::string listed = Windows::Environment_Variable("PATHEXT");
     for (std::size_t start = 0; start < listed.size();) {
         std::size_t end = listed.find(';', start);
         if (end == std::string::npos) end = listed.size();

@@ -1,5 +1,7 @@
 #include "windows/program_search.hpp"
 
+#include "windows/windows.hpp"
+
 #include <windows.h>
 
 namespace Windows::Program_Search {
@@ -26,15 +28,6 @@ std::string_view Without_Quotes(std::string_view entry) noexcept
     while (!entry.empty() && entry.front() == '"') entry.remove_prefix(1);
     while (!entry.empty() && entry.back() == '"') entry.remove_suffix(1);
     return entry;
-}
-
-std::string Environment_Value(const char* name)
-{
-    const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0);
-    if (needed == 0) return {};
-    std::string value(needed, '\0');
-    value.resize(GetEnvironmentVariableA(name, value.data(), needed));
-    return value;
 }
 
 bool Is_File(const std::string& path)
@@ -107,7 +100,7 @@ std::vector<std::string> Absolute_Folders(std::string_view path_value)
 
 std::vector<std::string> Search_Folders()
 {
-    std::vector<std::string> folders = Absolute_Folders(Environment_Value("PATH"));
+    std::vector<std::string> folders = Absolute_Folders(Windows::Environment_Variable("PATH"));
     folders.insert(folders.begin(), Own_Folder());
     return folders;
 }

@@ -229,6 +229,15 @@ void Create_Process(const Process_Options& options)
     child.Thread.reset();
 }
 
+std::string Environment_Variable(const char* name)
+{
+    const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0);
+    if (needed == 0) return {};
+    std::string value(needed, '\0');
+    value.resize(GetEnvironmentVariableA(name, value.data(), needed));
+    return value;
+}
+
 bool Is_Service()
 {
     Unique_Handle token;

@@ -75,6 +75,9 @@ struct Process_Options {
 // Starts the program and returns at once; no handle to the child stays open.
 void Create_Process(const Process_Options& options);
 
+// The value of this process's environment variable Name; empty when it is not set.
+std::string Environment_Variable(const char* name);
+
 // True when the process token says "service" before it says "interactive", or says neither.
 bool Is_Service();
 
