@@ -129,21 +129,33 @@ std::string Beside_This_Program(std::string_view name)
     }
 }
 
+namespace {
+
+struct Programs {
+    std::string Viewer; // full path, for the system
+    std::string Editor; // as the viewer gets it
+};
+
 // A bare name is looked for beside lumen_send, then in PATH's folders, never in the current
 // folder (the searched one, as a rule): the viewer gets the editor's full path, and the system
-// the viewer's, so neither searches on its own. A path is taken as given.
-Windows::Unique_Process_Information Start(std::string_view viewer, std::string_view editor)
+// the viewer's, so neither searches on its own. An editor path is passed as given.
+Programs Located(std::string_view viewer, std::string_view editor)
 {
-    std::string program;
-    std::string editor_program(editor);
+    namespace Search = Windows::Program_Search;
     try {
-        program = Windows::Program_Search::Locate(viewer);
-        if (!editor.empty() && Windows::Program_Search::Is_Bare_Name(editor))
-            editor_program = Windows::Program_Search::Locate(editor);
+        const bool bare_editor = !editor.empty() && Search::Is_Bare_Name(editor);
+        return {Search::Locate(viewer), bare_editor ? Search::Locate(editor) : std::string(editor)};
     } catch (const Failures::Named_Failure& failure) {
         throw START_FAILURE(failure.Message());
     }
-    std::string line = Command_Line(viewer, editor_program);
+}
+
+} // namespace
+
+Windows::Unique_Process_Information Start(std::string_view viewer, std::string_view editor)
+{
+    const Programs programs = Located(viewer, editor);
+    std::string line = Command_Line(viewer, programs.Editor);
     std::vector<char> writable(line.begin(), line.end());
     writable.push_back('\0'); // CreateProcessA may write into its command line
     Windows::Unique_File null_device = Open_Null_Device();
@@ -156,10 +168,10 @@ Windows::Unique_Process_Information Start(std::string_view viewer, std::string_v
     startup.StartupInfo.hStdError = null_device.get();
     startup.lpAttributeList = inherit_only.List();
     PROCESS_INFORMATION started{};
-    if (!CreateProcessA(program.c_str(), writable.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT, nullptr,
+    if (!CreateProcessA(programs.Viewer.c_str(), writable.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT, nullptr,
                         nullptr, &startup.StartupInfo, &started)) {
         const DWORD error = GetLastError();
-        throw START_FAILURE("cannot start " + program + " (system error " + std::to_string(error) + ")");
+        throw START_FAILURE("cannot start " + programs.Viewer + " (system error " + std::to_string(error) + ")");
     }
     return Windows::Unique_Process_Information(started);
 }
