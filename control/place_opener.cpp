@@ -60,9 +60,10 @@ void Open_With_Shell(const std::string& file, const std::string& parameters)
     case Kind::Edit:
         return Gui::Shell_Execute(file, parameters, "edit", opening.Class);
     case Kind::Never:
-        break;
+        return Log::Put("Not opened: " + file + " runs as a program");
+    case Kind::Missing:
+        return Log::Put("Not opened: " + file + " is not there");
     }
-    Log::Put("Not opened: " + file + " runs as a program");
 }
 
 } // namespace Control::Place_Opener

@@ -18,7 +18,8 @@ void Start_Editor(const std::string& editor, const std::string& arguments);
 
 // Opens File through the shell with its type's program and Parameters. A file whose type runs
 // is opened with the type's "edit" verb when it has one; otherwise it is not opened and the log
-// says "Not opened: FILE runs as a program".
+// says "Not opened: FILE runs as a program". A file that is not there is not opened either
+// ("Not opened: FILE is not there"): the shell would look for a program of its name.
 void Open_With_Shell(const std::string& file, const std::string& parameters);
 
 } // namespace Control::Place_Opener

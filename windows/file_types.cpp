@@ -1,6 +1,7 @@
 #include "windows/file_types.hpp"
 
 #include "windows/unique_handle.hpp"
+#include "windows/files.hpp"
 #include "windows/windows.hpp"
 
 #include <windows.h>
@@ -97,7 +98,9 @@ bool Runs_As_Program(std::string_view file)
 
 Shell_Opening Opening_Of(std::string_view file)
 {
-    if (!Runs_As_Program(file)) return {};
+    const bool runs = Runs_As_Program(file);
+    if (!runs && !Files::Is_File(file)) return {Shell_Opening::Kind::Missing, {}};
+    if (!runs) return {};
     const std::string_view extension = Extension(file);
     if (extension.empty()) return {Shell_Opening::Kind::Never, {}};
     std::string file_class = Class_Of(extension);

@@ -16,9 +16,10 @@ namespace Windows::File_Types {
 // address whose handler is a program, or for a stream of another file.
 bool Runs_As_Program(std::string_view file);
 
-// How the shell may open File.
+// How the shell may open File. Only a file that is there is opened: for a name that is not, the
+// shell would try program extensions ("notes" runs "notes.exe" beside it).
 struct Shell_Opening {
-    enum class Kind { Open, Edit, Never };
+    enum class Kind { Open, Edit, Never, Missing };
     Kind How = Kind::Open;
     // For Edit: the file type's class, named to the shell so that it takes the class's "edit"
     // verb and not its own idea of how to start the file.

@@ -1,5 +1,6 @@
 #include "windows/program_search.hpp"
 
+#include "windows/files.hpp"
 #include "windows/windows.hpp"
 
 #include <windows.h>
@@ -28,12 +29,6 @@ std::string_view Without_Quotes(std::string_view entry) noexcept
     while (!entry.empty() && entry.front() == '"') entry.remove_prefix(1);
     while (!entry.empty() && entry.back() == '"') entry.remove_suffix(1);
     return entry;
-}
-
-bool Is_File(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::string Full_Path(const std::string& path)
@@ -110,7 +105,7 @@ std::optional<std::string> Find_In(const std::vector<std::string>& folders, std:
     for (const std::string& folder : folders) {
         const bool has_separator = Is_Separator(folder.back());
         const std::string candidate = folder + (has_separator ? "" : "\\") + std::string(file_name);
-        if (Is_File(candidate)) return candidate;
+        if (Files::Is_File(candidate)) return candidate;
     }
     return std::nullopt;
 }

@@ -347,7 +347,8 @@ std::string Planted_Batch_File(const std::string& path, const std::string& marke
 }
 
 // Without an editor the shell opens the file, but never runs it: a batch file opens with its
-// type's "edit" verb, a type without one is not opened and the log says so.
+// type's "edit" verb, a type without one is not opened and the log says so, and so is a name
+// that is not there, for which the shell would run a program of that name.
 TEST_F(Viewer_Test, Without_An_Editor_A_File_That_Runs_Is_Edited_Or_Not_Opened)
 {
     const std::string stub = folder_.File("editor_stub.exe");
@@ -359,13 +360,18 @@ TEST_F(Viewer_Test, Without_An_Editor_A_File_That_Runs_Is_Edited_Or_Not_Opened)
     const std::string command = folder_.File("tool.cmd");
     const std::string marker = Planted_Batch_File(batch, folder_.File("ran.txt"));
     Planted_Batch_File(command, marker);
+    const std::string planted_output = folder_.File("planted_output.txt");
+    Test_Support::Scoped_Variable planted_variable("LUMEN_OPEN_STUB_OUTPUT", planted_output.c_str());
+    ASSERT_TRUE(CopyFileA(Windows_Path(PLANTED_EXE).c_str(), folder_.File("tool.exe").c_str(), FALSE));
+    Test_Support::Scoped_Folder in_repository(folder_.Path());
 
     Viewer_Process viewer({Pipe_Name});
     const HWND tree_window = viewer.Tree_Window();
     ASSERT_NE(tree_window, nullptr);
     const Remote_Tree tree(viewer, tree_window);
-    const std::vector<HTREEITEM> entries = Send_One_Entry_Each(viewer, tree, {batch, command});
-    ASSERT_EQ(entries.size(), 2u);
+    // Sorted by name: the two full paths, then "tool", which is not there (but tool.exe is).
+    const std::vector<HTREEITEM> entries = Send_One_Entry_Each(viewer, tree, {batch, command, "tool"});
+    ASSERT_EQ(entries.size(), 3u);
     ASSERT_TRUE(Double_Click_Item(viewer, tree, entries[0]));
     EXPECT_TRUE(Wait_Until([&] { return Test_Support::Read_File(stub_output).find('\n') != std::string::npos; }, 10s))
         << "setup.bat was not opened for editing";
@@ -373,8 +379,12 @@ TEST_F(Viewer_Test, Without_An_Editor_A_File_That_Runs_Is_Edited_Or_Not_Opened)
     ASSERT_TRUE(Double_Click_Item(viewer, tree, entries[1]));
     const std::string refusal = "Not opened: " + command + " runs as a program";
     EXPECT_TRUE(Wait_Until([&] { return Log().Contains(refusal); }, 10s)) << Joined(Log().Messages);
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries[2]));
+    EXPECT_TRUE(Wait_Until([&] { return Log().Contains("Not opened: tool is not there"); }, 10s))
+        << Joined(Log().Messages);
     Viewer_Log log = Log_After_Close(viewer);
     EXPECT_FALSE(Test_Support::File_Exists(marker)) << "a batch file ran";
+    EXPECT_FALSE(Test_Support::File_Exists(planted_output)) << "tool.exe ran";
     EXPECT_FALSE(Has_Fatal_Line(log)) << Joined(log.Messages);
 }
 

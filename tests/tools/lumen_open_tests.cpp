@@ -418,7 +418,8 @@ TEST_F(Open_Program, A_Program_Planted_In_The_Current_Folder_Is_Never_Started)
 }
 
 // Without a setting a file whose type runs is never run: a batch file opens with its type's
-// "edit" verb, or, without one, not at all, and a message box says how to set an editor.
+// "edit" verb, or, without one, not at all, and a message box says how to set an editor. Nor is
+// a file that is not there opened.
 TEST_F(Open_Program, A_File_That_Runs_Is_Edited_Or_Not_Opened)
 {
     const std::string marker = folder_.File("ran.txt");
@@ -428,6 +429,12 @@ TEST_F(Open_Program, A_File_That_Runs_Is_Edited_Or_Not_Opened)
     EXPECT_EQ(refused.Exit_Code, 2u);
     EXPECT_TRUE(Contains(box, folder_.File("setup.bat") + " runs as a program")) << box;
     EXPECT_TRUE(Contains(box, "lumen_open --set")) << box;
+    // For a name that is not there, the shell would run the program of that name beside it.
+    CopyFileA(Windows_Path(STUB_EXE).c_str(), folder_.File("notes.exe").c_str(), FALSE);
+    const Outcome missing = Run_Program(LUMEN_OPEN_EXE, "notes/1/1", "", [&] { box = Answer_Message_Box(); });
+    EXPECT_EQ(missing.Exit_Code, 2u);
+    EXPECT_TRUE(Contains(box, folder_.File("notes") + " is not there")) << box;
+    EXPECT_FALSE(Test_Support::File_Exists(editor_output_)) << "notes.exe ran: " << Editor_Output();
 
     Viewer_Harness::Shell_Association editable(".bat", editor_, "edit");
     EXPECT_EQ(Run_Program(LUMEN_OPEN_EXE, "setup.bat/2/1").Exit_Code, 0u);

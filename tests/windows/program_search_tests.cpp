@@ -113,7 +113,11 @@ TEST(File_Types, A_Type_That_Runs_Is_Edited_Or_Not_Opened)
     using Kind = Windows::File_Types::Shell_Opening::Kind;
     Test_File_Type editable(".lumen_runs", "Lumen_Roll.Test_Script", "C:\\Tools\\ed.exe");
     Test_File_Type runnable(".lumen_open_only", "Lumen_Roll.Test_Program", "");
-    EXPECT_EQ(Windows::File_Types::Opening_Of("a.txt").How, Kind::Open);
+    Temporary_Folder folder;
+    Test_Support::Write_File(folder.File("a.txt"), "x");
+    EXPECT_EQ(Windows::File_Types::Opening_Of(folder.File("a.txt")).How, Kind::Open);
+    EXPECT_EQ(Windows::File_Types::Opening_Of(folder.File("notes")).How, Kind::Missing) << "notes.exe may be there";
+    EXPECT_EQ(Windows::File_Types::Opening_Of(folder.Path()).How, Kind::Missing) << "a folder";
     const Windows::File_Types::Shell_Opening edited = Windows::File_Types::Opening_Of("C:\\r\\a.LUMEN_RUNS");
     EXPECT_EQ(edited.How, Kind::Edit);
     EXPECT_EQ(edited.Class, "Lumen_Roll.Test_Script");

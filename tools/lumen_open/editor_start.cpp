@@ -119,6 +119,9 @@ void Open_With_Shell(const std::string& file)
         throw RUNS_AS_PROGRAM(file + " runs as a program: Windows' \"open\" would start it instead of showing it, "
                               "so nothing was opened.\nTo open such files, set an editor, for example\n"
                               "    lumen_open --set notepad++\n(see lumen_open --help)");
+    if (opening.How == Kind::Missing)
+        throw START_FAILURE(file + " is not there, so nothing was opened (Windows would look for a program of "
+                                   "that name instead)");
     SHELLEXECUTEINFOA request{};
     request.cbSize = sizeof request;
     request.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
