@@ -6,6 +6,7 @@
 #include "windows/program_search.hpp"
 
 #include "tests/test_support.hpp"
+#include "tools/harness/viewer_harness.hpp"
 
 #include <windows.h>
 
@@ -71,33 +72,6 @@ TEST(Program_Search, A_Bare_Name_Is_Found_Beside_The_Program_Or_On_Path_Never_In
     }
 }
 
-// Registers Extension as a type of class Class, with an "edit" verb when Edit_Program is given,
-// under HKEY_LOCAL_MACHINE\Software\Classes; removed at the end.
-class Test_File_Type {
-public:
-    Test_File_Type(const std::string& extension, const std::string& file_class, const std::string& edit_program)
-        : extension_("Software\\Classes\\" + extension), class_("Software\\Classes\\" + file_class)
-    {
-        RegSetKeyValueA(HKEY_LOCAL_MACHINE, extension_.c_str(), nullptr, REG_SZ, file_class.c_str(),
-                        static_cast<DWORD>(file_class.size() + 1));
-        const std::string command = "\"" + edit_program + "\" \"%1\"";
-        if (!edit_program.empty())
-            RegSetKeyValueA(HKEY_LOCAL_MACHINE, (class_ + "\\shell\\edit\\command").c_str(), nullptr, REG_SZ,
-                            command.c_str(), static_cast<DWORD>(command.size() + 1));
-    }
-    ~Test_File_Type()
-    {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, extension_.c_str());
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, class_.c_str());
-    }
-    Test_File_Type(const Test_File_Type&) = delete;
-    Test_File_Type& operator=(const Test_File_Type&) = delete;
-
-private:
-    std::string extension_;
-    std::string class_;
-};
-
 TEST(File_Types, A_Type_That_Runs_Is_Edited_Or_Not_Opened)
 {
     Scoped_Variable path_extensions("PATHEXT", ".COM;.EXE;.LUMEN_RUNS");
@@ -111,8 +85,7 @@ TEST(File_Types, A_Type_That_Runs_Is_Edited_Or_Not_Opened)
     for (const auto& [file, runs] : cases) EXPECT_EQ(Windows::File_Types::Runs_As_Program(file), runs) << file;
 
     using Kind = Windows::File_Types::Shell_Opening::Kind;
-    Test_File_Type editable(".lumen_runs", "Lumen_Roll.Test_Script", "C:\\Tools\\ed.exe");
-    Test_File_Type runnable(".lumen_open_only", "Lumen_Roll.Test_Program", "");
+    Viewer_Harness::Shell_Association editable(".lumen_runs", "C:\\Tools\\ed.exe", "edit");
     Temporary_Folder folder;
     Test_Support::Write_File(folder.File("a.txt"), "x");
     EXPECT_EQ(Windows::File_Types::Opening_Of(folder.File("a.txt")).How, Kind::Open);
@@ -120,9 +93,7 @@ TEST(File_Types, A_Type_That_Runs_Is_Edited_Or_Not_Opened)
     EXPECT_EQ(Windows::File_Types::Opening_Of(folder.Path()).How, Kind::Missing) << "a folder";
     const Windows::File_Types::Shell_Opening edited = Windows::File_Types::Opening_Of("C:\\r\\a.LUMEN_RUNS");
     EXPECT_EQ(edited.How, Kind::Edit);
-    EXPECT_EQ(edited.Class, "Lumen_Roll.Test_Script");
-    Scoped_Variable more_extensions("PATHEXT", ".LUMEN_RUNS;.LUMEN_OPEN_ONLY");
-    EXPECT_EQ(Windows::File_Types::Opening_Of("a.lumen_open_only").How, Kind::Never);
+    EXPECT_EQ(edited.Class, "Lumen_Roll.Test_Document");
     EXPECT_EQ(Windows::File_Types::Opening_Of("a.vbe").How, Kind::Never) << "no class, no verb";
 }
 
