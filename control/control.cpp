@@ -1,5 +1,6 @@
 #include "control/control.hpp"
 
+#include "control/place_opener.hpp"
 #include "control/protocol.hpp"
 #include "control/transfer_reader.hpp"
 #include "control/tree_feed.hpp"
@@ -227,11 +228,11 @@ void Open_Entry(std::uintptr_t data)
     const Index_List::Index_Entry& entry = Index_List::Item::Element_Of(reinterpret_cast<Index_List::Position>(data));
     std::string editor = The_State().Editor_Program.Get();
     if (editor.empty()) {
-        Gui::Shell_Execute(entry.File.Text(), Shell_Parameters(entry));
+        Place_Opener::Open_With_Shell(entry.File.Text(), Shell_Parameters(entry));
         return;
     }
     try {
-        Windows::Create_Process({.Program = editor, .Arguments = Editor_Arguments(entry)});
+        Place_Opener::Start_Editor(editor, Editor_Arguments(entry));
     } catch (const Windows::PROCESS_CREATION_FAILURE&) {
         Log::Put("Could not start editor!");
     } catch (...) {

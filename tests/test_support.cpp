@@ -94,6 +94,26 @@ void Temporary_Key::Set_String(const std::string& value_name, const std::string&
                     static_cast<DWORD>(value.size() + 1));
 }
 
+Scoped_Variable::Scoped_Variable(const char* name, const char* value) : name_(name)
+{
+    if (const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0)) {
+        old_.emplace(needed, '\0');
+        old_->resize(GetEnvironmentVariableA(name, old_->data(), needed));
+    }
+    SetEnvironmentVariableA(name, value);
+}
+
+Scoped_Variable::~Scoped_Variable() { SetEnvironmentVariableA(name_, old_ ? old_->c_str() : nullptr); }
+
+Scoped_Folder::Scoped_Folder(const std::string& folder)
+{
+    char previous[MAX_PATH] = {};
+    previous_ = std::string(previous, GetCurrentDirectoryA(MAX_PATH, previous));
+    SetCurrentDirectoryA(folder.c_str());
+}
+
+Scoped_Folder::~Scoped_Folder() { SetCurrentDirectoryA(previous_.c_str()); }
+
 void Temporary_Key::Set_Dword(const std::string& value_name, std::uint32_t value)
 {
     RegSetKeyValueA(Root_Of(local_machine_), path_.c_str(), value_name.c_str(), REG_DWORD, &value, sizeof value);

@@ -320,6 +320,136 @@ TEST_F(Viewer_Test, A_Missing_Editor_Is_Logged_And_The_Window_Stays)
     EXPECT_FALSE(Has_Fatal_Line(log)) << Joined(log.Messages);
 }
 
+// ---- what opening a place may start -------------------------------------------------------------
+
+// Sends one entry (x := y; at 12,6) for each file and ends the transfer; the entries' items in
+// the tree's order, the files sorted by name.
+std::vector<HTREEITEM> Send_One_Entry_Each(const Viewer_Process& viewer, const Remote_Tree& tree,
+                                           const std::vector<std::string>& files)
+{
+    Host host(viewer);
+    if (!host.Is_Connected()) return {};
+    host.Text("Opening", "title");
+    for (const std::string& file : files) host.Group(file, 1, {{"x := y;", 12, 6}});
+    host.Send_Text("");
+    std::vector<HTREEITEM> entries;
+    if (!tree.Wait_For_Count(2 * files.size())) return entries;
+    for (const Tree_Node& file : tree.Read())
+        for (const Tree_Node& entry : file.Children) entries.push_back(entry.Item);
+    return entries;
+}
+
+// What a batch file writes when it runs.
+std::string Planted_Batch_File(const std::string& path, const std::string& marker)
+{
+    Test_Support::Write_File(path, "@echo ran>\"" + marker + "\"\r\n");
+    return marker;
+}
+
+// Without an editor the shell opens the file, but never runs it: a batch file opens with its
+// type's "edit" verb, a type without one is not opened and the log says so, and so is a name
+// that is not there, for which the shell would run a program of that name.
+TEST_F(Viewer_Test, Without_An_Editor_A_File_That_Runs_Is_Edited_Or_Not_Opened)
+{
+    const std::string stub = folder_.File("editor_stub.exe");
+    ASSERT_TRUE(CopyFileA(Windows_Path(EDITOR_STUB_EXE).c_str(), stub.c_str(), FALSE));
+    const std::string stub_output = folder_.File("stub_output.txt");
+    Test_Support::Scoped_Variable output_variable("LUMEN_EDITOR_STUB_OUTPUT", stub_output.c_str());
+    Shell_Association editable(".bat", stub, "edit");
+    const std::string batch = folder_.File("setup.bat");
+    const std::string command = folder_.File("tool.cmd");
+    const std::string marker = Planted_Batch_File(batch, folder_.File("ran.txt"));
+    Planted_Batch_File(command, marker);
+    const std::string planted_output = folder_.File("planted_output.txt");
+    Test_Support::Scoped_Variable planted_variable("LUMEN_OPEN_STUB_OUTPUT", planted_output.c_str());
+    ASSERT_TRUE(CopyFileA(Windows_Path(PLANTED_EXE).c_str(), folder_.File("tool.exe").c_str(), FALSE));
+    Test_Support::Scoped_Folder in_repository(folder_.Path());
+
+    Viewer_Process viewer({Pipe_Name});
+    const HWND tree_window = viewer.Tree_Window();
+    ASSERT_NE(tree_window, nullptr);
+    const Remote_Tree tree(viewer, tree_window);
+    // Sorted by name: the two full paths, then "tool", which is not there (but tool.exe is).
+    const std::vector<HTREEITEM> entries = Send_One_Entry_Each(viewer, tree, {batch, command, "tool"});
+    ASSERT_EQ(entries.size(), 3u);
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries[0]));
+    EXPECT_TRUE(Wait_Until([&] { return Test_Support::Read_File(stub_output).find('\n') != std::string::npos; }, 10s))
+        << "setup.bat was not opened for editing";
+    EXPECT_EQ(Test_Support::Read_File(stub_output), batch + "|-XMovAbs(12,6)\n");
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries[1]));
+    const std::string refusal = "Not opened: " + command + " runs as a program";
+    EXPECT_TRUE(Wait_Until([&] { return Log().Contains(refusal); }, 10s)) << Joined(Log().Messages);
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries[2]));
+    EXPECT_TRUE(Wait_Until([&] { return Log().Contains("Not opened: tool is not there"); }, 10s))
+        << Joined(Log().Messages);
+    Viewer_Log log = Log_After_Close(viewer);
+    EXPECT_FALSE(Test_Support::File_Exists(marker)) << "a batch file ran";
+    EXPECT_FALSE(Test_Support::File_Exists(planted_output)) << "tool.exe ran";
+    EXPECT_FALSE(Has_Fatal_Line(log)) << Joined(log.Messages);
+}
+
+// The viewer's current folder is the searched one. A bare editor name is looked for beside the
+// viewer and in PATH's folders ("." there is left out), and its namesake planted in the current
+// folder never starts.
+TEST_F(Viewer_Test, A_Bare_Editor_Is_Found_On_Path_And_Never_In_The_Current_Folder)
+{
+    const std::string repository = folder_.File("repository");
+    const std::string tools = folder_.File("tools");
+    CreateDirectoryA(repository.c_str(), nullptr);
+    CreateDirectoryA(tools.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(Windows_Path(EDITOR_STUB_EXE).c_str(), (tools + "\\lumen_ed.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(Windows_Path(PLANTED_EXE).c_str(), (repository + "\\lumen_ed.exe").c_str(), FALSE));
+    const std::string editor_output = folder_.File("editor_output.txt");
+    const std::string planted_output = folder_.File("planted_output.txt");
+    Test_Support::Scoped_Variable editor_variable("LUMEN_EDITOR_STUB_OUTPUT", editor_output.c_str());
+    Test_Support::Scoped_Variable planted_variable("LUMEN_OPEN_STUB_OUTPUT", planted_output.c_str());
+    Test_Support::Scoped_Variable path("PATH", (".;" + tools).c_str());
+    Test_Support::Scoped_Folder in_repository(repository);
+
+    Viewer_Process viewer({Pipe_Name, "lumen_ed"});
+    const HWND tree_window = viewer.Tree_Window();
+    ASSERT_NE(tree_window, nullptr);
+    const Remote_Tree tree(viewer, tree_window);
+    const std::vector<HTREEITEM> entries = Send_One_Entry_Each(viewer, tree, {"a.txt"});
+    ASSERT_EQ(entries.size(), 1u);
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries[0]));
+    EXPECT_TRUE(Wait_Until([&] { return Test_Support::Read_File(editor_output).find('\n') != std::string::npos; }, 10s))
+        << "the editor on PATH was not started";
+    EXPECT_EQ(Test_Support::Read_File(editor_output), "a.txt/12/6\n");
+    EXPECT_FALSE(Test_Support::File_Exists(planted_output)) << "the planted program ran";
+}
+
+// A .cmd editor runs through cmd.exe with the place in quotes: "&" in a file name stays part of
+// the name and starts nothing; a name that cmd.exe would expand even in quotes is refused.
+TEST_F(Viewer_Test, A_Batch_File_Editor_Gets_The_Place_Whole_And_Nothing_Else_Runs)
+{
+    const std::string stub = folder_.File("editor_stub.exe");
+    ASSERT_TRUE(CopyFileA(Windows_Path(EDITOR_STUB_EXE).c_str(), stub.c_str(), FALSE));
+    const std::string editor = folder_.File("ed.cmd");
+    Test_Support::Write_File(editor, "@\"" + stub + "\" %*\r\n");
+    const std::string stub_output = folder_.File("stub_output.txt");
+    Test_Support::Scoped_Variable output_variable("LUMEN_EDITOR_STUB_OUTPUT", stub_output.c_str());
+    const std::string marker = Planted_Batch_File(folder_.File("setup.bat"), folder_.File("ran.txt"));
+    Test_Support::Scoped_Folder in_repository(folder_.Path());
+
+    Viewer_Process viewer({Pipe_Name, editor});
+    const HWND tree_window = viewer.Tree_Window();
+    ASSERT_NE(tree_window, nullptr);
+    const Remote_Tree tree(viewer, tree_window);
+    const std::vector<HTREEITEM> entries = Send_One_Entry_Each(viewer, tree, {"a&setup&.txt", "b%PATH%.txt"});
+    ASSERT_EQ(entries.size(), 2u);
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries[0]));
+    EXPECT_TRUE(Wait_Until([&] { return Test_Support::Read_File(stub_output).find('\n') != std::string::npos; }, 10s))
+        << "the editor was not started";
+    EXPECT_EQ(Test_Support::Read_File(stub_output), "a&setup&.txt/12/6\n");
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries[1]));
+    EXPECT_TRUE(Wait_Until([&] { return Log().Contains("Could not start editor!"); }, 10s)) << Joined(Log().Messages);
+    Viewer_Log log = Log_After_Close(viewer);
+    EXPECT_EQ(Test_Support::Read_File(stub_output), "a&setup&.txt/12/6\n");
+    EXPECT_FALSE(Test_Support::File_Exists(marker)) << "setup.bat ran";
+    EXPECT_FALSE(Has_Fatal_Line(log)) << Joined(log.Messages);
+}
+
 // A tree view follows a pressed mouse button in a message loop of its own. A close that comes
 // meanwhile (here the viewer's own, after a bad message) must not destroy the tree under that
 // loop: the viewer ends cleanly, without waiting for the button to be let go.

@@ -32,7 +32,8 @@ std::string Command_Line(std::string_view viewer, std::string_view editor);
 std::string Beside_This_Program(std::string_view name);
 
 // Starts the viewer and returns at once. Its standard handles are the null device, and it
-// inherits no other handle.
+// inherits no other handle. A bare Viewer or Editor is looked for beside this program, then in
+// PATH's folders, never in the current folder; the viewer gets the editor's full path then.
 Windows::Unique_Process_Information Start(std::string_view viewer, std::string_view editor);
 
 // Opens the client end of the viewer's pipe. With the process of a viewer just started, a pipe
