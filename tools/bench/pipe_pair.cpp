@@ -9,11 +9,11 @@
 //     pipe_pair client INDEX      lumen_send's end: the same reading of places and the same sender
 // Each prints one line of figures on standard output; the exit status is 0 after a whole transfer.
 
+#include "control/protocol.hpp"
 #include "support/failure.hpp"
 #include "tools/lumen_send/input.hpp"
 #include "tools/lumen_send/places.hpp"
 #include "tools/lumen_send/transfer.hpp"
-#include "tools/lumen_send/viewer_start.hpp"
 #include "windows/pipe.hpp"
 
 #include <windows.h>
@@ -32,9 +32,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Windows::Pipe::Seconds;
 
-constexpr std::size_t Buffer_Size = 1024;
-constexpr Seconds Transfer_Timeout{5.0};
-constexpr char Acknowledgement = 0x06;
 // How long the client keeps trying to open a server pipe that is not there yet.
 constexpr auto Connect_Limit = std::chrono::seconds{20};
 
@@ -63,18 +60,18 @@ void Wait_For_File(const std::string& path)
 int Serve(const std::string& stop_file)
 {
     Windows::Pipe::Pipe_Handle pipe;
-    Windows::Pipe::Open(pipe, {.Name = Send::Viewer::Pipe_Name, .Is_Server = true,
-                               .Mode = Windows::Pipe::Pipe_Mode::Duplex, .Buffer_Size = Buffer_Size,
-                               .Timeout = Transfer_Timeout});
-    std::array<char, Buffer_Size> buffer;
+    Windows::Pipe::Open(pipe, {.Name = Protocol::Pipe_Name, .Is_Server = true,
+                               .Mode = Windows::Pipe::Pipe_Mode::Duplex, .Buffer_Size = Protocol::Message_Limit,
+                               .Timeout = Protocol::Transfer_Timeout});
+    std::array<char, Protocol::Message_Limit> buffer;
     Expecting state = Expecting::Title;
     std::uint64_t messages = 0;
     Clock::time_point first{};
     for (;;) {
-        const std::size_t count = Windows::Pipe::Read(pipe, buffer.data(), Transfer_Timeout);
+        const std::size_t count = Windows::Pipe::Read(pipe, buffer.data(), Protocol::Transfer_Timeout);
         if (messages++ == 0) first = Clock::now();
         if (state == Expecting::File_Or_End && count == 0) break;
-        Windows::Pipe::Write(pipe, &Acknowledgement, 1);
+        Windows::Pipe::Write(pipe, &Protocol::Acknowledgement, 1);
         state = Next_Expected(state, count);
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - first).count();
@@ -91,7 +88,7 @@ void Connect(Windows::Pipe::Pipe_Handle& pipe)
     const auto deadline = Clock::now() + Connect_Limit;
     for (;;) {
         try {
-            Windows::Pipe::Open(pipe, {.Name = Send::Viewer::Pipe_Name, .Is_Server = false,
+            Windows::Pipe::Open(pipe, {.Name = Protocol::Pipe_Name, .Is_Server = false,
                                        .Mode = Windows::Pipe::Pipe_Mode::Duplex,
                                        .Buffer_Size = Send::Transfer::Answer_Buffer_Size, .Timeout = Seconds{0}});
             return;
