@@ -1,6 +1,7 @@
 #include "control/control.hpp"
 
 #include "control/place_opener.hpp"
+#include "control/preview_pane.hpp"
 #include "control/protocol.hpp"
 #include "control/transfer_reader.hpp"
 #include "control/tree_feed.hpp"
@@ -55,6 +56,7 @@ struct State {
     Index_List::Item Index;
     Gui::Tree_View Display_Tree;
     Tree_Feed Feed; // the way into Display_Tree during the transfer
+    Preview_Pane Preview; // below the tree: the lines around the selected entry
     Windows::Pipe::Pipe_Handle Pipe;
 };
 
@@ -106,6 +108,8 @@ std::string Copied_Text(std::uintptr_t data, const std::string& node_text)
 
 std::string Decimal_Image(std::uint32_t value) { return Strings::Normalized_Words(" " + std::to_string(value)); }
 
+void Preview_Selection(std::uintptr_t data, const std::string& text) { The_State().Preview.Follow(data, text); }
+
 } // namespace
 
 void Initialise()
@@ -122,7 +126,7 @@ void Create_Display()
     Gui::Registered::Open_Registered_Main_Window({.Company = Gui::Registered::Company::Quillmark,
                                                   .Application = state.Product_Name,
                                                   .Version = state.Product_Version,
-                                                  .Termination = [] {},
+                                                  .Termination = [] { The_State().Preview.Finish(); },
                                                   .Default_Width = 0,
                                                   .Default_Height = 0,
                                                   .Default_X = CW_USEDEFAULT,
@@ -132,7 +136,9 @@ void Create_Display()
     Gui::Page page = Gui::Create_Page("Display", Gui::Layout_Option{}, nullptr);
     state.Display_Tree = Gui::Create_Tree_View(page, {.Activation = Open_Entry,
                                                       .Opens = [](std::uintptr_t data) { return data != 0; },
-                                                      .Copy_Text = Copied_Text});
+                                                      .Copy_Text = Copied_Text,
+                                                      .Selection_Changed = Preview_Selection});
+    state.Preview.Create(page);
     state.Feed.Start(state.Display_Tree, [](const Tree_Feed::Counts& in_tree) {
         Show_Progress(in_tree);
     });
