@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string_view>
 
 namespace Viewer_Harness {
@@ -23,6 +24,15 @@ BOOL CALLBACK Record_Tree(HWND child, LPARAM context)
     return FALSE;
 }
 
+BOOL CALLBACK Record_Rich_Edit(HWND child, LPARAM context)
+{
+    wchar_t class_name[64] = {};
+    GetClassNameW(child, class_name, 64);
+    if (_wcsnicmp(class_name, L"RichEdit", 8) != 0) return TRUE;
+    reinterpret_cast<Window_Search*>(context)->Found = child;
+    return FALSE;
+}
+
 BOOL CALLBACK Record_Viewer_Window(HWND window, LPARAM context)
 {
     auto& search = *reinterpret_cast<Window_Search*>(context);
@@ -40,6 +50,25 @@ HWND Find_Tree_View(HWND window)
     Window_Search search;
     EnumChildWindows(window, Record_Tree, reinterpret_cast<LPARAM>(&search));
     return search.Found;
+}
+
+HWND Find_Rich_Edit(HWND window)
+{
+    Window_Search search;
+    EnumChildWindows(window, Record_Rich_Edit, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
+std::wstring Wide_Text(HWND window)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length)) return L"<no answer>";
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, 5000,
+                        &copied);
+    text.resize(std::min<std::size_t>(copied, length));
+    return text;
 }
 
 HWND Find_Viewer_Window(DWORD process_id)
