@@ -1,0 +1,163 @@
+// The preview in the running viewer: files written here in three encodings, entries selected in
+// the viewer's tree from this process, and the preview's text read back through the wide-character
+// interface, exactly as the pane holds it; the registry values it keeps; a burst of selections.
+
+#include "tools/harness/viewer_harness.hpp"
+#include "tools/harness/viewer_window.hpp"
+#include "tests/test_support.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <regex>
+
+namespace {
+
+using namespace Viewer_Harness;
+using namespace std::chrono_literals;
+
+[[maybe_unused]] const bool viewer_chosen = (Use_Viewer_Program(LUMEN_ROLL_EXE), true);
+
+constexpr const char* Pipe_Name = "Lumen_Roll_V1.1";
+constexpr const char* Metrics_Key = "Software\\Quillmark\\Lumen_Roll\\Metrics";
+
+std::string Utf8(const std::wstring& text)
+{
+    std::string bytes(text.size() * 4, '\0');
+    bytes.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                              bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                                              nullptr)));
+    return bytes;
+}
+
+std::string Utf16_With_Mark(const std::wstring& text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (const wchar_t unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    return bytes;
+}
+
+std::optional<DWORD> Stored_Dword(const char* name)
+{
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegGetValueA(HKEY_CURRENT_USER, Metrics_Key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return value;
+}
+
+// The pane's text as the control counts its characters: one for each line break.
+std::wstring Pane_Text(HWND pane)
+{
+    std::wstring text = Wide_Text(pane);
+    std::erase(text, L'\n');
+    return text;
+}
+
+std::wstring Selected_Text(HWND pane)
+{
+    DWORD_PTR range = 0;
+    SendMessageTimeoutW(pane, EM_GETSEL, 0, 0, SMTO_NORMAL, 5000, &range);
+    const std::wstring text = Pane_Text(pane);
+    const std::size_t start = LOWORD(range);
+    return start <= text.size() ? text.substr(start, HIWORD(range) - start) : L"<selection beyond the text>";
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+class Preview_Test : public ::testing::Test {
+protected:
+    Test_Support::Temporary_Folder folder_;
+    std::string log_path_ = folder_.File("viewer.log");
+    Viewer_Settings settings_{log_path_};
+
+    // The viewer is started in the folder of the files, which the host names relatively.
+    void SetUp() override { ASSERT_TRUE(SetCurrentDirectoryA(folder_.Path().c_str())); }
+    void TearDown() override { SetCurrentDirectoryA("C:\\"); }
+
+    void Write(const std::string& name, const std::string& bytes) { Test_Support::Write_File(folder_.File(name), bytes); }
+};
+
+struct Check {
+    const char* Name;
+    std::size_t File;  // of the tree's file nodes, in their sorted order
+    std::size_t Entry; // of that file's entries
+    std::wstring Line; // the entry's line as the preview shows it, or the preview's whole text
+    std::wstring Selected;
+};
+
+TEST_F(Preview_Test, Each_Encoding_Shows_As_Written_And_A_Burst_Of_Selections_Is_Read_Once)
+{
+    Write("utf8.txt", Utf8(L"first line\r\n  \u0141ukasz: \u041f\u0440\u0438\u0432\u0435\u0442, \U0001F600 end\r\nthird\r\n"));
+    Write("utf16.txt", Utf16_With_Mark(L"alpha\r\n\u03b2eta \u2603 gamma\r\nlast\r\n"));
+    Write("ansi.txt", "caf\xE9\r\nna\xEFve \x80 price\r\n");
+    Write("binary.dat", std::string("MZ\0\0\x90\0", 6));
+    std::string many;
+    for (int line = 1; line <= 300; ++line) many += "entry " + std::to_string(line) + "\n";
+    Write("many.txt", many);
+
+    Viewer_Process viewer({Pipe_Name});
+    Host host(viewer);
+    ASSERT_TRUE(host.Is_Connected());
+    host.Text("Preview", "title");
+    host.Group("utf8.txt", 1, {{"  ?ukasz: ??????, ? end", 2, 11}, {"first line", 7, 1}});
+    host.Group("utf16.txt", 1, {{"?eta ? gamma", 2, 6}});
+    host.Group("ansi.txt", 1, {{"na\xEFve \x80 price", 2, 7}});
+    host.Group("binary.dat", 1, {{"MZ", 1, 1}});
+    host.Group("missing.txt", 1, {{"gone", 1, 1}});
+    std::vector<Host::Entry> entries;
+    for (int line = 1; line <= 300; ++line) entries.push_back({"entry " + std::to_string(line), line, 1});
+    host.Group("many.txt", 1, entries);
+    EXPECT_EQ(host.Send_Text(""), Answer::Closed);
+
+    const HWND tree_window = viewer.Tree_Window();
+    ASSERT_NE(tree_window, nullptr);
+    const HWND pane = Find_Rich_Edit(viewer.Main_Window());
+    ASSERT_NE(pane, nullptr) << "no preview";
+    Remote_Tree tree(viewer, tree_window);
+    ASSERT_TRUE(tree.Wait_For_Count(6 + 6 + 300));
+    const std::vector<Tree_Node> files = tree.Read(); // ansi, binary, many, missing, utf16, utf8
+    EXPECT_EQ(Stored_Dword("Preview Height"), 180u) << "created with its default on the first run";
+    EXPECT_EQ(Stored_Dword("Preview Shown"), 1u);
+
+    const Check checks[] = {
+        {"UTF-8", 5, 0, L"2    \u0141ukasz: \u041f\u0440\u0438\u0432\u0435\u0442, \U0001F600 end", L"\u041f"},
+        {"UTF-16", 4, 0, L"2  \u03b2eta \u2603 gamma", L"\u2603"},
+        {"ANSI", 0, 0, L"2  na\u00efve \u20ac price", L"\u20ac"},
+        {"past the end", 5, 1, L"Line 7 is past the end of utf8.txt (3 lines)", L""},
+        {"binary", 1, 0, L"Binary file: binary.dat", L""},
+        {"missing", 3, 0, L"File not found: missing.txt", L""},
+    };
+    for (const Check& check : checks) {
+        SCOPED_TRACE(check.Name);
+        SendMessageW(tree_window, TVM_SELECTITEM, TVGN_CARET,
+                     reinterpret_cast<LPARAM>(files.at(check.File).Children.at(check.Entry).Item));
+        EXPECT_TRUE(Wait_Until([&] { return Pane_Text(pane).find(check.Line) != std::wstring::npos; }, 10s))
+            << Narrow(Pane_Text(pane));
+        EXPECT_EQ(Selected_Text(pane), check.Selected);
+    }
+    EXPECT_EQ(Pane_Text(pane), L"File not found: missing.txt") << "a message is the pane's only line";
+
+    const std::vector<Tree_Node>& burst = files.at(2).Children;
+    for (const Tree_Node& entry : burst) SendMessageW(tree_window, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(entry.Item));
+    EXPECT_TRUE(Wait_Until([&] { return Pane_Text(pane).find(L"300  entry 300") != std::wstring::npos; }, 10s))
+        << Narrow(Pane_Text(pane));
+
+    EXPECT_TRUE(viewer.Close_Window());
+    const Viewer_Log log = Read_Log(log_path_);
+    const auto line = std::find_if(log.Messages.begin(), log.Messages.end(),
+                                   [](const std::string& message) { return message.starts_with("Preview: "); });
+    ASSERT_NE(line, log.Messages.end());
+    std::smatch counts;
+    ASSERT_TRUE(std::regex_match(*line, counts, std::regex(R"(Preview: (\d+) selections, (\d+) files read)"))) << *line;
+    const int selections = std::stoi(counts[1]);
+    const int reads = std::stoi(counts[2]);
+    // Besides the checks and the burst, the tree's own selection of its first node while it filled.
+    EXPECT_GE(selections, 6 + 300);
+    EXPECT_LE(reads, selections - 300 + 2) << *line << ": a burst is read when it pauses, not selection by selection";
+    EXPECT_EQ(Stored_Dword("Preview Height"), 180u);
+    EXPECT_EQ(Stored_Dword("Preview Shown"), 1u);
+}
+
+} // namespace
