@@ -33,15 +33,7 @@ struct Not_Shown {
     std::wstring Text;
 };
 
-std::wstring Widened(std::string_view text)
-{
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
-    return wide;
-}
+using Gui::Widened;
 
 std::wstring System_Message(DWORD error)
 {

@@ -266,15 +266,18 @@ TEST(Operations, Edit_And_Combo_Boxes_Give_Their_Contents)
     EXPECT_STREQ(text, "apple");
 }
 
-COLORREF Colour_At(HWND edit, LONG position)
+// The character format at Position of a rich edit (its selection moves there).
+CHARFORMAT2W Format_At(HWND edit, LONG position)
 {
     CHARRANGE range{position, position + 1};
-    SendMessageA(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
-    CHARFORMATA format{};
+    SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    CHARFORMAT2W format{};
     format.cbSize = sizeof format;
-    SendMessageA(edit, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-    return format.crTextColor;
+    SendMessageW(edit, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    return format;
 }
+
+COLORREF Colour_At(HWND edit, LONG position) { return Format_At(edit, position).crTextColor; }
 
 TEST(Operations, Rich_Edits_Append_At_The_End_In_Colour)
 {
@@ -296,11 +299,7 @@ TEST(Operations, Rich_Edits_Append_At_The_End_In_Colour)
 // Whether the character at Position has a background colour of its own.
 bool Has_Background(HWND edit, LONG position)
 {
-    CHARRANGE range{position, position + 1};
-    SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
-    CHARFORMAT2W format{};
-    format.cbSize = sizeof format;
-    SendMessageW(edit, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    const CHARFORMAT2W format = Format_At(edit, position);
     return (format.dwMask & CFM_BACKCOLOR) && !(format.dwEffects & CFE_AUTOBACKCOLOR);
 }
 
