@@ -3,7 +3,6 @@
 #include "control/index_list.hpp"
 #include "gui/gui.hpp"
 #include "gui/registered/registered.hpp"
-#include "support/log.hpp"
 
 #include <algorithm>
 
@@ -17,7 +16,12 @@ void Preview_Pane::Create(const Gui::Page& page)
     height_ = std::clamp(stored_height, Least_Height, Greatest_Height);
     shown_ = Read_Window_Setting({.Name = "Preview Shown", .Default = 1, .Current = [this] { return shown_ ? 1 : 0; }}) != 0;
     pane_ = Gui::Create_Text_Pane(page, {.Height = height_, .Fixed_Pitch = true});
-    reader_.Start([pane = pane_](const Gui::Pane_Text& text) { Gui::Show_Text(pane, text); }, Gui::Closing_Event());
+    reader_.Start(
+        [this](const Gui::Pane_Text& text) {
+            Gui::Show_Text(pane_, text);
+            Publish_Counts();
+        },
+        Gui::Closing_Event());
 }
 
 void Preview_Pane::Follow(std::uintptr_t data, const std::string& text)
@@ -37,12 +41,15 @@ void Preview_Pane::Toggle()
     if (shown_ && followed_) Ask(*followed_);
 }
 
-void Preview_Pane::Finish()
+void Preview_Pane::Finish() { reader_.Stop(); }
+
+// Window properties, which any process may read: a measuring program sees how many of the
+// selections the pane followed were read (a read that a newer selection overtook counts too).
+void Preview_Pane::Publish_Counts() const
 {
-    reader_.Stop();
-    if (reader_.Requests() == 0) return;
-    Log::Put("Preview: " + std::to_string(reader_.Requests()) + " selections, " + std::to_string(reader_.Reads()) +
-             " files read");
+    const HWND window = pane_.Window();
+    SetPropW(window, Selections_Property, reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(reader_.Requests())));
+    SetPropW(window, Reads_Property, reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(reader_.Reads())));
 }
 
 void Preview_Pane::Ask(const Preview_Text::Place& place)

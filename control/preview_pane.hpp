@@ -21,6 +21,10 @@ public:
     static constexpr std::int32_t Default_Height = 180;
     static constexpr std::int32_t Least_Height = 40;
     static constexpr std::int32_t Greatest_Height = 4000;
+    // Properties of the pane's window, updated whenever it shows a new text: the selections it was
+    // asked to follow, and the files it read for them.
+    static constexpr const wchar_t* Selections_Property = L"Lumen_Roll.Preview_Selections";
+    static constexpr const wchar_t* Reads_Property = L"Lumen_Roll.Preview_Reads";
 
     Preview_Pane() = default;
     Preview_Pane(const Preview_Pane&) = delete;
@@ -34,11 +38,12 @@ public:
     // Window thread: hides a shown pane, shows a hidden one.
     void Toggle();
     bool Is_Shown() const { return shown_; }
-    // At the window's close: ends the reading and logs how much was read.
+    // At the window's close: ends the reading.
     void Finish();
 
 private:
     void Ask(const Preview_Text::Place& place);
+    void Publish_Counts() const;
 
     Gui::Text_Pane pane_;
     Preview_Reader reader_;
