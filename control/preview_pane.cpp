@@ -15,7 +15,9 @@ void Preview_Pane::Create(const Gui::Page& page)
         Read_Window_Setting({.Name = "Preview Height", .Default = Default_Height, .Current = [this] { return height_.load(); }});
     height_ = std::clamp(stored_height, Least_Height, Greatest_Height);
     shown_ = Read_Window_Setting({.Name = "Preview Shown", .Default = 1, .Current = [this] { return shown_ ? 1 : 0; }}) != 0;
-    pane_ = Gui::Create_Text_Pane(page, {.Height = height_, .Fixed_Pitch = true});
+    pane_ = Gui::Create_Text_Pane(page, {.Height = height_,
+                                         .Fixed_Pitch = true,
+                                         .Resized = [this](std::int32_t height) { height_ = height; }});
     reader_.Start(
         [this](const Gui::Pane_Text& text) {
             Gui::Show_Text(pane_, text);

@@ -3,7 +3,11 @@
 #include "gui/owners.hpp"
 #include "gui/window_thread.hpp"
 
+#include <commctrl.h>
 #include <richedit.h>
+
+#include <algorithm>
+#include <optional>
 
 namespace Gui {
 
@@ -13,6 +17,12 @@ constexpr LPARAM Text_Limit = 10'000'000; // characters; the control's default i
 // The highlighted line's background: a pale yellow that every text colour reads on.
 constexpr COLORREF Highlight_Colour = RGB(255, 244, 170);
 constexpr int Font_Points = 10;
+// How near the pane's top edge the pointer offers to resize it.
+constexpr int Edge_Pixels = 4;
+constexpr UINT_PTR Subclass_Identifier = 1;
+
+LRESULT CALLBACK Pane_Procedure(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter, UINT_PTR,
+                                DWORD_PTR record) noexcept;
 
 class Text_Pane_Record final : public Child_Record {
 public:
@@ -34,6 +44,33 @@ public:
         Send(EM_SETTARGETDEVICE, 0, 1); // no device and a line width of 1: no word wrap
         if (options_.Fixed_Pitch) font_.reset(Fixed_Pitch_Font());
         if (font_) Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+        if (options_.Resized && Height > 0)
+            SetWindowSubclass(Window, Pane_Procedure, Subclass_Identifier, reinterpret_cast<DWORD_PTR>(this));
+    }
+
+    // The pane's top edge, dragged: its height follows the pointer, and the page is laid out anew.
+    std::optional<LRESULT> Resize_Message(UINT message, LPARAM l_parameter)
+    {
+        switch (message) {
+        case WM_NCHITTEST:
+            if (!On_Top_Edge(l_parameter)) return std::nullopt;
+            return HTTOP; // the system shows the sizing pointer there
+        case WM_NCLBUTTONDOWN:
+            if (!On_Top_Edge(l_parameter)) return std::nullopt;
+            Start_Drag();
+            return 0;
+        case WM_MOUSEMOVE:
+            if (!dragging_) return std::nullopt;
+            Follow_Pointer();
+            return 0;
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+            if (!dragging_) return std::nullopt;
+            End_Drag();
+            return 0;
+        default:
+            return std::nullopt;
+        }
     }
 
     void Show(const Pane_Text& text)
@@ -71,6 +108,46 @@ public:
     }
 
 private:
+    bool On_Top_Edge(LPARAM screen_point) const
+    {
+        RECT placed{};
+        GetWindowRect(Window, &placed);
+        const int y = static_cast<short>(HIWORD(screen_point));
+        return y >= placed.top && y < placed.top + Edge_Pixels;
+    }
+
+    static int Pointer_Y()
+    {
+        POINT pointer{};
+        GetCursorPos(&pointer);
+        return pointer.y;
+    }
+
+    void Start_Drag()
+    {
+        drag_start_y_ = Pointer_Y();
+        drag_start_height_ = Height;
+        dragging_ = true;
+        SetCapture(Window);
+    }
+
+    void Follow_Pointer()
+    {
+        Height = std::max(1, drag_start_height_ + drag_start_y_ - Pointer_Y());
+        Lay_Out_Current_Page();
+    }
+
+    // The height kept is the one the layout gave, which may be less than the pointer asked for.
+    void End_Drag()
+    {
+        dragging_ = false;
+        if (GetCapture() == Window) ReleaseCapture();
+        RECT placed{};
+        GetWindowRect(Window, &placed);
+        if (placed.bottom > placed.top) Height = placed.bottom - placed.top;
+        options_.Resized(Height);
+    }
+
     LRESULT Send(UINT message, WPARAM w_parameter, LPARAM l_parameter) const
     {
         return SendMessageA(Window, message, w_parameter, l_parameter);
@@ -131,7 +208,23 @@ private:
 
     const Text_Pane_Options options_;
     Unique_Font font_;
+    bool dragging_ = false;
+    int drag_start_y_ = 0;
+    std::int32_t drag_start_height_ = 0;
 };
+
+LRESULT CALLBACK Pane_Procedure(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter, UINT_PTR,
+                                DWORD_PTR record) noexcept
+{
+    try {
+        if (const auto result = reinterpret_cast<Text_Pane_Record*>(record)->Resize_Message(message, l_parameter))
+            return *result;
+    } catch (...) {
+        Show_Current_Failure();
+    }
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(window, Pane_Procedure, Subclass_Identifier);
+    return DefSubclassProc(window, message, w_parameter, l_parameter);
+}
 
 Text_Pane_Record& Record_Of(const Text_Pane& pane) { return static_cast<Text_Pane_Record&>(pane.Record()); }
 

@@ -2,13 +2,15 @@
 // A read-only pane of text lines, one of them highlighted and a stretch of it selected: a place in
 // a text shown with what surrounds it. The lines go to the control through the wide interfaces, so
 // every character shows as it is, whatever the ANSI code page holds. The pane is a rich-edit view:
-// it takes a share of its page like the other big views, or a fixed height when given one.
+// it takes a share of its page like the other big views, or a height of its own, which the user
+// may change by dragging its top edge.
 
 #include "gui/controls.hpp"
 #include "gui/pages.hpp"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,9 @@ struct Text_Pane_Options {
     std::int32_t Height = 0;
     // A font of fixed pitch, as source text is read.
     bool Fixed_Pitch = true;
+    // The user may drag the pane's top edge to give it another height; told the new height on the
+    // window thread when the drag ends. Only for a pane with a height of its own.
+    std::function<void(std::int32_t height)> Resized;
 };
 
 Text_Pane Create_Text_Pane(const Page& page, Text_Pane_Options options);

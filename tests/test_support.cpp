@@ -175,6 +175,10 @@ std::string Move_To(int x, int y) { return "mousemove " + std::to_string(x) + " 
 bool Double_Click(int x, int y) { return Run_Unix(Xdotool + Move_To(x, y) + "click --repeat 2 --delay 80 1"); }
 bool Press_Left_Button(int x, int y) { return Run_Unix(Xdotool + Move_To(x, y) + "mousedown 1"); }
 bool Release_Left_Button() { return Run_Unix(std::string(Xdotool) + "mouseup 1"); }
+bool Drag(int x, int y, int to_x, int to_y)
+{
+    return Run_Unix(Xdotool + Move_To(x, y) + "mousedown 1 sleep 0.1 " + Move_To(to_x, to_y) + "sleep 0.1 mouseup 1");
+}
 bool Click(int x, int y, int button) { return Run_Unix(Xdotool + Move_To(x, y) + "click " + std::to_string(button)); }
 bool Press_Keys(const std::string& keys) { return Run_Unix(std::string(Xdotool) + "key --delay 80 " + keys); }
 

@@ -115,6 +115,8 @@ bool Double_Click(int x, int y);
 // The left button pressed at (X, Y) and held, then let go where the pointer is:
 bool Press_Left_Button(int x, int y);
 bool Release_Left_Button();
+// The left button pressed at (X, Y), the pointer moved to (To_X, To_Y) and the button let go there.
+bool Drag(int x, int y, int to_x, int to_y);
 // One click of Button (1 left, 3 right) at (X, Y).
 bool Click(int x, int y, int button);
 // Keys as xdotool names them ("Return", "ctrl+c", "shift+F10"), to the window with the focus.

@@ -334,6 +334,21 @@ TEST(Operations, A_Text_Pane_Shows_Wide_Lines_With_One_Highlighted_And_A_Charact
     EXPECT_FALSE(Has_Background(pane.Window(), 1)) << "a new text starts without highlight";
 }
 
+TEST(Operations, Dragging_A_Text_Panes_Top_Edge_Gives_It_Another_Height)
+{
+    std::atomic<std::int32_t> resized{0};
+    const Gui::Text_Pane pane =
+        Gui::Create_Text_Pane(main_page, {.Height = 100, .Resized = [&resized](std::int32_t height) { resized = height; }});
+    RECT placed{};
+    GetWindowRect(pane.Window(), &placed);
+    ASSERT_EQ(placed.bottom - placed.top, 100);
+    ASSERT_TRUE(Test_Support::Drag(placed.left + 50, placed.top + 1, placed.left + 50, placed.top - 39));
+    EXPECT_TRUE(Wait_Until([&] { return resized != 0; }, 5s));
+    EXPECT_EQ(resized, 140);
+    GetWindowRect(pane.Window(), &placed);
+    EXPECT_EQ(placed.bottom - placed.top, 140);
+}
+
 // --- Commands ----------------------------------------------------------------------------------------
 
 // The controls outlive the test that made them, so their actions count into a counter that they
