@@ -43,6 +43,7 @@ public:
 
 private:
     void Ask(const Preview_Text::Place& place);
+    void Resized(std::int32_t height);
     void Publish_Counts() const;
 
     Gui::Text_Pane pane_;
