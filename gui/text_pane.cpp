@@ -44,6 +44,7 @@ public:
         Send(EM_SETTARGETDEVICE, 0, 1); // no device and a line width of 1: no word wrap
         if (options_.Fixed_Pitch) font_.reset(Fixed_Pitch_Font());
         if (font_) Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+        line_height_ = Measured_Line_Height();
         if (options_.Resized && Height > 0)
             SetWindowSubclass(Window, Pane_Procedure, Subclass_Identifier, reinterpret_cast<DWORD_PTR>(this));
     }
@@ -103,8 +104,7 @@ public:
         if (!Window || !IsWindowVisible(Window)) return 0;
         RECT client{};
         GetClientRect(Window, &client);
-        const int line_height = Line_Height();
-        return line_height > 0 ? (client.bottom - client.top) / line_height : 0;
+        return line_height_ > 0 ? (client.bottom - client.top) / line_height_ : 0;
     }
 
 private:
@@ -193,8 +193,21 @@ private:
                            CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, FIXED_PITCH | FF_MODERN, L"Consolas");
     }
 
-    // The height the control gives a line of its font.
-    int Line_Height() const
+    // The distance between two lines as the control lays them out, which is more than the font's
+    // own height; the font's height when the control does not tell.
+    int Measured_Line_Height() const
+    {
+        Send_W(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"X\rX"));
+        POINTL first{};
+        POINTL second{};
+        Send(EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&first), 0);
+        Send(EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&second), 2);
+        Send_W(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+        const int distance = static_cast<int>(second.y - first.y);
+        return distance > 0 ? distance : Font_Height();
+    }
+
+    int Font_Height() const
     {
         Window_Device_Context context(Window);
         if (!context) return 0;
@@ -208,6 +221,7 @@ private:
 
     const Text_Pane_Options options_;
     Unique_Font font_;
+    int line_height_ = 0;
     bool dragging_ = false;
     int drag_start_y_ = 0;
     std::int32_t drag_start_height_ = 0;
