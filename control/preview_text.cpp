@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <deque>
 #include <vector>
 

@@ -36,6 +36,8 @@ std::vector<int> Range(int first, int last)
     return numbers;
 }
 
+std::string Narrowed(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
 std::wstring Selected(const Gui::Pane_Text& text)
 {
     if (text.Highlighted_Line < 0) return L"<no highlighted line>";
@@ -169,6 +171,15 @@ TEST_F(Preview_Text_Test, A_File_That_Cannot_Be_Shown_Gives_One_Line_That_Says_W
         EXPECT_EQ(text.Highlighted_Line, -1);
     }
     EXPECT_TRUE(Read({empty, 0, 0}, 9).Lines.empty()) << "an empty file's node shows nothing";
+
+    // Another program holds the file without sharing it: the system's own words.
+    const HANDLE held = CreateFileA(twenty.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const std::vector<std::wstring> refused = Read({twenty, 1, 1}, 9).Lines;
+    CloseHandle(held);
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_TRUE(refused[0].starts_with(L"Cannot read " + wide(twenty) + L": ")) << Narrowed(refused[0]);
+    EXPECT_GT(refused[0].size(), (L"Cannot read " + wide(twenty) + L": ").size() + 10) << "with the system's message";
 }
 
 // Control characters would break the pane's lines; a NUL after the probe is no binary file.
