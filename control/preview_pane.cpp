@@ -17,7 +17,8 @@ void Preview_Pane::Create(const Gui::Page& page)
     shown_ = Read_Window_Setting({.Name = "Preview Shown", .Default = 1, .Current = [this] { return shown_ ? 1 : 0; }}) != 0;
     pane_ = Gui::Create_Text_Pane(page, {.Height = height_,
                                          .Fixed_Pitch = true,
-                                         .Resized = [this](std::int32_t height) { Resized(height); }});
+                                         .Resized = [this](std::int32_t height) { Resized(height); },
+                                         .Hidden = !shown_});
     reader_.Start(
         [this](const Gui::Pane_Text& text) {
             Gui::Show_Text(pane_, text);
@@ -40,6 +41,7 @@ void Preview_Pane::Follow(std::uintptr_t data, const std::string& text)
 void Preview_Pane::Toggle()
 {
     shown_ = !shown_;
+    Gui::Set_Shown(pane_, shown_);
     if (shown_ && followed_) Ask(*followed_);
 }
 

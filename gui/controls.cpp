@@ -190,7 +190,7 @@ void Create_Control_On_Window_Thread(Page_Record* page, Child_Record* control)
     DWORD style = WS_CHILD | control->Kind_Style();
     if (control->Kind == Control_Kind::Rich_Edit) Load_Rich_Edit_Library();
     const bool on_current_page = page == Current_Page_Record();
-    if (on_current_page) style |= WS_VISIBLE;
+    if (on_current_page && !control->Hidden) style |= WS_VISIBLE;
     if (!control->Window) control->Window = Create_Window(*control, style);
     control->Page = page;
     control->After_Creation();
@@ -314,6 +314,20 @@ void Set_Text(const Child& control, const std::string& text)
 {
     HWND window = control.Record().Window;
     if (window && Window_Alive()) SetWindowTextA(window, text.c_str());
+}
+
+void Set_Shown(const Child& control, bool shown)
+{
+    Child_Record& record = control.Record();
+    Run_On_Window_Thread([&record, shown] {
+        record.Hidden = !shown;
+        if (!record.Page || record.Page != Current_Page_Record() || !record.Window) return LRESULT{0};
+        const bool had_focus = GetFocus() == record.Window;
+        ShowWindow(record.Window, shown ? SW_SHOW : SW_HIDE);
+        Lay_Out_Current_Page();
+        if (had_focus && !shown) Focus_Current_Page(); // the keys go back to the page's main view
+        return LRESULT{0};
+    });
 }
 
 void Set_Action_With_Argument(const Child& control, Action_Routine_With_Argument routine, std::uintptr_t argument)

@@ -74,6 +74,9 @@ Rich_Edit Create_Rich_Edit(const Page& page, bool word_wrap);
 // --- Operations ------------------------------------------------------------------------------------
 // Any control: its window text.
 void Set_Text(const Child& control, const std::string& text);
+// Shows or hides the control; a hidden one takes no room in its page, and the keys it had go to the
+// page's main view.
+void Set_Shown(const Child& control, bool shown);
 // Fires Routine with Argument on WM_COMMAND instead of the parameterless action.
 void Set_Action_With_Argument(const Child& control, Action_Routine_With_Argument routine, std::uintptr_t argument);
 

@@ -29,6 +29,7 @@ public:
     explicit Text_Pane_Record(Text_Pane_Options options) : Child_Record(Control_Kind::Rich_Edit), options_(options)
     {
         Height = options.Height;
+        Hidden = options.Hidden;
     }
 
     // The selection stays visible while another control has the keys: it marks the place.

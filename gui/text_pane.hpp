@@ -38,6 +38,8 @@ struct Text_Pane_Options {
     // The user may drag the pane's top edge to give it another height; told the new height on the
     // window thread when the drag ends. Only for a pane with a height of its own.
     std::function<void(std::int32_t height)> Resized;
+    // Made hidden; Set_Shown shows it.
+    bool Hidden = false;
 };
 
 Text_Pane Create_Text_Pane(const Page& page, Text_Pane_Options options);
