@@ -137,6 +137,7 @@ void Create_Display()
     state.Display_Tree = Gui::Create_Tree_View(page, {.Activation = Open_Entry,
                                                       .Opens = [](std::uintptr_t data) { return data != 0; },
                                                       .Copy_Text = Copied_Text,
+                                                      .More_Menu_Items = [] { return std::vector{The_State().Preview.Menu_Item()}; },
                                                       .Selection_Changed = Preview_Selection});
     state.Preview.Create(page);
     state.Feed.Start(state.Display_Tree, [](const Tree_Feed::Counts& in_tree) {

@@ -25,6 +25,7 @@ void Preview_Pane::Create(const Gui::Page& page)
             Publish_Counts();
         },
         Gui::Closing_Event());
+    Gui::Add_Key_Hook([this](const MSG& press) { return On_Key(press); });
 }
 
 void Preview_Pane::Follow(std::uintptr_t data, const std::string& text)
@@ -36,6 +37,19 @@ void Preview_Pane::Follow(std::uintptr_t data, const std::string& text)
         followed_ = Preview_Text::Place{.File = entry.File.Text(), .Line = entry.Line, .Column = entry.Column};
     }
     if (shown_) Ask(*followed_);
+}
+
+Gui::Menu_Item Preview_Pane::Menu_Item()
+{
+    return {.Text = "&Preview", .Key = "Ctrl+P", .Enabled = true, .Checked = shown_, .Command = [this] { Toggle(); }};
+}
+
+bool Preview_Pane::On_Key(const MSG& press)
+{
+    if (press.message != WM_KEYDOWN || press.wParam != 'P') return false;
+    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_MENU) < 0) return false;
+    Toggle();
+    return true;
 }
 
 void Preview_Pane::Toggle()

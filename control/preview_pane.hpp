@@ -7,6 +7,7 @@
 #include "control/preview_reader.hpp"
 #include "gui/pages.hpp"
 #include "gui/text_pane.hpp"
+#include "gui/tree_view.hpp"
 
 #include <atomic>
 #include <cstdint>
@@ -37,11 +38,14 @@ public:
     void Follow(std::uintptr_t data, const std::string& text);
     // Window thread: hides a shown pane, shows a hidden one.
     void Toggle();
+    // The item menu's item that does it, checked while the pane shows.
+    Gui::Menu_Item Menu_Item();
     bool Is_Shown() const { return shown_; }
     // At the window's close: ends the reading.
     void Finish();
 
 private:
+    bool On_Key(const MSG& press);
     void Ask(const Preview_Text::Place& place);
     void Resized(std::int32_t height);
     void Publish_Counts() const;

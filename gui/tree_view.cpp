@@ -19,6 +19,7 @@ constexpr int Item_Text_Limit = 4096;
 constexpr LRESULT Partial_Rows = 1;
 
 enum Menu_Command : UINT_PTR { Open_Command = 1, Copy_Command, Expand_All_Command, Collapse_All_Command };
+constexpr UINT_PTR First_More_Command = 100; // the application's items
 
 struct Region_Traits {
     using Value = HRGN;
@@ -339,7 +340,8 @@ private:
         return point;
     }
 
-    UINT_PTR Track_Menu(Tree_Item item, POINT point) const
+    // Each item shows its key after a tab, which the menu aligns at the right.
+    UINT_PTR Track_Menu(Tree_Item item, POINT point)
     {
         Unique_Menu menu{CreatePopupMenu()};
         if (!menu) return 0;
@@ -349,12 +351,30 @@ private:
         AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
         AppendMenuA(menu.get(), MF_STRING, Expand_All_Command, "&Expand all");
         AppendMenuA(menu.get(), MF_STRING, Collapse_All_Command, "Co&llapse all");
+        Append_More_Items(menu.get());
         return static_cast<UINT_PTR>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN,
                                                     point.x, point.y, 0, Main_Window(), nullptr));
     }
 
+    void Append_More_Items(HMENU menu)
+    {
+        more_items_ = options_.More_Menu_Items ? options_.More_Menu_Items() : std::vector<Menu_Item>{};
+        if (!more_items_.empty()) AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+        for (std::size_t index = 0; index < more_items_.size(); ++index) {
+            const Menu_Item& more = more_items_[index];
+            const std::string text = more.Key.empty() ? more.Text : more.Text + "\t" + more.Key;
+            const UINT state = (more.Enabled ? MF_ENABLED : MF_GRAYED) | (more.Checked ? MF_CHECKED : MF_UNCHECKED);
+            AppendMenuA(menu, MF_STRING | state, First_More_Command + index, text.c_str());
+        }
+    }
+
     void Run_Command(UINT_PTR command, Tree_Item item)
     {
+        if (command >= First_More_Command && command - First_More_Command < more_items_.size()) {
+            const Menu_Item chosen = more_items_[command - First_More_Command];
+            if (chosen.Command) chosen.Command();
+            return;
+        }
         switch (command) {
         case Open_Command:
             Activate(item);
@@ -407,6 +427,7 @@ private:
     bool changed_in_view_ = false;
     Tree_Item last_appended_parent_ = nullptr; // while held: items appended under it land out of view
     View before_; // what was in view when the drawing was held
+    std::vector<Menu_Item> more_items_; // of the open menu
 };
 
 // What the control cannot answer or draw rightly while its drawing is held.

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace Gui {
 
@@ -33,6 +34,15 @@ bool Is_Root(Tree_Item item) noexcept; // TVI_ROOT or 0
 enum class Insert_Position { First, Last, Sorted };
 
 class Tree_View : public Child { using Child::Child; };
+
+// An item the application adds to the item menu. Its command runs on the window thread.
+struct Menu_Item {
+    std::string Text; // with its mnemonic ("&Dismiss")
+    std::string Key;  // the key that does the same, shown at the right ("Del"); "" for none
+    bool Enabled = true;
+    bool Checked = false;
+    std::function<void()> Command;
+};
 
 // Every field may be empty. The callbacks run on the window thread: they must be quick and must
 // not call the framework.
@@ -48,6 +58,8 @@ struct Tree_View_Options {
     std::function<std::string(std::uintptr_t data, const std::string& text)> Copy_Text;
     // Enter, the copy keys and the item menu; without them only a double-click activates.
     bool Keys_And_Menu = true;
+    // Items after the menu's own, asked for each time the menu opens.
+    std::function<std::vector<Menu_Item>()> More_Menu_Items;
     // Told the item's data and text whenever another item becomes selected while the tree shows;
     // it runs on the window thread, may call the framework, and must not wait for other threads.
     std::function<void(std::uintptr_t data, const std::string& text)> Selection_Changed;

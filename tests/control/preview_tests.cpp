@@ -154,4 +154,73 @@ TEST_F(Preview_Test, Each_Encoding_Shows_As_Written_And_A_Burst_Of_Selections_Is
     EXPECT_EQ(Stored_Dword("Preview Shown"), 1u);
 }
 
+// The viewer's open popup menu, or 0.
+HWND Open_Menu(const Viewer_Process& viewer)
+{
+    for (HWND menu = FindWindowExA(nullptr, nullptr, "#32768", nullptr); menu;
+         menu = FindWindowExA(nullptr, menu, "#32768", nullptr)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(menu, &process);
+        if (process == viewer.Id() && IsWindowVisible(menu)) return menu;
+    }
+    return nullptr;
+}
+
+int Height_Of(HWND window)
+{
+    RECT placed{};
+    GetWindowRect(window, &placed);
+    return placed.bottom - placed.top;
+}
+
+// A hidden preview reads nothing; Ctrl+P shows it with the selection, a drag of its top edge makes
+// it taller, the menu item hides it, and the close keeps both.
+TEST_F(Preview_Test, The_Stored_Height_And_State_Come_Back_And_The_Key_Menu_And_Drag_Change_Them)
+{
+    Write("a.txt", "one\ntwo\nthree\n");
+    const auto put = [](const char* name, DWORD value) {
+        RegSetKeyValueA(HKEY_CURRENT_USER, Metrics_Key, name, REG_DWORD, &value, sizeof value);
+    };
+    put("Preview Height", 100);
+    put("Preview Shown", 0);
+    Viewer_Process viewer({Pipe_Name});
+    Host host(viewer);
+    ASSERT_TRUE(host.Is_Connected());
+    host.Text("Toggled", "title");
+    host.Group("a.txt", 1, {{"two", 2, 2}});
+    EXPECT_EQ(host.Send_Text(""), Answer::Closed);
+    const HWND tree_window = viewer.Tree_Window();
+    ASSERT_NE(tree_window, nullptr);
+    const HWND pane = Find_Rich_Edit(viewer.Main_Window());
+    ASSERT_NE(pane, nullptr);
+    Remote_Tree tree(viewer, tree_window);
+    ASSERT_TRUE(tree.Wait_For_Count(2));
+    EXPECT_FALSE(IsWindowVisible(pane)) << "stored as hidden";
+    SendMessageW(tree_window, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(tree.Read()[0].Children.at(0).Item));
+    EXPECT_EQ(Pane_Text(pane), L"") << "a hidden preview reads nothing";
+
+    SetForegroundWindow(viewer.Main_Window());
+    ASSERT_TRUE(Wait_Until([&] { return viewer.Focus() == tree_window; }, 5s));
+    ASSERT_TRUE(Test_Support::Press_Keys("ctrl+p"));
+    EXPECT_TRUE(Wait_Until([&] { return IsWindowVisible(pane) && Pane_Text(pane).find(L"2  two") != std::wstring::npos; }, 5s))
+        << Narrow(Pane_Text(pane));
+    EXPECT_EQ(Height_Of(pane), 100);
+    EXPECT_EQ(Selected_Text(pane), L"w");
+
+    RECT placed{};
+    GetWindowRect(pane, &placed);
+    ASSERT_TRUE(Test_Support::Drag(placed.left + 80, placed.top + 1, placed.left + 80, placed.top - 29));
+    EXPECT_TRUE(Wait_Until([&] { return Height_Of(pane) == 130; }, 5s)) << Height_Of(pane);
+
+    ASSERT_TRUE(Wait_Until([&] { return viewer.Focus() == tree_window; }, 5s));
+    ASSERT_TRUE(Test_Support::Press_Keys("shift+F10"));
+    ASSERT_TRUE(Wait_Until([&] { return Open_Menu(viewer) != nullptr; }, 5s)) << "no item menu";
+    ASSERT_TRUE(Test_Support::Press_Keys("p"));
+    EXPECT_TRUE(Wait_Until([&] { return !IsWindowVisible(pane); }, 5s)) << "the menu item Preview hides it";
+
+    EXPECT_TRUE(viewer.Close_Window());
+    EXPECT_EQ(Stored_Dword("Preview Height"), 130u);
+    EXPECT_EQ(Stored_Dword("Preview Shown"), 0u);
+}
+
 } // namespace
