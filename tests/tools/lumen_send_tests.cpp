@@ -779,3 +779,140 @@ TEST(Send_Program, Reports_A_Viewer_That_Does_Not_Start_Or_Ends_At_Once)
 }
 
 } // namespace
+
+// ---- Runs at once -----------------------------------------------------------------------------
+
+// A lumen_send run started and left running, its standard handles on files of Folder.
+class Running_Send {
+public:
+    Running_Send(const Temporary_Folder& folder, const std::string& name, const std::string& arguments)
+        : errors_path_(folder.File(name + ".err"))
+    {
+        Windows::Unique_File in = Inheritable_File(folder.File(name + ".in"), GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+        Windows::Unique_File err = Inheritable_File(errors_path_, GENERIC_WRITE, CREATE_ALWAYS);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = in.get();
+        startup.hStdOutput = err.get();
+        startup.hStdError = err.get();
+        const std::string program = Windows_Path(LUMEN_SEND_EXE);
+        std::string line = "\"" + program + "\" " + arguments;
+        PROCESS_INFORMATION started{};
+        if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
+            process_ = Windows::Unique_Process_Information(started);
+        else ADD_FAILURE() << "cannot start " << program << ": " << GetLastError();
+    }
+
+    DWORD Id() const { return process_.Process_Id; }
+
+    // Waits for the end; the exit code, or 0xFFFFFFFF when it did not end in time.
+    DWORD Finish() const
+    {
+        if (!process_.Process || WaitForSingleObject(process_.Process.get(), 60000) != WAIT_OBJECT_0) return 0xFFFFFFFF;
+        DWORD code = 0;
+        GetExitCodeProcess(process_.Process.get(), &code);
+        return code;
+    }
+    std::string Errors() const { return Test_Support::Read_File(errors_path_); }
+
+private:
+    std::string errors_path_;
+    Windows::Unique_Process_Information process_;
+};
+
+// The processes that Parent started.
+std::vector<DWORD> Children_Of(DWORD parent)
+{
+    std::vector<DWORD> children;
+    Windows::Unique_File snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
+        if (entry.th32ParentProcessID == parent) children.push_back(entry.th32ProcessID);
+    return children;
+}
+
+// A viewer that a lumen_send run started, found as that run's child, closed at the end.
+class Started_Viewer {
+public:
+    explicit Started_Viewer(DWORD send_id)
+    {
+        const std::vector<DWORD> children = Children_Of(send_id);
+        if (children.size() != 1) return;
+        process_.reset(OpenProcess(PROCESS_ALL_ACCESS, FALSE, children[0]));
+        Viewer_Harness::Wait_Until([&] { return (window_ = Viewer_Harness::Find_Viewer_Window(children[0])) != nullptr; },
+                                   10s);
+    }
+    ~Started_Viewer()
+    {
+        if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
+        if (process_ && WaitForSingleObject(process_.get(), 10000) != WAIT_OBJECT_0) TerminateProcess(process_.get(), 1);
+    }
+    Started_Viewer(const Started_Viewer&) = delete;
+    Started_Viewer& operator=(const Started_Viewer&) = delete;
+
+    bool Found() const { return window_ != nullptr; }
+    std::string Caption() const
+    {
+        char caption[1100] = {};
+        GetWindowTextA(window_, caption, sizeof caption);
+        return caption;
+    }
+    // File and entry texts once the tree holds Count items.
+    std::vector<Viewer_Harness::Tree_Node> Tree(std::size_t count) const
+    {
+        Viewer_Harness::Remote_Tree tree(process_.get(), Viewer_Harness::Find_Tree_View(window_));
+        tree.Wait_For_Count(count);
+        return tree.Read();
+    }
+
+private:
+    Windows::Unique_Handle process_;
+    HWND window_ = nullptr;
+};
+
+TEST(Send_Program, Runs_At_Once_Take_Turns_Each_With_Its_Own_Viewer)
+{
+    Temporary_Folder folder;
+    const std::string viewer = Windows_Path(LUMEN_ROLL_EXE);
+    std::vector<std::unique_ptr<Running_Send>> runs;
+    for (int run = 1; run <= 3; ++run) {
+        const std::string name = "run" + std::to_string(run);
+        Test_Support::Write_File(folder.File(name + ".txt"), name + ".c:1:2:first of " + name + "\n" + name +
+                                                                 ".c:2:1:second of " + name + "\n");
+        runs.push_back(std::make_unique<Running_Send>(
+            folder, name, "--viewer \"" + viewer + "\" --title \"Run " + std::to_string(run) + "\" " + folder.File(name + ".txt")));
+    }
+    for (std::size_t run = 0; run < runs.size(); ++run) {
+        EXPECT_EQ(runs[run]->Finish(), 0u) << runs[run]->Errors();
+        const std::string name = "run" + std::to_string(run + 1);
+        Started_Viewer started(runs[run]->Id());
+        ASSERT_TRUE(started.Found()) << name;
+        EXPECT_NE(started.Caption().find("Run " + std::to_string(run + 1)), std::string::npos) << started.Caption();
+        const std::vector<Viewer_Harness::Tree_Node> tree = started.Tree(3);
+        ASSERT_EQ(tree.size(), 1u) << name;
+        EXPECT_EQ(tree[0].Text, name + ".c");
+        ASSERT_EQ(tree[0].Children.size(), 2u) << name;
+        EXPECT_EQ(tree[0].Children[0].Text, "f\x95irst of " + name);
+        EXPECT_EQ(tree[0].Children[1].Text, "\x95second of " + name);
+    }
+}
+
+TEST(Send_Program, Gives_Up_Waiting_For_A_Pipe_That_Another_Host_Holds)
+{
+    Temporary_Folder folder;
+    Test_Viewer other_host(0, Test_Viewer::Ending::Close_Early); // listens, and would record a connection
+    ASSERT_TRUE(other_host.Is_Listening());
+    const std::string record = folder.File("record.txt");
+    const Outcome outcome = Run_Send(folder, "--wait 1 --viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --editor \"" +
+                                                 record + "\"", "a.c:1:x\n");
+    EXPECT_EQ(outcome.Exit_Code, 2u);
+    EXPECT_TRUE(Contains(outcome.Errors, "lumen_send: waiting for another transfer to finish")) << outcome.Errors;
+    EXPECT_TRUE(Contains(outcome.Errors, "gave up after waiting 1 s for another host's transfer")) << outcome.Errors;
+    EXPECT_FALSE(Test_Support::File_Exists(record)) << "the viewer was started";
+    Windows::Pipe::Pipe_Handle releasing; // lets the other host's wait end
+    Windows::Pipe::Open(releasing, {.Name = Viewer::Pipe_Name, .Is_Server = false, .Buffer_Size = 64});
+    releasing.reset();
+    EXPECT_TRUE(other_host.Finish().empty()) << "lumen_send talked to another host's viewer";
+}

@@ -130,8 +130,11 @@ bool Is_Gnu_Part(std::string_view line) noexcept
     return Is_Tool_Line(line);
 }
 
-bool Is_Msbuild_Part(std::string_view line) noexcept
+// Lines that may look like search hits ("Time Elapsed 00:00:01.84" would be file "Time Elapsed
+// 00", line 0) but are compiler output for sure.
+bool Is_Unmistakable_Part(std::string_view line) noexcept
 {
+    line = Without_Node_Prefix(line);
     const std::string_view trimmed = Trim(line);
     static constexpr std::array Starts = {"Build FAILED."sv, "Build succeeded."sv, "Time Elapsed "sv,
                                           "MSBuild version "sv, "Microsoft (R) "sv, "Copyright (C) Microsoft"sv,
@@ -139,6 +142,13 @@ bool Is_Msbuild_Part(std::string_view line) noexcept
                                           "Building solution configuration "sv};
     for (std::string_view start : Starts)
         if (trimmed.starts_with(start)) return true;
+    return line.starts_with("In file included from ") || Split_Gutter(line).has_value();
+}
+
+bool Is_Msbuild_Part(std::string_view line) noexcept
+{
+    const std::string_view trimmed = Trim(line);
+    if (Is_Unmistakable_Part(line)) return true;
     if (trimmed.ends_with(" Warning(s)") || trimmed.ends_with(" Error(s)")) return Is_Digit(trimmed[0]);
     if (trimmed.ends_with(" ->") || Contains(trimmed, " -> ")) return true; // "(ClCompile target) ->"
     // The compiler's command line: "C:\Program Files\...\CL.exe /c ...".
@@ -284,20 +294,21 @@ private:
         return 1;
     }
 
+    // A search hit, read as it always was, unless it is compiler output that only looks like one.
     void Read_Other(std::size_t at, std::string_view line)
     {
-        Places::Place place;
-        try {
-            place = Places::Split_Line(line, options_);
-        } catch (const Places::BAD_LINE& refused) {
-            if (Is_Compiler_Part(line)) ++reading_.Compiler_Lines;
-            else Skip(at, refused.Message(), false);
+        if (Is_Unmistakable_Part(line)) {
+            ++reading_.Compiler_Lines;
             return;
         }
+        bool is_place = false;
         try {
+            Places::Split_Line(line, options_);
+            is_place = true;
             reading_.Places.Add(Places::Parse_Line(line, options_));
         } catch (const Places::BAD_LINE& refused) {
-            Skip(at, refused.Message(), true);
+            if (Is_Compiler_Part(line)) ++reading_.Compiler_Lines;
+            else Skip(at, refused.Message(), is_place);
         }
     }
 
