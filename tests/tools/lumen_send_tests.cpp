@@ -916,3 +916,21 @@ TEST(Send_Program, Gives_Up_Waiting_For_A_Pipe_That_Another_Host_Holds)
     releasing.reset();
     EXPECT_TRUE(other_host.Finish().empty()) << "lumen_send talked to another host's viewer";
 }
+
+TEST(Send_Program, Counts_Lines_That_Are_No_Place_Beyond_Ten_And_Lists_Them_When_Verbose)
+{
+    std::string input = "a.c:1:x\n" + Data("gcc.txt");
+    for (int line = 0; line < 11; ++line) input += "junk " + std::to_string(line) + "\n";
+    for (const bool verbose : {false, true}) {
+        Temporary_Folder folder;
+        Test_Viewer viewer(22, Test_Viewer::Ending::Read_Final_Message); // title; groups of 1, 1 and 2 entries
+        ASSERT_TRUE(viewer.Is_Listening());
+        const Outcome outcome = Run_Send(folder, verbose ? "--stats --verbose" : "--stats", input);
+        viewer.Finish();
+        EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
+        EXPECT_EQ(Contains(outcome.Errors, "<stdin>:24: skipped: no line number"), verbose) << outcome.Errors;
+        EXPECT_EQ(Contains(outcome.Errors, "11 lines skipped (11 of them no place; --verbose lists them)"), !verbose)
+            << outcome.Errors;
+        EXPECT_TRUE(Contains(outcome.Output, "compiler_lines=9 skipped_lines=11")) << outcome.Output;
+    }
+}
