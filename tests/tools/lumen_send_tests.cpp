@@ -551,38 +551,59 @@ Windows::Unique_File Inheritable_File(const std::string& path, DWORD access, DWO
                                             disposition, FILE_ATTRIBUTE_NORMAL, nullptr)};
 }
 
+// A lumen_send run started and left running, Input as its standard input and its output on
+// files of Folder named after the run.
+class Running_Send {
+public:
+    Running_Send(const Temporary_Folder& folder, const std::string& name, const std::string& arguments,
+                 const std::string& input = "")
+        : output_path_(folder.File(name + ".out")), errors_path_(folder.File(name + ".err"))
+    {
+        Test_Support::Write_File(folder.File(name + ".in"), input);
+        Windows::Unique_File in = Inheritable_File(folder.File(name + ".in"), GENERIC_READ, OPEN_EXISTING);
+        Windows::Unique_File out = Inheritable_File(output_path_, GENERIC_WRITE, CREATE_ALWAYS);
+        Windows::Unique_File err = Inheritable_File(errors_path_, GENERIC_WRITE, CREATE_ALWAYS);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = in.get();
+        startup.hStdOutput = out.get();
+        startup.hStdError = err.get();
+        const std::string program = Windows_Path(LUMEN_SEND_EXE);
+        std::string line = "\"" + program + "\" " + arguments;
+        PROCESS_INFORMATION started{};
+        if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
+            process_ = Windows::Unique_Process_Information(started);
+        else ADD_FAILURE() << "cannot start " << program << ": " << GetLastError();
+    }
+
+    DWORD Id() const { return process_.Process_Id; }
+
+    // Waits for the end and returns the exit code; a run that does not end is ended.
+    Outcome Finish() const
+    {
+        Outcome outcome;
+        if (!process_.Process) return outcome;
+        if (WaitForSingleObject(process_.Process.get(), 60000) != WAIT_OBJECT_0) {
+            TerminateProcess(process_.Process.get(), 99);
+            ADD_FAILURE() << "lumen_send did not end";
+        }
+        GetExitCodeProcess(process_.Process.get(), &outcome.Exit_Code);
+        outcome.Output = Test_Support::Read_File(output_path_);
+        outcome.Errors = Test_Support::Read_File(errors_path_);
+        return outcome;
+    }
+
+private:
+    std::string output_path_;
+    std::string errors_path_;
+    Windows::Unique_Process_Information process_;
+};
+
 // Runs lumen_send with Arguments and Input as its standard input, and waits for its end.
 Outcome Run_Send(const Temporary_Folder& folder, const std::string& arguments, const std::string& input = "")
 {
-    Test_Support::Write_File(folder.File("stdin.txt"), input);
-    Windows::Unique_File in = Inheritable_File(folder.File("stdin.txt"), GENERIC_READ, OPEN_EXISTING);
-    Windows::Unique_File out = Inheritable_File(folder.File("stdout.txt"), GENERIC_WRITE, CREATE_ALWAYS);
-    Windows::Unique_File err = Inheritable_File(folder.File("stderr.txt"), GENERIC_WRITE, CREATE_ALWAYS);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = in.get();
-    startup.hStdOutput = out.get();
-    startup.hStdError = err.get();
-    const std::string program = Windows_Path(LUMEN_SEND_EXE);
-    std::string line = "\"" + program + "\" " + arguments;
-    PROCESS_INFORMATION started{};
-    Outcome outcome;
-    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started)) {
-        ADD_FAILURE() << "cannot start " << program << ": " << GetLastError();
-        return outcome;
-    }
-    Windows::Unique_Process_Information child(started);
-    if (WaitForSingleObject(child.Process.get(), 60000) != WAIT_OBJECT_0) {
-        TerminateProcess(child.Process.get(), 99);
-        ADD_FAILURE() << "lumen_send did not end";
-    }
-    GetExitCodeProcess(child.Process.get(), &outcome.Exit_Code);
-    out.reset();
-    err.reset();
-    outcome.Output = Test_Support::Read_File(folder.File("stdout.txt"));
-    outcome.Errors = Test_Support::Read_File(folder.File("stderr.txt"));
-    return outcome;
+    return Running_Send(folder, "send", arguments, input).Finish();
 }
 
 const std::string Final_Message; // empty, like the group's end
@@ -782,45 +803,6 @@ TEST(Send_Program, Reports_A_Viewer_That_Does_Not_Start_Or_Ends_At_Once)
 
 // ---- Runs at once -----------------------------------------------------------------------------
 
-// A lumen_send run started and left running, its standard handles on files of Folder.
-class Running_Send {
-public:
-    Running_Send(const Temporary_Folder& folder, const std::string& name, const std::string& arguments)
-        : errors_path_(folder.File(name + ".err"))
-    {
-        Windows::Unique_File in = Inheritable_File(folder.File(name + ".in"), GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
-        Windows::Unique_File err = Inheritable_File(errors_path_, GENERIC_WRITE, CREATE_ALWAYS);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = in.get();
-        startup.hStdOutput = err.get();
-        startup.hStdError = err.get();
-        const std::string program = Windows_Path(LUMEN_SEND_EXE);
-        std::string line = "\"" + program + "\" " + arguments;
-        PROCESS_INFORMATION started{};
-        if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
-            process_ = Windows::Unique_Process_Information(started);
-        else ADD_FAILURE() << "cannot start " << program << ": " << GetLastError();
-    }
-
-    DWORD Id() const { return process_.Process_Id; }
-
-    // Waits for the end; the exit code, or 0xFFFFFFFF when it did not end in time.
-    DWORD Finish() const
-    {
-        if (!process_.Process || WaitForSingleObject(process_.Process.get(), 60000) != WAIT_OBJECT_0) return 0xFFFFFFFF;
-        DWORD code = 0;
-        GetExitCodeProcess(process_.Process.get(), &code);
-        return code;
-    }
-    std::string Errors() const { return Test_Support::Read_File(errors_path_); }
-
-private:
-    std::string errors_path_;
-    Windows::Unique_Process_Information process_;
-};
-
 // The processes that Parent started.
 std::vector<DWORD> Children_Of(DWORD parent)
 {
@@ -885,7 +867,8 @@ TEST(Send_Program, Runs_At_Once_Take_Turns_Each_With_Its_Own_Viewer)
             folder, name, "--viewer \"" + viewer + "\" --title \"Run " + std::to_string(run) + "\" " + folder.File(name + ".txt")));
     }
     for (std::size_t run = 0; run < runs.size(); ++run) {
-        EXPECT_EQ(runs[run]->Finish(), 0u) << runs[run]->Errors();
+        const Outcome outcome = runs[run]->Finish();
+        EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
         const std::string name = "run" + std::to_string(run + 1);
         Started_Viewer started(runs[run]->Id());
         ASSERT_TRUE(started.Found()) << name;

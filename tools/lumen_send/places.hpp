@@ -18,8 +18,8 @@
 // - an empty text: the protocol has no way to carry one, an empty message ends the group;
 // - a text or file name longer than 1024 bytes: the viewer's message limit;
 // - a column beyond the text's length + 1: the viewer would stop on it. With Clamp_Columns such a
-//   column is sent as the text's length + 1 instead (compiler messages put the column of the
-//   source line in front of the message text, which is usually shorter);
+//   column is sent as the text's length + 1 instead (for tools that, unlike the compilers that
+//   Send::Compiler knows, put a column of some other line in front of their message);
 // - with Encoding::Utf_8, a line that is not valid UTF-8;
 // - a UTF-8 file name with a character that the ANSI code page lacks: the viewer opens files by
 //   their 8-bit names, and "?" in their place would name no file (or, to some editors, any).
