@@ -59,7 +59,8 @@ std::string Utf8_Of_Utf16(std::string_view bytes)
     return text;
 }
 
-void Decode(std::string bytes, std::string& text, bool& is_utf8)
+// Bytes is taken over.
+void Decode(std::string& bytes, std::string& text, bool& is_utf8)
 {
     if (bytes.starts_with("\xFF\xFE")) {
         text = Utf8_Of_Utf16(std::string_view(bytes).substr(2));
@@ -92,7 +93,7 @@ std::optional<Source_Line> Source_Files::Line(const std::string& name, std::int3
     if (is_new && Is_Readable_Name(name)) {
         if (std::optional<std::string> bytes = Read_Disk_File(name)) {
             File& file = found->second.emplace();
-            Decode(std::move(*bytes), file.Bytes, file.Is_Utf8);
+            Decode(*bytes, file.Bytes, file.Is_Utf8);
             file.Line_Starts.push_back(0);
             for (std::size_t at = file.Bytes.find('\n'); at != std::string::npos; at = file.Bytes.find('\n', at + 1))
                 file.Line_Starts.push_back(at + 1);
