@@ -1,6 +1,7 @@
 # The viewer from outside: the test program starts lumen_roll.exe as a child process, plays the
 # host over the real pipe, reads the window and the tree across the process boundary and clicks
-# with the real mouse (xdotool). editor_stub.exe stands in for the user's editor.
+# with the real mouse (xdotool). editor_stub.exe stands in for the user's editor, command_line_stub.exe
+# for a program planted in the searched folder.
 add_library(viewer_clicks STATIC ${CMAKE_CURRENT_LIST_DIR}/viewer_clicks.cpp)
 target_link_libraries(viewer_clicks PUBLIC viewer_harness test_support)
 
@@ -9,7 +10,8 @@ lumen_add_test(NAME viewer_tests
     SOURCES control/viewer_tests.cpp
     LIBRARIES viewer_clicks
     GUI)
-add_dependencies(viewer_tests lumen_roll editor_stub)
+add_dependencies(viewer_tests lumen_roll editor_stub command_line_stub)
 target_compile_definitions(viewer_tests PRIVATE
     LUMEN_ROLL_EXE="$<TARGET_FILE:lumen_roll>"
-    EDITOR_STUB_EXE="$<TARGET_FILE:editor_stub>")
+    EDITOR_STUB_EXE="$<TARGET_FILE:editor_stub>"
+    PLANTED_EXE="$<TARGET_FILE:command_line_stub>")

@@ -2,6 +2,7 @@
 // Reaching the viewer: starting it with the pipe name (and an editor) and opening the client end
 // of its pipe.
 
+#include "control/protocol.hpp"
 #include "support/failure.hpp"
 #include "tools/lumen_send/client_pipe.hpp"
 #include "windows/unique_handle.hpp"
@@ -22,7 +23,7 @@ using ENDED = Failures::Failure<"SEND.VIEWER.ENDED">;
 using STILL_BUSY = Failures::Failure<"SEND.VIEWER.STILL_BUSY">;
 
 // The pipe's name is also the protocol version the viewer checks.
-inline constexpr std::string_view Pipe_Name = "Lumen_Roll_V1.1";
+inline constexpr std::string_view Pipe_Name = Protocol::Pipe_Name;
 
 // One argument quoted so that the standard command-line splitting gives it back unchanged.
 std::string Quote_Argument(std::string_view argument);
@@ -34,7 +35,8 @@ std::string Command_Line(std::string_view viewer, std::string_view editor);
 std::string Beside_This_Program(std::string_view name);
 
 // Starts the viewer and returns at once. Its standard handles are the null device, and it
-// inherits no other handle.
+// inherits no other handle. A bare Viewer or Editor is looked for beside this program, then in
+// PATH's folders, never in the current folder; the viewer gets the editor's full path then.
 Windows::Unique_Process_Information Start(std::string_view viewer, std::string_view editor);
 
 // The pipe has one name for every viewer and one instance, so one transfer runs at a time. A
