@@ -41,6 +41,20 @@ std::string Searchable(std::string_view node_text)
     return text;
 }
 
+// The entry's text as it came, so that the line read back shows the same node: the marker goes,
+// and the blanks the node lost before the marker's place come back in front, so that the column
+// still names the same character. (Blanks after the column at the line's end stay off.)
+std::string Place_Line(const Index_List::Index_Entry& entry, std::string_view node_text)
+{
+    std::string text(node_text);
+    const std::size_t marker = text.find(Marker);
+    if (marker != std::string::npos) {
+        text.erase(marker, 1);
+        if (entry.Column - 1 > marker) text.insert(0, entry.Column - 1 - marker, ' ');
+    }
+    return entry.File.Text() + ":" + std::to_string(entry.Line) + ":" + std::to_string(entry.Column) + ":" + text;
+}
+
 int Compare_Names(const std::string& left, const std::string& right)
 {
     return lstrcmpA(left.c_str(), right.c_str());
@@ -220,7 +234,7 @@ std::string Results::Place_Lines() const
         For_Each_Entry(file, [&](Entry_Index entry, std::string_view text) {
             if (!matched_[entry] || dismissed_[entry]) return;
             const auto position = reinterpret_cast<Index_List::Position>(entry_data_[entry]);
-            lines += Place_Text(Index_List::Item::Element_Of(position), text);
+            lines += Place_Line(Index_List::Item::Element_Of(position), text);
             lines += "\r\n";
         });
     }

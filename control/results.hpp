@@ -81,7 +81,7 @@ public:
     bool Undo_Dismiss(Node& restored);
 
     // Every shown entry in the tree's order as "file:line:column:text" (the text without its
-    // marker), each line ended by CR LF.
+    // marker, with the blanks in front that the node lost), each line ended by CR LF.
     std::string Place_Lines() const;
 
     // Calls Visit(entry, node text) for each entry of File in arrival order.

@@ -60,6 +60,13 @@ Plain_Edit_Box Create_Plain_Edit_Box(const Page& page, const std::wstring& capti
 Checked_Edit_Box Create_Checked_Edit_Box(const Page& page, const std::string& caption, const std::string& text,
                                          Edit_Box_Options options);
 
+struct Bare_Edit_Box_Options {
+    std::string Cue;        // shown grey while the box is empty
+    Action_Routine Changed; // on the window thread at every change of the text; quick, no waiting
+};
+// An edit box without a caption.
+Plain_Edit_Box Create_Edit_Box(const Page& page, Bare_Edit_Box_Options options);
+
 struct Combo_Box_Options {
     Action_Routine Action; // fires on a change of selection and when the box loses the focus
     bool Sorted = false;
@@ -74,6 +81,10 @@ Rich_Edit Create_Rich_Edit(const Page& page, bool word_wrap);
 // --- Operations ------------------------------------------------------------------------------------
 // Any control: its window text.
 void Set_Text(const Child& control, const std::string& text);
+// Shows or hides the control; a hidden one takes no room in its page.
+void Set_Shown(const Child& control, bool shown);
+// Gives the control the keyboard focus.
+void Focus(const Child& control);
 // Fires Routine with Argument on WM_COMMAND instead of the parameterless action.
 void Set_Action_With_Argument(const Child& control, Action_Routine_With_Argument routine, std::uintptr_t argument);
 

@@ -61,13 +61,13 @@ TEST(Results, A_Filter_Keeps_Entries_With_Every_Word_In_Text_Or_File_Name_And_Dr
         std::vector<std::string> Lines;
     };
     const std::vector<Case> cases{
-        {"", {"src/alpha.adb:1:4:with Ada.Text_IO;", "src/alpha.adb:7:3:Put (Value);",
+        {"", {"src/alpha.adb:1:4:with Ada.Text_IO;", "src/alpha.adb:7:3:  Put (Value);",
               "src/Beta.adb:3:4:Put_Line (Value);", "src/Beta.adb:9:1:return Value;"}},
-        {"VALUE put", {"src/alpha.adb:7:3:Put (Value);", "src/Beta.adb:3:4:Put_Line (Value);"}},
+        {"VALUE put", {"src/alpha.adb:7:3:  Put (Value);", "src/Beta.adb:3:4:Put_Line (Value);"}},
         {"  beta   value ", {"src/Beta.adb:3:4:Put_Line (Value);", "src/Beta.adb:9:1:return Value;"}},
-        {"value -line", {"src/alpha.adb:7:3:Put (Value);", "src/Beta.adb:9:1:return Value;"}},
-        {"value -BETA", {"src/alpha.adb:7:3:Put (Value);"}},
-        {"pu", {"src/alpha.adb:7:3:Put (Value);", "src/Beta.adb:3:4:Put_Line (Value);"}},
+        {"value -line", {"src/alpha.adb:7:3:  Put (Value);", "src/Beta.adb:9:1:return Value;"}},
+        {"value -BETA", {"src/alpha.adb:7:3:  Put (Value);"}},
+        {"pu", {"src/alpha.adb:7:3:  Put (Value);", "src/Beta.adb:3:4:Put_Line (Value);"}},
         {"- put(", {}},                  // the lone "-" means nothing; "put(" is in no text
         {"Ada.text", {"src/alpha.adb:1:4:with Ada.Text_IO;"}},
         {"WITH", {"src/alpha.adb:1:4:with Ada.Text_IO;"}}, // across the marker ("wit\x95h Ada")

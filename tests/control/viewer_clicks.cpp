@@ -2,7 +2,59 @@
 
 #include "tests/test_support.hpp"
 
+#include <string>
+
 namespace Viewer_Clicks {
+
+namespace {
+
+struct Menu_Search {
+    DWORD Process;
+    HWND Found = nullptr;
+};
+
+BOOL CALLBACK Match_Menu(HWND window, LPARAM parameter)
+{
+    auto& search = *reinterpret_cast<Menu_Search*>(parameter);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char class_name[16] = {};
+    GetClassNameA(window, class_name, sizeof class_name);
+    if (process != search.Process || std::string(class_name) != "#32768" || !IsWindowVisible(window)) return TRUE;
+    search.Found = window;
+    return FALSE;
+}
+
+template <typename Character>
+std::basic_string<Character> Clipboard_Data(UINT format)
+{
+    if (!OpenClipboard(nullptr)) return {};
+    std::basic_string<Character> text;
+    if (HANDLE data = GetClipboardData(format)) {
+        if (const auto* characters = static_cast<const Character*>(GlobalLock(data))) text = characters;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+} // namespace
+
+std::string Clipboard_Text()
+{
+    if (!OpenClipboard(nullptr)) return "<clipboard busy>";
+    CloseClipboard();
+    return Clipboard_Data<char>(CF_TEXT);
+}
+
+std::wstring Clipboard_Wide_Text() { return Clipboard_Data<wchar_t>(CF_UNICODETEXT); }
+
+HWND Menu_Of(const Viewer_Harness::Viewer_Process& viewer)
+{
+    Menu_Search search{viewer.Id()};
+    EnumWindows(Match_Menu, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
 
 std::optional<POINT> Item_Point(const Viewer_Harness::Viewer_Process& viewer, const Viewer_Harness::Remote_Tree& tree,
                                 HTREEITEM item)

@@ -1,6 +1,7 @@
 #pragma once
 // Real mouse input on the viewer's tree, for the end-to-end tests: the item's point on the screen
-// and a double-click there with xdotool.
+// and a double-click there with xdotool; and what the user sees besides: the item menu and the
+// clipboard.
 
 #include "tools/harness/viewer_harness.hpp"
 
@@ -8,6 +9,7 @@
 #include <commctrl.h>
 
 #include <optional>
+#include <string>
 
 namespace Viewer_Clicks {
 
@@ -23,5 +25,13 @@ bool Click_Item(const Viewer_Harness::Viewer_Process& viewer, const Viewer_Harne
 // Double-clicks the item with the real mouse.
 bool Double_Click_Item(const Viewer_Harness::Viewer_Process& viewer, const Viewer_Harness::Remote_Tree& tree,
                        HTREEITEM item);
+
+// What the clipboard holds, read as any other program reads it: as 8-bit text ("<clipboard busy>"
+// while another program holds it) and as CF_UNICODETEXT.
+std::string Clipboard_Text();
+std::wstring Clipboard_Wide_Text();
+
+// The viewer's open popup menu, or 0.
+HWND Menu_Of(const Viewer_Harness::Viewer_Process& viewer);
 
 } // namespace Viewer_Clicks

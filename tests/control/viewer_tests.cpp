@@ -21,6 +21,8 @@ using namespace std::chrono_literals;
 using Viewer_Clicks::Click_Item;
 using Viewer_Clicks::Double_Click_Item;
 using Viewer_Clicks::Item_Point;
+using Viewer_Clicks::Clipboard_Text;
+using Viewer_Clicks::Menu_Of;
 
 [[maybe_unused]] const bool viewer_chosen = (Use_Viewer_Program(LUMEN_ROLL_EXE), true);
 
@@ -52,44 +54,6 @@ protected:
 };
 
 bool Has_Fatal_Line(const Viewer_Log& log) { return log.Contains_Prefix("!!!"); }
-
-// What the clipboard holds as 8-bit text, read as any other program reads it.
-std::string Clipboard_Text()
-{
-    if (!OpenClipboard(nullptr)) return "<clipboard busy>";
-    std::string text;
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-        if (const auto* bytes = static_cast<const char*>(GlobalLock(data))) text = bytes;
-        GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
-}
-
-struct Menu_Search {
-    DWORD Process;
-    HWND Found = nullptr;
-};
-
-BOOL CALLBACK Match_Menu(HWND window, LPARAM parameter)
-{
-    auto& search = *reinterpret_cast<Menu_Search*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char class_name[16] = {};
-    GetClassNameA(window, class_name, sizeof class_name);
-    if (process != search.Process || std::string(class_name) != "#32768" || !IsWindowVisible(window)) return TRUE;
-    search.Found = window;
-    return FALSE;
-}
-
-// The viewer's open popup menu, or 0.
-HWND Menu_Of(const Viewer_Process& viewer)
-{
-    Menu_Search search{viewer.Id()};
-    EnumWindows(Match_Menu, reinterpret_cast<LPARAM>(&search));
-    return search.Found;
-}
 
 std::vector<std::string> Texts(const std::vector<Tree_Node>& nodes)
 {
