@@ -33,12 +33,14 @@ std::string Lowered(std::string_view text)
     return lower;
 }
 
-// The node text as the user reads it: lower case and without the marker.
-std::string Searchable(std::string_view node_text)
+// The node text as the user reads it: lower case and without the marker. Into a buffer that is
+// used again for every entry: the filter goes through all of them at each change.
+std::string_view Searchable(std::string_view node_text, std::string& buffer)
 {
-    std::string text = Lowered(node_text);
-    if (const std::size_t marker = text.find(Marker); marker != std::string::npos) text.erase(marker, 1);
-    return text;
+    buffer.resize(node_text.size());
+    for (std::size_t index = 0; index < node_text.size(); ++index) buffer[index] = Lower_Case(node_text[index]);
+    if (const std::size_t marker = node_text.find(Marker); marker != std::string_view::npos) buffer.erase(marker, 1);
+    return buffer;
 }
 
 // The entry's text as it came, so that the line read back shows the same node: the marker goes,
@@ -88,7 +90,7 @@ void Results::Add_File(const std::string& name)
     File_Record file;
     file.Name = name;
     file.First = static_cast<Entry_Index>(entry_data_.size());
-    file.Text_Offset = texts_.size();
+    file.Text_Offset = Text_End();
     Match_Name(file);
     files_.push_back(std::move(file));
     Insert_In_Order(static_cast<File_Index>(files_.size() - 1));
@@ -111,7 +113,12 @@ void Results::Add_Entry(std::string_view node_text, std::uintptr_t data)
     if (files_.empty()) throw std::logic_error("an entry before any file");
     const std::size_t length = std::min<std::size_t>(node_text.size(), 0xFFFF);
     File_Record& file = files_.back();
-    texts_.insert(texts_.end(), node_text.begin(), node_text.begin() + static_cast<std::ptrdiff_t>(length));
+    if (length != 0 && (chunks_.empty() || used_in_last_chunk_ + length > Chunk_Size)) {
+        chunks_.push_back(std::make_unique_for_overwrite<char[]>(Chunk_Size));
+        used_in_last_chunk_ = 0;
+    }
+    node_text.copy(chunks_.back().get() + used_in_last_chunk_, length);
+    used_in_last_chunk_ += length;
     lengths_.push_back(static_cast<std::uint16_t>(length));
     entry_data_.push_back(data);
     ++file.Count;
@@ -134,11 +141,17 @@ Results::Entry_Index Results::Entry_With_Data(std::uintptr_t data) const
     return found == entry_data_.end() ? None : static_cast<Entry_Index>(found - entry_data_.begin());
 }
 
+std::uint64_t Results::Text_End() const noexcept
+{
+    return chunks_.empty() ? 0 : (chunks_.size() - 1) * Chunk_Size + used_in_last_chunk_;
+}
+
 std::uint64_t Results::Text_Offset_Of(Entry_Index entry) const
 {
     const File_Record& file = files_[File_Of(entry)];
     std::uint64_t offset = file.Text_Offset;
-    for (Entry_Index before = file.First; before < entry; ++before) offset += lengths_[before];
+    for (Entry_Index before = file.First; before < entry; ++before)
+        if (lengths_[before] != 0) offset = Fitted(offset, lengths_[before]) + lengths_[before];
     return offset;
 }
 
@@ -159,18 +172,24 @@ void Results::Match_Name(File_Record& file) const
 
 bool Results::Matches(const File_Record& file, std::string_view node_text) const
 {
-    const std::string text = Searchable(node_text);
+    thread_local std::string buffer;
+    const std::string_view text = Searchable(node_text, buffer);
     std::size_t word = 0;
     for (const std::string& required : filter_.Required)
-        if (!file.Name_Has[word++] && text.find(required) == std::string::npos) return false;
+        if (!file.Name_Has[word++] && text.find(required) == std::string_view::npos) return false;
     for (const std::string& excluded : filter_.Excluded)
-        if (file.Name_Has[word++] || text.find(excluded) != std::string::npos) return false;
+        if (file.Name_Has[word++] || text.find(excluded) != std::string_view::npos) return false;
     return true;
 }
 
 void Results::Set_Filter(std::string_view text)
 {
     filter_ = Parse_Filter(text);
+    if (filter_.Is_Empty()) {
+        for (File_Record& file : files_) file.Name_Has.clear();
+        matched_.assign(matched_.size(), true);
+        return;
+    }
     for (File_Index file = 0; file < files_.size(); ++file) {
         File_Record& record = files_[file];
         Match_Name(record);

@@ -4,11 +4,12 @@
 // are drawn from it; copying and saving read it. Window thread only (the tree feed tells it each
 // item as the item goes into the tree).
 //
-// The texts are kept compactly, since a run may hold hundreds of thousands of entries: one
-// stretch of characters without separators, a length and the tree data per entry.
+// The texts are kept compactly, since a run may hold hundreds of thousands of entries: the
+// characters one after the other in large chunks, a length and the tree data per entry.
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -108,18 +109,27 @@ private:
         bool Dismissed = false;
         std::vector<bool> Name_Has; // per filter word: whether the name holds it
     };
+    // Texts never straddle two chunks: one that does not fit at Offset starts the next chunk.
+    static constexpr std::uint64_t Chunk_Size = 1 << 16;
+    static std::uint64_t Fitted(std::uint64_t offset, std::uint16_t length) noexcept
+    {
+        return offset % Chunk_Size + length > Chunk_Size ? (offset / Chunk_Size + 1) * Chunk_Size : offset;
+    }
     template <typename Visit>
     void Visit_Entries(Entry_Index first, Entry_Index end, std::uint64_t offset, Visit& visit) const
     {
-        std::string text;
         for (Entry_Index entry = first; entry < end; ++entry) {
             const std::uint16_t length = lengths_[entry];
-            text.assign(texts_.begin() + static_cast<std::ptrdiff_t>(offset),
-                        texts_.begin() + static_cast<std::ptrdiff_t>(offset + length));
+            if (length == 0) {
+                visit(entry, std::string_view());
+                continue;
+            }
+            offset = Fitted(offset, length);
+            visit(entry, std::string_view(chunks_[offset / Chunk_Size].get() + offset % Chunk_Size, length));
             offset += length;
-            visit(entry, std::string_view(text));
         }
     }
+    std::uint64_t Text_End() const noexcept;
     std::uint64_t Text_Offset_Of(Entry_Index entry) const;
     bool Matches(const File_Record& file, std::string_view node_text) const;
     void Match_Name(File_Record& file) const;
@@ -127,8 +137,9 @@ private:
 
     std::vector<File_Record> files_;
     std::vector<File_Index> order_;
+    std::vector<std::unique_ptr<char[]>> chunks_;
+    std::uint64_t used_in_last_chunk_ = 0;
     // Per entry. A deque grows without moving or doubling what it holds.
-    std::deque<char> texts_;
     std::deque<std::uint16_t> lengths_;
     std::deque<std::uintptr_t> entry_data_;
     std::vector<bool> matched_;   // per entry, under the current filter

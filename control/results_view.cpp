@@ -103,7 +103,7 @@ struct Results_View::Build {
     Narrowed* Tree = nullptr;
     Node Target;
     std::vector<Results::File_Index> Files; // the shown files in the tree's order
-    std::size_t Next = 0;
+    std::size_t Next = 0; // the next file whose entries go in
     bool Nodes_Inserted = false;
 };
 
@@ -166,31 +166,32 @@ void Results_View::Refresh_Status()
 
 // --- Keys and the menu ----------------------------------------------------------------------------
 
+// Ctrl+F, the stepping keys, Copy all and Save work anywhere in the window; the others where the
+// focus is.
 bool Results_View::On_Key(const MSG& press)
 {
     if (press.message != WM_KEYDOWN) return false;
     const bool control = Pressed(VK_CONTROL);
     const bool shift = Pressed(VK_SHIFT);
     const WPARAM key = press.wParam;
-    if (control && !shift && key == 'F') {
-        Gui::Focus(filter_box_);
-        SendMessageA(filter_box_.Window(), EM_SETSEL, 0, -1);
-        return true;
-    }
-    if (!control && (key == VK_F4 || key == VK_F8)) {
-        Step(!shift);
-        return true;
-    }
-    if (control && shift && key == 'C') {
-        Copy_All();
-        return true;
-    }
-    if (control && !shift && key == 'S') {
-        Save_As();
-        return true;
-    }
-    if (press.hwnd == filter_box_.Window() && !control && !shift) return On_Filter_Key(key);
-    if (press.hwnd != Shown_Tree().Window() || shift) return false;
+    if (control && !shift && key == 'F') Focus_Filter_Box();
+    else if (!control && (key == VK_F4 || key == VK_F8)) Step(!shift);
+    else if (control && shift && key == 'C') Copy_All();
+    else if (control && !shift && key == 'S') Save_As();
+    else if (press.hwnd == filter_box_.Window()) return !control && !shift && On_Filter_Key(key);
+    else if (press.hwnd == Shown_Tree().Window()) return !shift && On_Tree_Key(key, control);
+    else return false;
+    return true;
+}
+
+void Results_View::Focus_Filter_Box()
+{
+    Gui::Focus(filter_box_);
+    SendMessageA(filter_box_.Window(), EM_SETSEL, 0, -1);
+}
+
+bool Results_View::On_Tree_Key(WPARAM key, bool control)
+{
     if (!control && key == VK_DELETE) Dismiss_Selected();
     else if (control && key == 'Z') Undo_Dismiss();
     else return false;
@@ -292,8 +293,7 @@ void Results_View::Show_Full_Tree(Node target)
 {
     if (!shown_) return;
     const bool had_focus = GetFocus() == shown_->Tree.Window();
-    Gui::Set_Shown(full_, true);
-    Gui::Set_Shown(shown_->Tree, false);
+    Gui::Show_Instead(full_, shown_->Tree);
     Retire(shown_);
     shown_ = nullptr;
     const Gui::Tree_Item item = Full_Tree_Item(target);
@@ -329,12 +329,15 @@ void Results_View::Start_Build(Narrowed& tree, Node target)
     tree.File_Items.assign(received.Files, nullptr);
     tree.Children.assign(received.Files, 0);
     tree.Entries_Seen = static_cast<Results::Entry_Index>(received.Entries);
+    Gui::Give_Place(Shown_Tree(), tree.Tree); // sized while empty: sizing a full tree costs a pass over it
     Gui::Hold_Drawing(tree.Tree);
     Work_Round(); // a small view shows at once
 }
 
 // Within one slice: the file nodes first, so that the control finds them fast as parents, then the
-// entries file by file.
+// entries file by file, each file opened after its entries. The control measures the text of every
+// row in view when it catches up, once, when the tree is shown: catching up slice by slice would
+// cost more in all, as every catching up goes over all rows in view.
 bool Results_View::Build_Slice(Clock::time_point end)
 {
     Build& build = *build_;
@@ -344,11 +347,8 @@ bool Results_View::Build_Slice(Clock::time_point end)
         for (const Results::File_Index file : build.Files) previous = Insert_File_Node(tree, file, previous);
         build.Nodes_Inserted = true;
     }
-    while (build.Next < build.Files.size()) {
-        Insert_Entries(tree, build.Files[build.Next++]);
-        if (Clock::now() >= end) return false;
-    }
-    return true;
+    while (build.Next < build.Files.size() && Clock::now() < end) Insert_Entries(tree, build.Files[build.Next++]);
+    return build.Next == build.Files.size();
 }
 
 Gui::Tree_Item Results_View::Insert_File_Node(Narrowed& tree, Results::File_Index file, Gui::Tree_Item after)
@@ -386,8 +386,7 @@ void Results_View::Finish_Build()
     build_.reset();
     const bool had_focus = GetFocus() == Shown_Tree().Window();
     Append_New_Entries(tree);
-    Gui::Set_Shown(tree.Tree, true);
-    Gui::Set_Shown(shown_ ? shown_->Tree : full_, false);
+    Gui::Show_Instead(tree.Tree, Shown_Tree());
     if (shown_) Retire(shown_);
     shown_ = &tree;
     tree.Status = Narrowed::State::Shown;

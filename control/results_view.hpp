@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -31,7 +32,7 @@ public:
     // The filter waits this long after the last key.
     static constexpr unsigned Filter_Delay_Ms = 150;
     // The longest stretch of work on the window thread at a time while a tree is built or emptied.
-    static constexpr unsigned Work_Slice_Ms = 40;
+    static constexpr unsigned Work_Slice_Ms = 30;
 
     Results_View();
     ~Results_View();
@@ -67,6 +68,8 @@ private:
 
     bool On_Key(const MSG& press);
     bool On_Filter_Key(WPARAM key);
+    bool On_Tree_Key(WPARAM key, bool control);
+    void Focus_Filter_Box();
     void Filter_Changed();
     std::vector<Gui::Menu_Item> Menu_Items();
 

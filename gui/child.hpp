@@ -43,8 +43,8 @@ public:
     Action_Routine_With_Argument Action_With_Argument;
     std::uintptr_t Argument = 0;
     Creation_Event Creation;
-    // Set before creation or on the window thread (Set_Shown): a hidden control stays out of view
-    // and takes no room in its page's layout.
+    // Set before creation or on the window thread (Show_Instead): a hidden control stays out of
+    // view and takes no room in its page's layout.
     bool Hidden = false;
 
     // Hooks, all called on the window thread.

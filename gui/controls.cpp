@@ -340,15 +340,32 @@ void Set_Text(const Child& control, const std::string& text)
     if (window && Window_Alive()) SetWindowTextA(window, text.c_str());
 }
 
-void Set_Shown(const Child& control, bool shown)
+void Show_Instead(const Child& shown, const Child& hidden)
 {
-    Child_Record& record = control.Record();
+    Child_Record& in = shown.Record();
+    Child_Record& out = hidden.Record();
     Run_On_Window_Thread([&] {
-        if (record.Hidden == !shown) return LRESULT{0};
-        record.Hidden = !shown;
-        const bool on_current_page = record.Page && record.Page == Current_Page_Record();
-        if (record.Window && on_current_page) ShowWindow(record.Window, shown ? SW_SHOW : SW_HIDE);
-        if (on_current_page) Lay_Out_Current_Page();
+        out.Hidden = true;
+        in.Hidden = false;
+        const bool on_current_page = in.Page && in.Page == Current_Page_Record();
+        if (!on_current_page) return LRESULT{0};
+        if (out.Window) ShowWindow(out.Window, SW_HIDE);
+        if (in.Window) ShowWindow(in.Window, SW_SHOW);
+        Lay_Out_Current_Page();
+        return LRESULT{0};
+    });
+}
+
+void Give_Place(const Child& from, const Child& to)
+{
+    HWND source = from.Record().Window;
+    HWND target = to.Record().Window;
+    Run_On_Window_Thread([=] {
+        RECT place{};
+        if (!source || !target || !GetWindowRect(source, &place)) return LRESULT{0};
+        MapWindowPoints(nullptr, Main_Window(), reinterpret_cast<POINT*>(&place), 2);
+        SetWindowPos(target, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         return LRESULT{0};
     });
 }

@@ -81,8 +81,12 @@ Rich_Edit Create_Rich_Edit(const Page& page, bool word_wrap);
 // --- Operations ------------------------------------------------------------------------------------
 // Any control: its window text.
 void Set_Text(const Child& control, const std::string& text);
-// Shows or hides the control; a hidden one takes no room in its page.
-void Set_Shown(const Child& control, bool shown);
+// Swaps two controls of a page in one layout: Hidden goes out of view and Shown comes in. A control
+// that Give_Place has put where Hidden is keeps its size then, and a tree view, which recomputes all
+// its rows when sized, does no such work.
+void Show_Instead(const Child& shown, const Child& hidden);
+// Moves To (shown or hidden) to where From is, with From's size.
+void Give_Place(const Child& from, const Child& to);
 // Gives the control the keyboard focus.
 void Focus(const Child& control);
 // Fires Routine with Argument on WM_COMMAND instead of the parameterless action.

@@ -60,7 +60,7 @@ struct Tree_View_Options {
     bool Keys_And_Menu = true;
     // Items after the menu's own, asked for each time the menu opens.
     std::function<std::vector<Menu_Item>()> More_Menu_Items;
-    // Created hidden (Set_Shown shows it).
+    // Created hidden (Show_Instead shows it).
     bool Hidden = false;
 };
 

@@ -121,6 +121,26 @@ TEST(Results, Dismissing_Hides_Until_Undone_In_Reverse_Order)
     EXPECT_EQ(model.Shown.Entry_With_Data(0), Results::None);
 }
 
+// Texts are kept in large chunks that no text straddles: each comes back whole, in order, also
+// from the middle of a file and across chunk ends.
+TEST(Results, Long_Texts_Come_Back_Whole_Across_The_Chunks)
+{
+    Model model;
+    std::vector<std::string> texts;
+    for (int index = 0; index < 400; ++index) {
+        if (index % 150 == 0) model.File("f" + std::to_string(index / 150));
+        texts.push_back(std::string(300 + index * 7 % 725, static_cast<char>('a' + index % 26)) + std::to_string(index));
+        model.Entry("f" + std::to_string(index / 150), 1, 1, texts.back());
+    }
+    for (const Results::Entry_Index entry : {0u, 149u, 150u, 217u, 399u})
+        EXPECT_EQ(model.Shown.Node_Text(entry), Marker + texts[entry]) << entry;
+    const std::vector<std::string> lines = model.Lines();
+    ASSERT_EQ(lines.size(), texts.size());
+    EXPECT_EQ(lines[399], "f2:1:1:" + texts[399]);
+    model.Shown.Set_Filter("399");
+    EXPECT_EQ(model.Shown.Shown().Entries, 1u);
+}
+
 // The tree puts a file node in its place itself; the model must agree with it, also for names
 // that differ in case or punctuation only and for the same name sent twice.
 TEST(Results, The_Files_Order_Is_The_Tree_Views_Sorted_Order)

@@ -80,11 +80,9 @@ void Send_Sample(Host& host)
 
 TEST_F(Results_Window_Test, Filter_Steps_Round_The_End_Dismisses_Undoes_And_Copies_What_Is_Shown)
 {
-    const std::string editor = folder_.File("editor_stub.exe");
-    ASSERT_TRUE(CopyFileA(Windows_Path(EDITOR_STUB_EXE).c_str(), editor.c_str(), FALSE));
-    const std::string editor_output = folder_.File("editor_output.txt");
-    SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", editor_output.c_str());
-    Viewer_Process viewer({Pipe_Name, editor});
+    const Viewer_Clicks::Editor_Stub editor(folder_, EDITOR_STUB_EXE);
+    const std::string& editor_output = editor.Output();
+    Viewer_Process viewer({Pipe_Name, editor.Program()});
     Host host(viewer);
     ASSERT_TRUE(host.Is_Connected());
     Send_Sample(host);
@@ -159,30 +157,6 @@ TEST_F(Results_Window_Test, Filter_Steps_Round_The_End_Dismisses_Undoes_And_Copi
     ASSERT_TRUE(Press_Keys("ctrl+shift+c"));
     EXPECT_TRUE(Wait_Until([&] { return Line_Count(Viewer_Clicks::Clipboard_Text()) == 6; }, 5s))
         << Viewer_Clicks::Clipboard_Text();
-    SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", nullptr);
-}
-
-// The viewer's modal dialog, or 0.
-HWND Dialog_Of(const Viewer_Process& viewer)
-{
-    struct Search {
-        DWORD Process;
-        HWND Found = nullptr;
-    } search{viewer.Id()};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto& found = *reinterpret_cast<Search*>(parameter);
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            char class_name[16] = {};
-            GetClassNameA(window, class_name, sizeof class_name);
-            if (process != found.Process || std::string(class_name) != "#32770" || !IsWindowVisible(window))
-                return TRUE;
-            found.Found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.Found;
 }
 
 bool Send_File(const std::string& path)
@@ -221,11 +195,11 @@ TEST_F(Results_Window_Test, A_Saved_File_Read_Back_By_Lumen_Send_Shows_The_Same_
         Remote_Tree tree(viewer, viewer.Tree_Window());
         ASSERT_TRUE(Viewer_Clicks::Item_Point(viewer, tree, tree.Read().at(0).Item));
         ASSERT_TRUE(Press_Keys("ctrl+s"));
-        ASSERT_TRUE(Wait_Until([&] { return Dialog_Of(viewer) != nullptr; }, 10s)) << "no Save dialog";
+        ASSERT_TRUE(Wait_Until([&] { return Viewer_Clicks::Dialog_Of(viewer) != nullptr; }, 10s)) << "no Save dialog";
         ASSERT_TRUE(Press_Keys("ctrl+a BackSpace"));
         ASSERT_TRUE(Type_Text(saved));
         ASSERT_TRUE(Press_Keys("Return"));
-        ASSERT_TRUE(Wait_Until([&] { return Dialog_Of(viewer) == nullptr; }, 10s));
+        ASSERT_TRUE(Wait_Until([&] { return Viewer_Clicks::Dialog_Of(viewer) == nullptr; }, 10s));
         EXPECT_EQ(Test_Support::Read_File(saved),
                   "inc/y.h:1:9:#define Y 2\r\nsrc/x.c:1:9:    int x = 1;\r\nsrc/x.c:9:1:return x; // a:b\r\n");
     }

@@ -2,27 +2,37 @@
 
 #include "tests/test_support.hpp"
 
+#include <stdexcept>
 #include <string>
 
 namespace Viewer_Clicks {
 
 namespace {
 
-struct Menu_Search {
+struct Window_Search {
     DWORD Process;
+    const char* Class_Name;
     HWND Found = nullptr;
 };
 
-BOOL CALLBACK Match_Menu(HWND window, LPARAM parameter)
+BOOL CALLBACK Match_Window(HWND window, LPARAM parameter)
 {
-    auto& search = *reinterpret_cast<Menu_Search*>(parameter);
+    auto& search = *reinterpret_cast<Window_Search*>(parameter);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
     char class_name[16] = {};
     GetClassNameA(window, class_name, sizeof class_name);
-    if (process != search.Process || std::string(class_name) != "#32768" || !IsWindowVisible(window)) return TRUE;
+    if (process != search.Process || std::string(class_name) != search.Class_Name || !IsWindowVisible(window))
+        return TRUE;
     search.Found = window;
     return FALSE;
+}
+
+HWND Window_Of_Class(const Viewer_Harness::Viewer_Process& viewer, const char* class_name)
+{
+    Window_Search search{viewer.Id(), class_name};
+    EnumWindows(Match_Window, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
 }
 
 template <typename Character>
@@ -49,12 +59,19 @@ std::string Clipboard_Text()
 
 std::wstring Clipboard_Wide_Text() { return Clipboard_Data<wchar_t>(CF_UNICODETEXT); }
 
-HWND Menu_Of(const Viewer_Harness::Viewer_Process& viewer)
+HWND Menu_Of(const Viewer_Harness::Viewer_Process& viewer) { return Window_Of_Class(viewer, "#32768"); }
+
+HWND Dialog_Of(const Viewer_Harness::Viewer_Process& viewer) { return Window_Of_Class(viewer, "#32770"); }
+
+Editor_Stub::Editor_Stub(const Test_Support::Temporary_Folder& folder, const std::string& stub)
+    : program_(folder.File("editor_stub.exe")), output_(folder.File("editor_output.txt"))
 {
-    Menu_Search search{viewer.Id()};
-    EnumWindows(Match_Menu, reinterpret_cast<LPARAM>(&search));
-    return search.Found;
+    if (!CopyFileA(Viewer_Harness::Windows_Path(stub).c_str(), program_.c_str(), FALSE))
+        throw std::runtime_error("cannot copy the editor stub: error " + std::to_string(GetLastError()));
+    SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", output_.c_str());
 }
+
+Editor_Stub::~Editor_Stub() { SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", nullptr); }
 
 std::optional<POINT> Item_Point(const Viewer_Harness::Viewer_Process& viewer, const Viewer_Harness::Remote_Tree& tree,
                                 HTREEITEM item)

@@ -368,11 +368,9 @@ TEST_F(Viewer_Test, The_Status_Line_Counts_The_Tree_And_The_View_Stays_At_The_To
 // menu's "Collapse all" and "Expand all" act on every file node.
 TEST_F(Viewer_Test, Keys_Copy_And_The_Item_Menu_Drive_The_Tree)
 {
-    const std::string editor = folder_.File("editor_stub.exe");
-    ASSERT_TRUE(CopyFileA(Windows_Path(EDITOR_STUB_EXE).c_str(), editor.c_str(), FALSE));
-    const std::string editor_output = folder_.File("editor_output.txt");
-    SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", editor_output.c_str());
-    Viewer_Process viewer({Pipe_Name, editor});
+    const Viewer_Clicks::Editor_Stub editor(folder_, EDITOR_STUB_EXE);
+    const std::string& editor_output = editor.Output();
+    Viewer_Process viewer({Pipe_Name, editor.Program()});
     Host host(viewer);
     ASSERT_TRUE(host.Is_Connected());
     host.Text("Keys", "title");
@@ -420,7 +418,7 @@ TEST_F(Viewer_Test, Keys_Copy_And_The_Item_Menu_Drive_The_Tree)
     ASSERT_TRUE(Wait_Until([&] { return Menu_Of(viewer) != nullptr; }, 5s)) << "no item menu from the menu key";
     ASSERT_TRUE(Test_Support::Press_Keys("e"));
     EXPECT_TRUE(Wait_Until([&] { return expanded() == std::vector<bool>{true, true}; }, 5s));
-    SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", nullptr);
+    
 }
 
 // ---- the window and the transfer end together -----------------------------------------------------
