@@ -119,6 +119,7 @@ Gui::Tree_View Results_View::Create(const Gui::Page& page, Gui::Tree_View_Option
     options_ = options;
     filter_box_ = Gui::Create_Edit_Box(page, {.Cue = "Filter", .Changed = [this] { Filter_Changed(); }});
     full_ = Gui::Create_Tree_View(page, options);
+    Gui::Use_Font_Of(filter_box_, full_);
     Gui::Run_On_Window_Thread([this] {
         Running_View = this;
         return LRESULT{0};

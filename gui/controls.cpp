@@ -370,6 +370,16 @@ void Give_Place(const Child& from, const Child& to)
     });
 }
 
+void Use_Font_Of(const Child& control, const Child& model)
+{
+    HWND target = control.Record().Window;
+    HWND source = model.Record().Window;
+    Run_On_Window_Thread([=] {
+        if (target && source) SendMessageW(target, WM_SETFONT, SendMessageW(source, WM_GETFONT, 0, 0), TRUE);
+        return LRESULT{0};
+    });
+}
+
 void Focus(const Child& control)
 {
     HWND window = control.Record().Window;

@@ -87,6 +87,8 @@ void Set_Text(const Child& control, const std::string& text);
 void Show_Instead(const Child& shown, const Child& hidden);
 // Moves To (shown or hidden) to where From is, with From's size.
 void Give_Place(const Child& from, const Child& to);
+// Gives Control the font that Model uses, so that the two read alike.
+void Use_Font_Of(const Child& control, const Child& model);
 // Gives the control the keyboard focus.
 void Focus(const Child& control);
 // Fires Routine with Argument on WM_COMMAND instead of the parameterless action.
