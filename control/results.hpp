@@ -80,6 +80,7 @@ public:
     // or nothing when nothing is dismissed.
     void Dismiss(Node node);
     bool Undo_Dismiss(Node& restored);
+    bool Has_Dismissed() const noexcept { return !undo_.empty(); }
 
     // Every shown entry in the tree's order as "file:line:column:text" (the text without its
     // marker, with the blanks in front that the node lost), each line ended by CR LF.

@@ -215,10 +215,15 @@ bool Results_View::On_Filter_Key(WPARAM key)
 std::vector<Gui::Menu_Item> Results_View::Menu_Items()
 {
     const bool selected = !Gui::Is_Root(Gui::Selected_Item(Shown_Tree()));
-    return {{.Text = "&Dismiss", .Key = "Del", .Enabled = selected, .Command = [this] { Dismiss_Selected(); }},
-            {.Text = "&Undo dismiss", .Key = "Ctrl+Z", .Enabled = true, .Command = [this] { Undo_Dismiss(); }},
-            {.Text = "Copy &all", .Key = "Ctrl+Shift+C", .Enabled = true, .Command = [this] { Copy_All(); }},
-            {.Text = "&Save as...", .Key = "Ctrl+S", .Enabled = true, .Command = [this] { Save_As(); }}};
+    return {
+        {.Text = "&Dismiss", .Key = "Del", .Enabled = selected, .Command = [this] { Dismiss_Selected(); }},
+        {.Text = "&Undo dismiss",
+         .Key = "Ctrl+Z",
+         .Enabled = results_.Has_Dismissed(),
+         .Command = [this] { Undo_Dismiss(); }},
+        {.Text = "Copy &all", .Key = "Ctrl+Shift+C", .Enabled = true, .Command = [this] { Copy_All(); }},
+        {.Text = "&Save as...", .Key = "Ctrl+S", .Enabled = true, .Command = [this] { Save_As(); }},
+    };
 }
 
 // --- Which node is which ----------------------------------------------------------------------------

@@ -25,7 +25,8 @@ public:
 
     void After_Creation() override
     {
-        if (Window && !cue_.empty()) Send_Message_W(Window, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(cue_.c_str()));
+        if (!Window || cue_.empty()) return;
+        Send_Message_W(Window, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(cue_.c_str()));
     }
 
     void Handle_Command(WORD notification_code) override

@@ -259,8 +259,9 @@ void Focus_Current_Page()
 {
     const Page_Record* page = current_page;
     if (!page || page->Controls.empty()) return;
-    const auto view = std::find_if(page->Controls.begin(), page->Controls.end(),
-                                   [](const Child_Record* control) { return Is_Big_View(control->Kind) && !control->Hidden; });
+    const auto view =
+        std::find_if(page->Controls.begin(), page->Controls.end(),
+                     [](const Child_Record* control) { return Is_Big_View(control->Kind) && !control->Hidden; });
     const Child_Record* target = view != page->Controls.end() ? *view : page->Controls.front();
     if (target->Window) SetFocus(target->Window);
 }

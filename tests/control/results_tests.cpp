@@ -129,7 +129,8 @@ TEST(Results, Long_Texts_Come_Back_Whole_Across_The_Chunks)
     std::vector<std::string> texts;
     for (int index = 0; index < 400; ++index) {
         if (index % 150 == 0) model.File("f" + std::to_string(index / 150));
-        texts.push_back(std::string(300 + index * 7 % 725, static_cast<char>('a' + index % 26)) + std::to_string(index));
+        const auto letter = static_cast<char>('a' + index % 26);
+        texts.push_back(std::string(300 + index * 7 % 725, letter) + std::to_string(index));
         model.Entry("f" + std::to_string(index / 150), 1, 1, texts.back());
     }
     for (const Results::Entry_Index entry : {0u, 149u, 150u, 217u, 399u})

@@ -102,7 +102,8 @@ TEST_F(Results_Window_Test, Filter_Steps_Round_The_End_Dismisses_Undoes_And_Copi
                                                              "src/a.adb +", "src/a.adb/put (A);", "src/b.adb +",
                                                              "src/b.adb/Put (X);"}));
     ASSERT_TRUE(Press_Keys("ctrl+shift+c"));
-    const std::string shown_lines = "docs/put.txt:1:1:nothing here\r\nsrc/a.adb:5:1:put (A);\r\nsrc/b.adb:1:1:Put (X);\r\n";
+    const std::string shown_lines =
+        "docs/put.txt:1:1:nothing here\r\nsrc/a.adb:5:1:put (A);\r\nsrc/b.adb:1:1:Put (X);\r\n";
     EXPECT_TRUE(Wait_Until([&] { return Viewer_Clicks::Clipboard_Text() == shown_lines; }, 5s))
         << Viewer_Clicks::Clipboard_Text();
     EXPECT_EQ(Viewer_Clicks::Clipboard_Wide_Text(), std::wstring(shown_lines.begin(), shown_lines.end()));
@@ -171,7 +172,8 @@ bool Send_File(const std::string& path)
         return false;
     Windows::Unique_Process_Information child(started);
     DWORD code = 1;
-    if (WaitForSingleObject(child.Process.get(), 30000) == WAIT_OBJECT_0) GetExitCodeProcess(child.Process.get(), &code);
+    if (WaitForSingleObject(child.Process.get(), 30000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(child.Process.get(), &code);
     return code == 0;
 }
 

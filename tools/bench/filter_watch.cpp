@@ -110,7 +110,8 @@ void Run_Step(HWND main, HWND full_tree, const std::string& filter, Prober& prob
     for (;;) {
         shown = Viewer_Harness::Find_Tree_View(main);
         if (filter.empty() ? shown == full_tree : (shown != before && shown != nullptr)) break;
-        if (Clock::now() - start > Step_Limit) throw std::runtime_error("the view did not change for \"" + filter + "\"");
+        if (Clock::now() - start > Step_Limit)
+            throw std::runtime_error("the view did not change for \"" + filter + "\"");
         Sleep(2);
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
