@@ -1,6 +1,9 @@
 #include "control/control.hpp"
 
+#include "control/place_opener.hpp"
+#include "control/protocol.hpp"
 #include "control/results_view.hpp"
+#include "control/transfer_reader.hpp"
 #include "control/tree_feed.hpp"
 
 #include "gui/gui.hpp"
@@ -13,7 +16,6 @@
 #include "windows/version.hpp"
 #include "windows/windows.hpp"
 
-#include <array>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -22,11 +24,6 @@ namespace Control {
 
 namespace {
 
-using Windows::Pipe::Seconds;
-
-constexpr std::size_t Buffer_Size = 1024;
-constexpr Seconds Transfer_Timeout{5.0};
-constexpr char Acknowledgement = 0x06;
 constexpr const char* Transfer_Stopped_Line = "Transfer ended: the window was closed";
 constexpr std::chrono::milliseconds Status_Period{100}; // every second round of the tree feed
 
@@ -69,78 +66,16 @@ State& The_State()
     return state;
 }
 
-using Message_Buffer = std::array<unsigned char, Buffer_Size>;
-
-// One whole message; the pipe refuses longer ones (MORE_DATA) and stalls (TIMEOUT).
-std::size_t Read_Message(Message_Buffer& buffer)
-{
-    return Windows::Pipe::Read(The_State().Pipe, buffer.data(), Transfer_Timeout);
-}
-
-std::string Read_Line()
-{
-    Message_Buffer buffer;
-    std::size_t count = Read_Message(buffer);
-    if (count > Buffer_Size) Terminate("Line too long");
-    return std::string(reinterpret_cast<const char*>(buffer.data()), count);
-}
-
-// A host that does not read its acknowledgements fills the pipe; the write then times out as a
-// read does.
-void Acknowledge() { Windows::Pipe::Write(The_State().Pipe, &Acknowledgement, 1, Transfer_Timeout); }
-
-std::uint32_t Read_Value()
-{
-    Message_Buffer buffer;
-    std::size_t count = Read_Message(buffer);
-    if (count != 4) Terminate("Value expected");
-    Acknowledge();
-    std::int32_t value = std::int32_t(std::uint32_t(buffer[0]) | std::uint32_t(buffer[1]) << 8 |
-                                      std::uint32_t(buffer[2]) << 16 | std::uint32_t(buffer[3]) << 24);
-    if (value < 0) throw Failures::RANGE_ERROR("negative value " + std::to_string(value));
-    return std::uint32_t(value);
-}
-
-void Read_Flag()
-{
-    Message_Buffer buffer;
-    std::size_t count = Read_Message(buffer);
-    if (count != 1) Terminate("Flag expected");
-    Acknowledge();
-    The_State().Expand_Group = buffer[0];
-}
-
-// One group after its file name: the flag, then entries up to the group end.
-void Read_Group(const std::string& file)
-{
-    Acknowledge();
-    Start_Group(file);
-    Read_Flag();
-    for (;;) {
-        std::string text = Read_Line();
-        Acknowledge();
-        if (text.empty()) return;
-        std::uint32_t line = Read_Value();
-        std::uint32_t column = Read_Value();
-        Add_Entry(line, column, text);
+// The transfer's groups and entries go into the index and the tree.
+class Display_Target final : public Transfer_Target {
+public:
+    void Start_Group(const std::string& file) override { Control::Start_Group(file); }
+    void Set_Expand_Group(unsigned char flag) override { The_State().Expand_Group = flag; }
+    void Add_Entry(std::uint32_t line, std::uint32_t column, const std::string& text) override
+    {
+        Control::Add_Entry(line, column, text);
     }
-}
-
-// Groups until the end message. A stall inside a group ends the transfer normally with what
-// has arrived (Timed_Out); a stall between groups is a failure.
-Transfer_Phase Read_Groups()
-{
-    for (;;) {
-        std::string file = Read_Line();
-        if (file.empty()) return Transfer_Phase::Complete;
-        try {
-            Read_Group(file);
-        } catch (const Windows::Pipe::TIMEOUT&) {
-            Log::Put("Timeout");
-            return Transfer_Phase::Timed_Out;
-        }
-    }
-}
+};
 
 // While entries arrive the status line changes every Status_Period at most: each change costs
 // the window thread a repaint, and a faster count is not read anyway.
@@ -183,12 +118,6 @@ void Initialise()
     Log::Open_Log(false);
 }
 
-void Terminate(std::string_view message)
-{
-    Log::Put("!!! " + std::string(message));
-    throw Termination();
-}
-
 void Create_Display()
 {
     State& state = The_State();
@@ -217,17 +146,20 @@ void Create_Display()
 
 void Process_Pipe(std::string_view name)
 {
-    if (name != Pipe_Name) Terminate("Invalid Pipe Name");
+    if (name != Protocol::Pipe_Name) Terminate("Invalid Pipe Name");
     State& state = The_State();
     // Closing the window stops every wait of the transfer: the viewer does not outlive its window.
     Windows::Pipe::Open(state.Pipe, {.Name = name, .Is_Server = true, .Mode = Windows::Pipe::Pipe_Mode::Duplex,
-                                     .Buffer_Size = Buffer_Size, .Timeout = Transfer_Timeout,
+                                     .Buffer_Size = Protocol::Message_Limit, .Timeout = Protocol::Transfer_Timeout,
                                      .Stop_Event = Gui::Closing_Event()});
-    Gui::Set_Title(Read_Line());
-    Acknowledge();
+    Pipe_Source messages(state.Pipe);
+    Display_Target display;
+    Transfer_Reader reader(messages, display);
+    Gui::Set_Title(reader.Read_Line());
+    reader.Acknowledge();
     Log::Put("Index for " + Gui::Title());
     Show_Status(Transfer_Phase::Receiving);
-    const Transfer_Phase ending = Read_Groups();
+    const Transfer_Phase ending = reader.Read_Groups();
     Windows::Pipe::Close(state.Pipe);
     state.Feed.Finish();
     Show_Status(ending);
@@ -302,11 +234,11 @@ void Open_Entry(std::uintptr_t data)
     const Index_List::Index_Entry& entry = Index_List::Item::Element_Of(reinterpret_cast<Index_List::Position>(data));
     std::string editor = The_State().Editor_Program.Get();
     if (editor.empty()) {
-        Gui::Shell_Execute(entry.File.Text(), Shell_Parameters(entry));
+        Place_Opener::Open_With_Shell(entry.File.Text(), Shell_Parameters(entry));
         return;
     }
     try {
-        Windows::Create_Process({.Program = editor, .Arguments = Editor_Arguments(entry)});
+        Place_Opener::Start_Editor(editor, Editor_Arguments(entry));
     } catch (const Windows::PROCESS_CREATION_FAILURE&) {
         Log::Put("Could not start editor!");
     } catch (...) {

@@ -3,7 +3,8 @@
 // over the pipe, shows it in the tree and opens the chosen place in the editor.
 
 #include "control/index_list.hpp"
-#include "support/failure.hpp"
+#include "control/termination.hpp"
+#include "control/transfer_reader.hpp"
 
 #include <cstdint>
 #include <string>
@@ -12,19 +13,11 @@
 
 namespace Control {
 
-// The reason is already in the log; the window is to be closed.
-using Termination = Failures::Failure<"CONTROL.TERMINATION">;
-
-// The only pipe name the viewer accepts; it doubles as the protocol version.
-inline constexpr std::string_view Pipe_Name = "Lumen_Roll_V1.1";
 // Shown in front of the character at an entry's column (a bullet in code page 1252).
 inline constexpr char Marker = '\x95';
 
 // Reads the product name and version from the program's version resource and opens the log.
 void Initialise();
-
-// Logs "!!! " and Message, then raises Termination.
-[[noreturn]] void Terminate(std::string_view message);
 
 // Opens the registered main window with its page "Display" and the tree view on it.
 void Create_Display();
@@ -42,7 +35,6 @@ void Open_Entry(std::uintptr_t data);
 // The node text of an entry: the marker before the character at Column (1 .. length + 1, else
 // INDEX_ERROR), then blanks removed at both ends.
 std::string Shown_Text(std::string_view text, std::uint32_t column);
-enum class Transfer_Phase { Receiving, Complete, Timed_Out };
 // The status line: "Receiving - 3 entries in 1 file", "12 entries in 4 files" (complete),
 // "Timed out - ..." after a stall inside a group.
 std::string Status_Text(Transfer_Phase phase, std::uint64_t entries, std::uint64_t files);

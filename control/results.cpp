@@ -57,10 +57,7 @@ std::string Place_Line(const Index_List::Index_Entry& entry, std::string_view no
     return entry.File.Text() + ":" + std::to_string(entry.Line) + ":" + std::to_string(entry.Column) + ":" + text;
 }
 
-int Compare_Names(const std::string& left, const std::string& right)
-{
-    return lstrcmpA(left.c_str(), right.c_str());
-}
+int Compare_Names(const std::string& left, const std::string& right) { return lstrcmpA(left.c_str(), right.c_str()); }
 
 } // namespace
 

@@ -54,8 +54,8 @@ std::string Name_From_Title(const std::string& title)
 {
     std::string name;
     for (const char character : title)
-        name += (static_cast<unsigned char>(character) < 32 || std::string_view("\\/:*?\"<>|").find(character) !=
-                                                                  std::string_view::npos)
+        name += (static_cast<unsigned char>(character) < 32 ||
+                 std::string_view("\\/:*?\"<>|").find(character) != std::string_view::npos)
                     ? '_'
                     : character;
     name = name.substr(0, 200);
@@ -103,7 +103,7 @@ struct Results_View::Build {
     Narrowed* Tree = nullptr;
     Node Target;
     std::vector<Results::File_Index> Files; // the shown files in the tree's order
-    std::size_t Next = 0; // the next file whose entries go in
+    std::size_t Next = 0;                   // the next file whose entries go in
     bool Nodes_Inserted = false;
 };
 
@@ -359,8 +359,7 @@ bool Results_View::Build_Slice(Clock::time_point end)
 
 Gui::Tree_Item Results_View::Insert_File_Node(Narrowed& tree, Results::File_Index file, Gui::Tree_Item after)
 {
-    const Gui::Tree_Item item =
-        Gui::Insert_After_Item(tree.Tree, results_.File_Name(file), Gui::Root_Item, after, 0);
+    const Gui::Tree_Item item = Gui::Insert_After_Item(tree.Tree, results_.File_Name(file), Gui::Root_Item, after, 0);
     if (!item) return after;
     tree.File_Items[file] = item;
     tree.Nodes[item] = {file, Results::None};
@@ -463,8 +462,8 @@ void Results_View::Work_Round()
     bool emptying = false;
     for (const auto& tree : narrowed_) {
         if (tree->Status != Narrowed::State::Emptying) continue;
-        if (Clock::now() >= end || !Gui::Delete_Some(tree->Tree, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                                     end - Clock::now()))) {
+        if (Clock::now() >= end ||
+            !Gui::Delete_Some(tree->Tree, std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()))) {
             emptying = true;
             continue;
         }
@@ -581,10 +580,7 @@ void Results_View::Undo_Dismiss()
     if (results_.Undo_Dismiss(restored)) Show(restored);
 }
 
-void Results_View::Copy_All()
-{
-    Gui::Put_On_Clipboard_In_Both_Forms(Gui::Main_Window(), results_.Place_Lines());
-}
+void Results_View::Copy_All() { Gui::Put_On_Clipboard_In_Both_Forms(Gui::Main_Window(), results_.Place_Lines()); }
 
 // The dialog runs its own message loop: the feed goes on meanwhile, and what has arrived by the
 // time the user confirms is saved.

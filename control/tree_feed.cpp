@@ -137,8 +137,7 @@ void Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& nex
 
 bool Tree_Feed::Show_Due() const
 {
-    if (finishing_) return true;
-    return Clock::now() >= (Gui::Held_Changes_In_View(tree_) ? next_show_ : next_quiet_show_);
+    return finishing_ || pacing_.Due(Clock::now(), Gui::Held_Changes_In_View(tree_));
 }
 
 namespace {
@@ -154,15 +153,23 @@ std::chrono::steady_clock::duration Pause_After(std::chrono::steady_clock::durat
 
 } // namespace
 
+bool Tree_Feed::Pacing::Due(Clock::time_point now, bool changes_in_view) const
+{
+    return now >= (changes_in_view ? next_show_ : next_quiet_show_);
+}
+
+void Tree_Feed::Pacing::Shown(Clock::time_point start, Clock::duration cost)
+{
+    next_show_ = start + Pause_After(cost, Showing_Share, Insert_Period_Ms, Longest_Show_Period_Ms);
+    next_quiet_show_ = start + Pause_After(cost, Quiet_Share, Shortest_Quiet_Period_Ms, Longest_Quiet_Period_Ms);
+}
+
 // The next showings wait in proportion to what this one cost.
 void Tree_Feed::Show()
 {
     const Clock::time_point start = Clock::now();
     Gui::Show_Held_Changes(tree_);
-    const Clock::duration cost = Clock::now() - start;
-    next_show_ = start + Pause_After(cost, Showing_Share, Insert_Period_Ms, Longest_Show_Period_Ms);
-    next_quiet_show_ =
-        start + Pause_After(cost, Quiet_Share, Shortest_Quiet_Period_Ms, Longest_Quiet_Period_Ms);
+    pacing_.Shown(start, Clock::now() - start);
     Keep_Selection_On_First();
 }
 

@@ -37,6 +37,23 @@ public:
     static constexpr unsigned Shortest_Quiet_Period_Ms = 1000;
     static constexpr unsigned Longest_Quiet_Period_Ms = 2000;
 
+    using Clock = std::chrono::steady_clock;
+
+    // When held changes are shown: those among the rows in view after a pause in which showing
+    // takes Showing_Share of the time (at least Insert_Period_Ms, at most Longest_Show_Period_Ms),
+    // those out of view after one of Quiet_Share (Shortest_ to Longest_Quiet_Period_Ms). Each pause
+    // follows what the last showing cost and counts from its start. The feed tells it the time and
+    // the cost, so it keeps no clock of its own.
+    class Pacing {
+    public:
+        bool Due(Clock::time_point now, bool changes_in_view) const;
+        void Shown(Clock::time_point start, Clock::duration cost);
+
+    private:
+        Clock::time_point next_show_{};       // when changes in view may be shown again
+        Clock::time_point next_quiet_show_{}; // when changes out of view are shown
+    };
+
     struct Counts {
         std::uint64_t Entries = 0;
         std::uint64_t Files = 0;
@@ -73,8 +90,6 @@ public:
     void Run_Round() noexcept;
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     struct Pending {
         bool Is_File;
         bool Expand;
@@ -105,8 +120,7 @@ private:
     bool failure_logged_ = false;
     bool keeping_selection_ = true;
     Gui::Tree_Item selected_by_feed_ = Gui::Root_Item; // the root: none yet
-    Clock::time_point next_show_{};       // when changes in view may be shown again
-    Clock::time_point next_quiet_show_{}; // when changes out of view are shown
+    Pacing pacing_;
 };
 
 } // namespace Control

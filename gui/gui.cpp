@@ -6,6 +6,7 @@
 #include "gui/signals.hpp"
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <atomic>
@@ -472,11 +473,30 @@ void Wait_For_End()
     [[maybe_unused]] static const bool release_registered = (std::atexit(Release_Pages), true);
 }
 
-// SW_SHOWNORMAL: with a show command of 0 the opened program would start hidden.
-void Shell_Execute(const std::string& file, const std::string& parameters)
+// The shell may hand the file to handlers that are COM objects, so its callers must be in an
+// apartment. The calling thread (the action thread) enters one at its first call and stays in it
+// until it ends: a handler may still be at work after the call returns.
+void Shell_Execute(const std::string& file, const std::string& parameters, const std::string& verb,
+                   const std::string& file_class)
 {
-    ShellExecuteA(Main_Window(), nullptr, file.c_str(), parameters.empty() ? nullptr : parameters.c_str(), nullptr,
-                  SW_SHOWNORMAL);
+    struct Apartment {
+        HRESULT Result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        ~Apartment()
+        {
+            if (SUCCEEDED(Result)) CoUninitialize();
+        }
+    };
+    thread_local const Apartment apartment;
+    SHELLEXECUTEINFOA request{};
+    request.cbSize = sizeof request;
+    request.fMask = file_class.empty() ? 0 : SEE_MASK_CLASSNAME;
+    request.hwnd = Main_Window();
+    request.lpVerb = verb.empty() ? nullptr : verb.c_str();
+    request.lpFile = file.c_str();
+    request.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    request.lpClass = file_class.empty() ? nullptr : file_class.c_str();
+    request.nShow = SW_SHOWNORMAL; // with a show command of 0 the opened program would start hidden
+    ShellExecuteExA(&request);
 }
 
 void Window_Metrics(std::int32_t& x, std::int32_t& y, std::int32_t& width, std::int32_t& height)

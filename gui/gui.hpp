@@ -59,7 +59,10 @@ using Key_Hook = std::function<bool(const MSG& press)>;
 void Set_Key_Hook(Key_Hook hook);
 
 // Opens File with its default action; Parameters "" passes none. The result is not examined.
-void Shell_Execute(const std::string& file, const std::string& parameters);
+// With a Verb ("edit") and the Class of File's type, the shell takes that class's verb. The
+// calling thread is in a COM apartment from the first call on, as the shell asks of its callers.
+void Shell_Execute(const std::string& file, const std::string& parameters, const std::string& verb = {},
+                   const std::string& file_class = {});
 
 // The main window's outer rectangle as last moved or sized; RANGE_ERROR for a negative size.
 void Window_Metrics(std::int32_t& x, std::int32_t& y, std::int32_t& width, std::int32_t& height);

@@ -1,5 +1,6 @@
 #include "tests/test_support.hpp"
 
+#include "support/log.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
@@ -70,6 +71,14 @@ HKEY Root_Of(bool local_machine) { return local_machine ? HKEY_LOCAL_MACHINE : H
 
 } // namespace
 
+bool Log_Process_To(const std::string& file)
+{
+    const std::string product = "Lumen_Roll_Tests_" + std::to_string(GetCurrentProcessId());
+    Temporary_Key key(product);
+    key.Set_String("Log", file);
+    return Log::Process_Log().Start_Log(product, true);
+}
+
 Temporary_Key::Temporary_Key(const std::string& name, bool local_machine)
     : path_("Software\\Quillmark\\" + name), local_machine_(local_machine)
 {
@@ -85,6 +94,26 @@ void Temporary_Key::Set_String(const std::string& value_name, const std::string&
     RegSetKeyValueA(Root_Of(local_machine_), path_.c_str(), value_name.c_str(), REG_SZ, value.c_str(),
                     static_cast<DWORD>(value.size() + 1));
 }
+
+Scoped_Variable::Scoped_Variable(const char* name, const char* value) : name_(name)
+{
+    if (const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0)) {
+        old_.emplace(needed, '\0');
+        old_->resize(GetEnvironmentVariableA(name, old_->data(), needed));
+    }
+    SetEnvironmentVariableA(name, value);
+}
+
+Scoped_Variable::~Scoped_Variable() { SetEnvironmentVariableA(name_, old_ ? old_->c_str() : nullptr); }
+
+Scoped_Folder::Scoped_Folder(const std::string& folder)
+{
+    char previous[MAX_PATH] = {};
+    previous_ = std::string(previous, GetCurrentDirectoryA(MAX_PATH, previous));
+    SetCurrentDirectoryA(folder.c_str());
+}
+
+Scoped_Folder::~Scoped_Folder() { SetCurrentDirectoryA(previous_.c_str()); }
 
 void Temporary_Key::Set_Dword(const std::string& value_name, std::uint32_t value)
 {

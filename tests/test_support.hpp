@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <chrono>
+#include <optional>
 #include <string>
 
 namespace Test_Support {
@@ -71,6 +72,36 @@ public:
 private:
     std::string path_;
     bool local_machine_;
+};
+
+// Sends this process's log (Log::Process_Log) to File, every line flushed; whether it opened. The
+// log is named in a registry key of its own for the moment it opens.
+bool Log_Process_To(const std::string& file);
+
+// An environment variable of this process (and so of its children) for one scope; a null Value
+// removes it.
+class Scoped_Variable {
+public:
+    Scoped_Variable(const char* name, const char* value);
+    ~Scoped_Variable();
+    Scoped_Variable(const Scoped_Variable&) = delete;
+    Scoped_Variable& operator=(const Scoped_Variable&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// The current folder of this process (and so of its children) for one scope.
+class Scoped_Folder {
+public:
+    explicit Scoped_Folder(const std::string& folder);
+    ~Scoped_Folder();
+    Scoped_Folder(const Scoped_Folder&) = delete;
+    Scoped_Folder& operator=(const Scoped_Folder&) = delete;
+
+private:
+    std::string previous_;
 };
 
 // Runs a Linux command line (through /bin/sh) from inside Wine and waits until it has finished;

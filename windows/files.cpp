@@ -21,4 +21,11 @@ void Delete_File(std::string_view name)
     if (GetLastError() != ERROR_FILE_NOT_FOUND) throw ACCESS_DENIED();
 }
 
+bool Is_File(std::string_view name)
+{
+    const std::string path(name);
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 } // namespace Windows::Files

@@ -15,5 +15,7 @@ using ACCESS_DENIED = Failures::Failure<"WINDOWS.FILES.ACCESS_DENIED">;
 void Move_File(std::string_view source, std::string_view target);
 // Deletes Name; a file that does not exist is not a failure.
 void Delete_File(std::string_view name);
+// Whether Name is there and is a file, not a folder.
+bool Is_File(std::string_view name);
 
 } // namespace Windows::Files

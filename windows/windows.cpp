@@ -206,7 +206,9 @@ void Create_Process(const Process_Options& options)
 {
     const std::string_view program = options.Program;
     const std::string_view arguments = options.Arguments;
-    std::string application = arguments.empty() ? With_Nul(program) : std::string();
+    std::string application = !options.Application.empty() ? With_Nul(options.Application)
+                              : arguments.empty()           ? With_Nul(program)
+                                                            : std::string();
     std::string command_line = arguments.empty() ? std::string() : With_Nul(Program_Word(program) + ' ' + std::string(arguments));
     // The caller separates the entries with NUL characters; the block ends with two more.
     const std::string_view environment = options.Environment;
@@ -225,6 +227,15 @@ void Create_Process(const Process_Options& options)
     Unique_Process_Information child(started);
     child.Process.reset();
     child.Thread.reset();
+}
+
+std::string Environment_Variable(const char* name)
+{
+    const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0);
+    if (needed == 0) return {};
+    std::string value(needed, '\0');
+    value.resize(GetEnvironmentVariableA(name, value.data(), needed));
+    return value;
 }
 
 bool Is_Service()

@@ -52,6 +52,9 @@ std::string Module_Path(const Module_Entry& entry);
 //   one blank and Arguments, and the system takes the program from the start of the command
 //   line; a Program with blanks is put in quotes there (unless it already starts with one) so
 //   that "C:\Program Files\Ed\ed.exe" never starts "C:\Program.exe". Arguments are passed as given.
+// - Application: the full path of the program to run. The system then runs exactly that file and
+//   searches for nothing (it would look in the current folder first); Program stays the first
+//   word of the command line, as the program sees it. Empty: the system finds Program itself.
 // - Environment: name=value entries separated by NUL characters; empty inherits ours.
 // - Directory: the child's working folder; empty inherits ours.
 // - Any non-null standard handle makes the child use (and inherit) the three standard handles;
@@ -60,6 +63,7 @@ std::string Module_Path(const Module_Entry& entry);
 struct Process_Options {
     std::string_view Program;
     std::string_view Arguments;
+    std::string_view Application = {};
     std::string_view Environment = {};
     std::string_view Directory = {};
     HANDLE Standard_Input = nullptr;
@@ -70,6 +74,9 @@ struct Process_Options {
 
 // Starts the program and returns at once; no handle to the child stays open.
 void Create_Process(const Process_Options& options);
+
+// The value of this process's environment variable Name; empty when it is not set.
+std::string Environment_Variable(const char* name);
 
 // True when the process token says "service" before it says "interactive", or says neither.
 bool Is_Service();

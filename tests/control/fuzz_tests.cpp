@@ -1,8 +1,9 @@
 // A short version of scripts/fuzz. The model of the grammar is checked on the known exchanges
 // first, since every verdict of the fuzz host rests on it, and the scripts on what they must
-// carry; then, out of the first runs of a fixed seed, one run of every kind of ending (without
-// stalls, which cost 5 s each) is played against a fresh viewer and checked: answers, end of the
-// run, exit code, log and tree.
+// carry; then 20 runs of a fixed seed (without stalls, which cost 5 s each), among them one of
+// every kind of ending and one of every kind of awkward input, are played against fresh viewers
+// and checked: answers, end of the run, exit code, log and tree. So the model cannot fall out of
+// step with the viewer unnoticed: the real viewer decides each of its verdicts here.
 
 #include "tools/harness/viewer_harness.hpp"
 #include "tests/test_support.hpp"
@@ -25,6 +26,7 @@ using namespace Bench::Fuzz;
 
 constexpr std::uint64_t Seed = 20240611;
 constexpr std::uint64_t Runs_To_Choose_From = 200;
+constexpr std::size_t Runs_To_Play_Count = 20;
 
 std::string Value(std::int32_t value)
 {
@@ -56,6 +58,29 @@ TEST(Fuzz_Model, Shown_Entries_Put_The_Marker_Trim_Blanks_And_End_At_A_Nul)
     EXPECT_EQ(Shown_Entry("  ab", 1), "\x95  ab");
     EXPECT_EQ(Shown_Entry(std::string("ab\0cd", 5), 5), "ab");
     EXPECT_EQ(Shown_Entry(std::string("\0  ", 3), 1), std::string("\x95"));
+}
+
+// The log writes control characters out, so that a host's line end cannot forge a record; the
+// caption stops at the first NUL.
+TEST(Fuzz_Model, A_Title_Is_Logged_With_Its_Control_Characters_Written_Out)
+{
+    struct Case {
+        std::string Title;
+        std::string Logged;
+        std::string Caption;
+    };
+    const std::vector<Case> cases{
+        {std::string("a\0b", 3), "Index for a\\0b", "a"},
+        {"one\r\ntwo\n", "Index for one\\r\\ntwo\\n", "one\r\ntwo\n"},
+        {std::string("t\0\0", 3), "Index for t", "t"},
+        {std::string("\0t", 2), "Index for \\0t", ""},
+    };
+    for (const Case& test : cases) {
+        Viewer_Model model;
+        model.Message(test.Title);
+        EXPECT_EQ(model.Expected().Title_Message, test.Logged) << Printable(test.Title);
+        EXPECT_EQ(model.Expected().Caption, test.Caption) << Printable(test.Title);
+    }
 }
 
 TEST(Fuzz_Model, Broken_Messages_End_The_Transfer_Where_The_Grammar_Says)
@@ -145,37 +170,63 @@ TEST(Fuzz_Scripts, Only_The_Last_Step_Ends_The_Transfer_And_Answers_Follow_The_M
     }
 }
 
+// The awkward inputs a script carries, by name.
+std::set<std::string> Awkward_Inputs(const Run_Script& script)
+{
+    std::set<std::string> kinds;
+    std::size_t groups = 0;
+    for (const Step& step : script.Steps) {
+        const std::string_view bytes = step.Bytes;
+        const bool control = bytes.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos;
+        if (step.What == "file name") ++groups;
+        if (step.What == "empty title") kinds.insert("empty title");
+        if (step.What == "title" && control) kinds.insert("control character in a title");
+        if (step.What == "file name" && control) kinds.insert("control character in a file name");
+        if (step.Kind == Step_Kind::Pause) kinds.insert("pause");
+        if (bytes.size() == 1024 || bytes.size() == 1025) kinds.insert(std::to_string(bytes.size()) + " bytes");
+        if (step.What.starts_with("entry text") && bytes.find('\0') != std::string_view::npos) kinds.insert("NUL in a text");
+        if (step.What.starts_with("entry text") && bytes.find(Marker) != std::string_view::npos) kinds.insert("marker in a text");
+        if (step.What.starts_with("line -") || step.What.starts_with("column -")) kinds.insert("negative value");
+        if (step.What.starts_with("bad column")) kinds.insert("bad column");
+        if (step.What.find(" bytes") != std::string::npos && step.What.starts_with("flag")) kinds.insert("bad flag size");
+    }
+    if (groups >= 100) kinds.insert("many groups");
+    return kinds;
+}
+
+const std::vector<std::string> Awkward_Kinds{"empty title", "control character in a title", "control character in a file name",
+                                             "1024 bytes", "1025 bytes", "NUL in a text", "marker in a text",
+                                             "negative value", "bad column", "bad flag size", "many groups"};
+
 TEST(Fuzz_Scripts, The_Scripts_Carry_Every_Kind_Of_Awkward_Input)
 {
     std::set<std::string> seen;
-    for (const Run_Script& script : First_Scripts({})) {
-        std::size_t groups = 0;
-        for (const Step& step : script.Steps) {
-            const std::string_view bytes = step.Bytes;
-            if (step.What == "file name") ++groups;
-            if (step.What == "empty title") seen.insert("empty title");
-            if (step.Kind == Step_Kind::Pause) seen.insert("pause");
-            if (bytes.size() == 1024 || bytes.size() == 1025) seen.insert(std::to_string(bytes.size()) + " bytes");
-            if (step.What.starts_with("entry text") && bytes.find('\0') != std::string_view::npos) seen.insert("NUL in a text");
-            if (step.What.starts_with("entry text") && bytes.find(Marker) != std::string_view::npos) seen.insert("marker in a text");
-            if (step.What.starts_with("line -") || step.What.starts_with("column -")) seen.insert("negative value");
-            if (step.What.starts_with("bad column")) seen.insert("bad column");
-            if (step.What.find(" bytes") != std::string::npos && step.What.starts_with("flag")) seen.insert("bad flag size");
-        }
-        if (groups >= 100) seen.insert("many groups");
-    }
-    for (const char* kind : {"empty title", "1024 bytes", "1025 bytes", "NUL in a text", "marker in a text",
-                             "negative value", "bad column", "bad flag size", "many groups", "pause"})
-        EXPECT_TRUE(seen.contains(kind)) << kind;
+    for (const Run_Script& script : First_Scripts({})) seen.merge(Awkward_Inputs(script));
+    EXPECT_TRUE(seen.contains("pause"));
+    for (const std::string& kind : Awkward_Kinds) EXPECT_TRUE(seen.contains(kind)) << kind;
 }
 
-// The first run of each kind of ending among the seed's first runs: every way a transfer can end
-// is played once.
+// The first run of each kind of ending among the seed's first runs.
 std::map<std::string, std::uint64_t> One_Run_Per_Ending(const Script_Options& options)
 {
     std::map<std::string, std::uint64_t> chosen;
     const std::vector<Run_Script> scripts = First_Scripts(options);
     for (std::uint64_t run = 0; run < scripts.size(); ++run) chosen.emplace(Ending_Kind(scripts[run]), run);
+    return chosen;
+}
+
+// The runs played against the real viewer, each with why it was chosen: the first of each kind of
+// ending and of each kind of awkward input, then the seed's first runs, Runs_To_Play_Count in all.
+std::map<std::uint64_t, std::string> Runs_To_Play(const Script_Options& options)
+{
+    std::map<std::uint64_t, std::string> chosen;
+    for (const auto& [ending, run] : One_Run_Per_Ending(options)) chosen.emplace(run, ending);
+    const std::vector<Run_Script> scripts = First_Scripts(options);
+    std::set<std::string> kinds;
+    for (std::uint64_t run = 0; run < scripts.size(); ++run)
+        for (const std::string& kind : Awkward_Inputs(scripts[run]))
+            if (kinds.insert(kind).second) chosen.emplace(run, kind);
+    for (std::uint64_t run = 0; chosen.size() < Runs_To_Play_Count; ++run) chosen.emplace(run, "one of the first runs");
     return chosen;
 }
 
@@ -189,7 +240,7 @@ TEST(Fuzz_Runs, Every_Kind_Of_Ending_Happens_Among_The_First_Runs)
         EXPECT_TRUE(endings.contains(ending)) << ending;
 }
 
-TEST(Fuzz_Runs, The_Viewer_Does_What_The_Model_Says_For_Every_Kind_Of_Ending)
+TEST(Fuzz_Runs, The_Viewer_Does_What_The_Model_Says_For_Every_Kind_Of_Ending_And_Input)
 {
     Test_Support::Temporary_Folder folder;
     const std::string log_path = folder.File("viewer.log");
@@ -197,12 +248,12 @@ TEST(Fuzz_Runs, The_Viewer_Does_What_The_Model_Says_For_Every_Kind_Of_Ending)
     Script_Options options;
     options.Stall_Chance = 0.0;
     options.Pause_Chance = 0.0;
-    for (const auto& [ending, run] : One_Run_Per_Ending(options)) {
+    for (const auto& [run, what] : Runs_To_Play(options)) {
         const Run_Script script = Make_Script(Seed, run, options);
         const Run_Report report = Play(script, log_path);
         std::string problems;
         for (const std::string& problem : report.Problems) problems += "\n    " + problem;
-        EXPECT_TRUE(report.Passed()) << "run " << run << " (" << ending << "; replay: scripts/fuzz 1 " << Seed << " "
+        EXPECT_TRUE(report.Passed()) << "run " << run << " (" << what << "; replay: scripts/fuzz 1 " << Seed << " "
                                      << run << ", with FUZZ_OPTIONS=\"--stall-chance 0 --pause-chance 0\"):" << problems << "\n"
                                      << Describe(script);
     }

@@ -61,14 +61,15 @@ TEST(Results, A_Filter_Keeps_Entries_With_Every_Word_In_Text_Or_File_Name_And_Dr
         std::vector<std::string> Lines;
     };
     const std::vector<Case> cases{
-        {"", {"src/alpha.adb:1:4:with Ada.Text_IO;", "src/alpha.adb:7:3:  Put (Value);",
-              "src/Beta.adb:3:4:Put_Line (Value);", "src/Beta.adb:9:1:return Value;"}},
+        {"",
+         {"src/alpha.adb:1:4:with Ada.Text_IO;", "src/alpha.adb:7:3:  Put (Value);",
+          "src/Beta.adb:3:4:Put_Line (Value);", "src/Beta.adb:9:1:return Value;"}},
         {"VALUE put", {"src/alpha.adb:7:3:  Put (Value);", "src/Beta.adb:3:4:Put_Line (Value);"}},
         {"  beta   value ", {"src/Beta.adb:3:4:Put_Line (Value);", "src/Beta.adb:9:1:return Value;"}},
         {"value -line", {"src/alpha.adb:7:3:  Put (Value);", "src/Beta.adb:9:1:return Value;"}},
         {"value -BETA", {"src/alpha.adb:7:3:  Put (Value);"}},
         {"pu", {"src/alpha.adb:7:3:  Put (Value);", "src/Beta.adb:3:4:Put_Line (Value);"}},
-        {"- put(", {}},                  // the lone "-" means nothing; "put(" is in no text
+        {"- put(", {}}, // the lone "-" means nothing; "put(" is in no text
         {"Ada.text", {"src/alpha.adb:1:4:with Ada.Text_IO;"}},
         {"WITH", {"src/alpha.adb:1:4:with Ada.Text_IO;"}}, // across the marker ("wit\x95h Ada")
         {"-adb", {}},
@@ -147,7 +148,7 @@ TEST(Results, Long_Texts_Come_Back_Whole_Across_The_Chunks)
 TEST(Results, The_Files_Order_Is_The_Tree_Views_Sorted_Order)
 {
     const std::vector<std::string> names{"b.txt", "B.txt", "a-b.txt", "ab.txt", "a_b.txt", "src\\x.c", "src/x.c",
-                                         "b.txt", "10.c",  "9.c",    "Zeta",   "zeta",    "b.txt",   ""};
+                                         "b.txt", "10.c",  "9.c",     "Zeta",   "zeta",    "b.txt",    ""};
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_TREEVIEW_CLASSES};
     InitCommonControlsEx(&classes);
     HWND tree = CreateWindowExA(0, WC_TREEVIEWA, "", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);

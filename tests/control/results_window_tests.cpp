@@ -98,9 +98,9 @@ TEST_F(Results_Window_Test, Filter_Steps_Round_The_End_Dismisses_Undoes_And_Copi
     ASSERT_TRUE(Press_Keys("ctrl+f"));
     ASSERT_TRUE(Type_Text("PUT -line"));
     ASSERT_TRUE(Status_Becomes(viewer, "3 of 6 entries in 3 of 3 files")) << viewer.Status_Text();
-    EXPECT_EQ(Shown_Paths(viewer), (std::vector<std::string>{"docs/put.txt +", "docs/put.txt/nothing here",
-                                                             "src/a.adb +", "src/a.adb/put (A);", "src/b.adb +",
-                                                             "src/b.adb/Put (X);"}));
+    EXPECT_EQ(Shown_Paths(viewer),
+              (std::vector<std::string>{"docs/put.txt +", "docs/put.txt/nothing here", "src/a.adb +",
+                                        "src/a.adb/put (A);", "src/b.adb +", "src/b.adb/Put (X);"}));
     ASSERT_TRUE(Press_Keys("ctrl+shift+c"));
     const std::string shown_lines =
         "docs/put.txt:1:1:nothing here\r\nsrc/a.adb:5:1:put (A);\r\nsrc/b.adb:1:1:Put (X);\r\n";

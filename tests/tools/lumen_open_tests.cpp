@@ -23,38 +23,19 @@ namespace {
 
 using namespace Open;
 using namespace std::chrono_literals;
+using Test_Support::Scoped_Variable;
 using Test_Support::Temporary_Folder;
 using Viewer_Harness::Wait_Until;
 using Viewer_Harness::Windows_Path;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// An environment variable of this process (and so of its children) for one scope; null removes it.
-class Scoped_Variable {
-public:
-    Scoped_Variable(const char* name, const char* value) : name_(name)
-    {
-        if (const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0)) {
-            old_.emplace(needed, '\0');
-            old_->resize(GetEnvironmentVariableA(name, old_->data(), needed));
-        }
-        SetEnvironmentVariableA(name, value);
-    }
-    ~Scoped_Variable() { SetEnvironmentVariableA(name_, old_ ? old_->c_str() : nullptr); }
-    Scoped_Variable(const Scoped_Variable&) = delete;
-    Scoped_Variable& operator=(const Scoped_Variable&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 // ---- The viewer's call --------------------------------------------------------------------------
 
 TEST(Call, Splits_Line_And_Column_Off_The_Right_End_Of_The_Raw_Command_Line)
 {
     EXPECT_EQ(Call::Arguments_Of("\"C:\\Lumen Roll\\lumen_open.exe\" my dir\\a b.txt/7/3"), "my dir\\a b.txt/7/3");
-    EXPECT_EQ(Call::Arguments_Of("lumen_open.exe \t a.txt/1/2"), "a.txt/1/2");
+    EXPECT_EQ(Call::Arguments_Of("lumen_open.exe  lead.txt/1/2"), " lead.txt/1/2"); // the file's own blank
     EXPECT_EQ(Call::Arguments_Of("lumen_open.exe"), "");
     struct Case {
         const char* arguments;
@@ -68,6 +49,8 @@ TEST(Call, Splits_Line_And_Column_Off_The_Right_End_Of_The_Raw_Command_Line)
         {"C:\\x\\a.c/007/0", "C:\\x\\a.c", 7, 1}, // 0: no particular column
         {"\"a b.txt/2/4\"", "a b.txt", 2, 4},      // typed in a shell, in quotes
         {"a.txt/2147483647/1 \r\n", "a.txt", 2147483647, 1},
+        {"  lead.txt/1/1", "  lead.txt", 1, 1},
+        {"--set notepad {file}/3/1", "--set notepad {file}", 3, 1},
     };
     for (const Case& c : cases) {
         const Call::Place place = Call::Split_Call(c.arguments);
@@ -86,8 +69,19 @@ TEST(Call, Splits_Line_And_Column_Off_The_Right_End_Of_The_Raw_Command_Line)
         {"a.txt/-1/5", "the line \"-1\" is not a number"},
         {"a.txt/2147483648/1", "the line is too large"},
         {"a\" --run \"b.txt/1/1", "the file name holds a quote"},
+        {"C:\\x\\*.c/1/1", "the file name holds one of ? * < > |"},
+        {"[ab]?.txt/1/1", "the file name holds one of ? * < > |"},
+        {"a|b<c>.txt/1/1", "the file name holds one of ? * < > |"},
+        {"C:\\x\\/1/1", "the file name ends in a folder separator"},
     };
     Test_Support::Expect_Refused<Call::BAD_CALL>([](const char* arguments) { Call::Split_Call(arguments); }, refused);
+    // Whatever ends in /LINE/COLUMN is a place, never an option.
+    const std::pair<const char*, bool> calls[] = {
+        {"--set notepad {file}/3/1", true}, {"-h x.c/0/0", true},         {"\"--show/1/1\"\r\n", true},
+        {"--set ed {file}/{line}", false},  {"--help", false},            {"a.txt/12", false},
+        {"a.txt/x/5", false},               {"--set \"a/1/2 {file}\"", false}, {"/1/2", true},
+    };
+    for (const auto& [arguments, is_place] : calls) EXPECT_EQ(Call::Is_Place_Call(arguments), is_place) << arguments;
 }
 
 // ---- Templates --------------------------------------------------------------------------------
@@ -108,6 +102,35 @@ TEST(Templates, Expand_Every_Placeholder_And_Quote_The_File_Where_Needed)
     EXPECT_EQ(quoted.Arguments, " {file}");
     for (const char* bad : {"", "  ", "ed.exe --line {line}", "\"C:\\Ed\\ed.exe {file}", "{file}.exe {file}", "\"\" {file}"})
         EXPECT_FAILURE(Templates::Parse_Template(bad), Templates::BAD_TEMPLATE) << bad;
+}
+
+// {file} in the user's own quotes is quoted once; through cmd.exe only a stretch that is "{file}"
+// alone can be kept safe, and a quote after a backslash nowhere.
+TEST(Templates, Quote_The_File_Once_And_Refuse_What_Cannot_Be_Made_Safe)
+{
+    using enum Templates::File_Quoting;
+    struct Case {
+        const char* arguments;
+        Templates::File_Quoting quoting;
+        const char* expanded;
+    };
+    const Call::Place place{"C:\\my dir\\a&b.txt", 9, 2};
+    const Case cases[] = {
+        {" -g \"{file}\" {line}", Blanks, " -g \"C:\\my dir\\a&b.txt\" 9"},
+        {" -g {file} {line}", Blanks, " -g \"C:\\my dir\\a&b.txt\" 9"},
+        {" \"--file={file}\" \"+{line}\"", Blanks, " \"--file=C:\\my dir\\a&b.txt\" \"+9\""},
+        {" \"{file}\" {file}:{line}", Always, " \"C:\\my dir\\a&b.txt\" \"C:\\my dir\\a&b.txt\":9"},
+        {" \"+{line}\" {file}", Always, " \"+9\" \"C:\\my dir\\a&b.txt\""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Templates::Expand(c.arguments, place, c.quoting), c.expanded) << c.arguments;
+
+    const std::pair<const char*, const char*> refused[] = {
+        {"C:\\Ed\\ed.cmd \"--file={file}\"", "for a batch file, {file} in quotes must stand alone"},
+        {"ed.bat \"{file} \"", "for a batch file, {file} in quotes must stand alone"},
+        {"ed.exe -e \"open \\\"{file}\\\"\"", "a quote after a backslash"},
+    };
+    Test_Support::Expect_Refused<Templates::BAD_TEMPLATE>([](const char* text) { Templates::Parse_Template(text); }, refused);
+    EXPECT_FAILURE(Templates::Expand(" \"x{file}\"", place, Always), Templates::BAD_TEMPLATE);
 }
 
 // ---- Presets ----------------------------------------------------------------------------------
@@ -139,10 +162,10 @@ TEST(Presets, Are_Found_On_The_Search_Path_Then_In_Their_Install_Folders)
     // A batch file runs through cmd.exe, where "&" would end the command: the file is quoted.
     const Editor::Command code = Editor::Command_For("code", place);
     EXPECT_EQ(Editor::Process_Start_Of(code).Line,
-              "cmd.exe /d /s /c \"\"" + on_path + "\\code.cmd\" --goto \"C:\\w\\a&b.txt\":12:5\"");
+              "cmd.exe /d /s /v:off /c \"\"" + on_path + "\\code.cmd\" --goto \"C:\\w\\a&b.txt\":12:5\"");
     EXPECT_FAILURE(Editor::Command_For("code", {"C:\\w\\%PATH%.txt", 1, 1}), Editor::START_FAILURE);
     EXPECT_EQ(Editor::Command_For("gvim", place).Line,
-              programs + "\\Vim\\vim91\\gvim.exe \"+call cursor(12,5)\" C:\\w\\a&b.txt");
+              programs + "\\Vim\\vim91\\gvim.exe --literal \"+call cursor(12,5)\" C:\\w\\a&b.txt");
     try {
         Editor::Command_For("sublime", place);
         ADD_FAILURE() << "sublime was found";
@@ -343,6 +366,118 @@ TEST_F(Open_Program, Without_A_Setting_The_Shell_Opens_The_File)
     ASSERT_TRUE(Wait_For_Editor()) << "the shell did not open the file";
     EXPECT_TRUE(Editor_Output().starts_with("\"" + editor_ + "\" \"" + folder_.File("found.lumen_open_test") + "\""))
         << Editor_Output();
+}
+
+// A file found by a search may be named like an option; it opens as the file it is, and no
+// setting changes. Blanks at its start are the name's.
+TEST_F(Open_Program, A_Name_Like_An_Option_Opens_Its_Own_File)
+{
+    Scoped_Variable setting(Settings::Variable, ("\"" + editor_ + "\" {file} {line}").c_str());
+    const std::pair<const char*, const char*> calls[] = {
+        {"--set notepad {file}/3/1", "\"--set notepad {file}\" 3"},
+        {"-h x.c/5/1", "\"-h x.c\" 5"},
+        {" lead.txt/4/1", "\" lead.txt\" 4"},
+    };
+    for (const auto& [call, opened] : calls) {
+        DeleteFileA(editor_output_.c_str());
+        const Outcome outcome = Run_Program(LUMEN_OPEN_EXE, call);
+        EXPECT_EQ(outcome.Exit_Code, 0u) << call << outcome.Output;
+        ASSERT_TRUE(Wait_For_Editor()) << call;
+        const std::string expected = std::string(opened).insert(1, folder_.Path() + "\\");
+        EXPECT_EQ(Editor_Output(), "\"" + editor_ + "\" " + expected + "\n") << call;
+    }
+    Scoped_Variable no_environment(Settings::Variable, nullptr);
+    EXPECT_EQ(Settings::In_Force().From, Settings::Source::Nowhere) << Settings::In_Force().Text;
+}
+
+// The current folder is the searched one: an editor's namesake planted there is never started,
+// not for a preset, not for a template's bare program, not with "." on PATH.
+TEST_F(Open_Program, A_Program_Planted_In_The_Current_Folder_Is_Never_Started)
+{
+    const std::string on_path = folder_.File("on path");
+    const std::string planted_output = folder_.File("planted_output.txt");
+    Scoped_Variable planted_variable("LUMEN_EDITOR_STUB_OUTPUT", planted_output.c_str());
+    Scoped_Variable path("PATH", (".;;" + on_path).c_str());
+    for (const char* program : {"notepad++.exe", "lumen_ed.exe"}) {
+        Make_File(on_path + "\\" + program);
+        CopyFileA(Windows_Path(STUB_EXE).c_str(), (on_path + "\\" + program).c_str(), FALSE);
+        CopyFileA(Windows_Path(PLANTED_EXE).c_str(), folder_.File(program).c_str(), FALSE);
+    }
+    const std::pair<const char*, std::string> settings[] = {
+        {"notepad++", "\"" + on_path + "\\notepad++.exe\" -n7 -c3 " + folder_.File("a.txt") + "\n"},
+        {"lumen_ed {file}", "\"" + on_path + "\\lumen_ed.exe\" " + folder_.File("a.txt") + "\n"},
+    };
+    for (const auto& [text, started] : settings) {
+        DeleteFileA(editor_output_.c_str());
+        Scoped_Variable setting(Settings::Variable, text);
+        EXPECT_EQ(Run_Program(LUMEN_OPEN_EXE, "a.txt/7/3").Exit_Code, 0u) << text;
+        ASSERT_TRUE(Wait_For_Editor()) << text;
+        EXPECT_EQ(Editor_Output(), started);
+        EXPECT_FALSE(Test_Support::File_Exists(planted_output)) << text << ": the planted program ran";
+    }
+}
+
+// Without a setting a file whose type runs is never run: a batch file opens with its type's
+// "edit" verb, or, without one, not at all, and a message box says how to set an editor. Nor is
+// a file that is not there opened.
+TEST_F(Open_Program, A_File_That_Runs_Is_Edited_Or_Not_Opened)
+{
+    const std::string marker = folder_.File("ran.txt");
+    Test_Support::Write_File(folder_.File("setup.bat"), "@echo ran>\"" + marker + "\"\r\n");
+    std::string box;
+    const Outcome refused = Run_Program(LUMEN_OPEN_EXE, "setup.bat/2/1", "", [&] { box = Answer_Message_Box(); });
+    EXPECT_EQ(refused.Exit_Code, 2u);
+    EXPECT_TRUE(Contains(box, folder_.File("setup.bat") + " runs as a program")) << box;
+    EXPECT_TRUE(Contains(box, "lumen_open --set")) << box;
+    // For a name that is not there, the shell would run the program of that name beside it.
+    CopyFileA(Windows_Path(STUB_EXE).c_str(), folder_.File("notes.exe").c_str(), FALSE);
+    const Outcome missing = Run_Program(LUMEN_OPEN_EXE, "notes/1/1", "", [&] { box = Answer_Message_Box(); });
+    EXPECT_EQ(missing.Exit_Code, 2u);
+    EXPECT_TRUE(Contains(box, folder_.File("notes") + " is not there")) << box;
+    EXPECT_FALSE(Test_Support::File_Exists(editor_output_)) << "notes.exe ran: " << Editor_Output();
+
+    Viewer_Harness::Shell_Association editable(".bat", editor_, "edit");
+    EXPECT_EQ(Run_Program(LUMEN_OPEN_EXE, "setup.bat/2/1").Exit_Code, 0u);
+    ASSERT_TRUE(Wait_For_Editor()) << "the batch file was not opened for editing";
+    EXPECT_TRUE(Editor_Output().starts_with("\"" + editor_ + "\" \"" + folder_.File("setup.bat") + "\""))
+        << Editor_Output();
+    EXPECT_FALSE(Test_Support::File_Exists(marker)) << "the batch file ran";
+}
+
+// A template that quotes {file} itself gets it quoted once; through cmd.exe, "&" in a name stays
+// text and "!" is not expanded even where the user switched delayed expansion on (Wine's cmd.exe
+// does not read that setting; Windows' does); a template cmd.exe cannot take safely is refused
+// by --set.
+TEST_F(Open_Program, A_Template_Quoting_Its_File_Gets_It_Once_Also_Through_Cmd)
+{
+    Scoped_Variable quoted(Settings::Variable, ("\"" + editor_ + "\" -g \"{file}\" {line}").c_str());
+    EXPECT_EQ(Run_Program(LUMEN_OPEN_EXE, "my dir\\a b.txt/9/1").Exit_Code, 0u);
+    ASSERT_TRUE(Wait_For_Editor());
+    EXPECT_EQ(Editor_Output(), "\"" + editor_ + "\" -g \"" + folder_.File("my dir\\a b.txt") + "\" 9\n");
+
+    const std::string batch = folder_.File("on path\\ed.cmd");
+    Make_File(batch, "@\"" + editor_ + "\" %*\r\n");
+    const std::string marker = folder_.File("calc ran.txt");
+    Test_Support::Write_File(folder_.File("calc.bat"), "@echo ran>\"" + marker + "\"\r\n");
+    HKEY processor = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Command Processor", 0, nullptr, 0, KEY_ALL_ACCESS,
+                    nullptr, &processor, nullptr);
+    const DWORD on = 1;
+    RegSetValueExA(processor, "DelayedExpansion", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
+    Scoped_Variable through_cmd(Settings::Variable, ("\"" + batch + "\" \"{file}\" {line}").c_str());
+    for (const char* name : {"a&calc&.txt", "a!USERNAME!b.txt"}) {
+        DeleteFileA(editor_output_.c_str());
+        EXPECT_EQ(Run_Program(LUMEN_OPEN_EXE, std::string(name) + "/7/3").Exit_Code, 0u) << name;
+        ASSERT_TRUE(Wait_For_Editor()) << name;
+        EXPECT_EQ(Editor_Output(), "\"" + editor_ + "\" \"" + folder_.File(name) + "\" 7\n") << name;
+    }
+    RegDeleteValueA(processor, "DelayedExpansion");
+    RegCloseKey(processor);
+    EXPECT_FALSE(Test_Support::File_Exists(marker)) << "calc.bat ran";
+
+    const Outcome refused = Run_Program(LUMEN_OPEN_EXE, "--set \"\\\"" + batch + "\\\" \\\"--file={file}\\\"\"");
+    EXPECT_EQ(refused.Exit_Code, 1u);
+    EXPECT_TRUE(Contains(refused.Output, "{file} in quotes must stand alone")) << refused.Output;
 }
 
 TEST_F(Open_Program, A_Double_Click_In_The_Viewer_Starts_The_Editor_At_The_Place)

@@ -547,6 +547,39 @@ TEST(Send_Program, Starts_The_Viewer_With_The_Pipe_Name_And_The_Editor)
     EXPECT_EQ(Decode_Record(Test_Support::Read_File(record)), expected);
 }
 
+// lumen_send runs in the searched folder, as a rule: bare --viewer and --editor names are found
+// beside it or in PATH's folders ("." there is left out), never there. The planted "viewer" is
+// lumen_send itself, which would end at once; the viewer gets the editor's full path.
+TEST(Send_Program, Bare_Viewer_And_Editor_Are_Found_On_Path_Never_In_The_Current_Folder)
+{
+    Temporary_Folder folder;
+    const std::string repository = folder.File("repository");
+    const std::string tools = folder.File("tools");
+    CreateDirectoryA(repository.c_str(), nullptr);
+    CreateDirectoryA(tools.c_str(), nullptr);
+    for (const char* name : {"lumen_viewer.exe", "lumen_editor.exe"}) {
+        ASSERT_TRUE(CopyFileA(Windows_Path(FAKE_VIEWER_EXE).c_str(), (tools + "\\" + name).c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(Windows_Path(LUMEN_SEND_EXE).c_str(), (repository + "\\" + name).c_str(), FALSE));
+    }
+    const std::string record = folder.File("record.txt");
+    Test_Support::Scoped_Variable record_variable("LUMEN_FAKE_VIEWER_RECORD", record.c_str());
+    Test_Support::Scoped_Variable path("PATH", (".;" + tools).c_str());
+    Test_Support::Scoped_Folder in_repository(repository);
+
+    const Outcome sent = Run_Send(folder, "--viewer lumen_viewer --editor lumen_editor", "a.c:1:x\n");
+    EXPECT_EQ(sent.Exit_Code, 0u) << sent.Errors;
+    for (int wait = 0; wait < 1000 && !Test_Support::File_Exists(record); ++wait) std::this_thread::sleep_for(10ms);
+    const std::vector<std::string> items = Decode_Record(Test_Support::Read_File(record));
+    ASSERT_GE(items.size(), 2u);
+    EXPECT_EQ(items[1], tools + "\\lumen_editor.exe");
+
+    const Outcome missing = Run_Send(folder, "--viewer lumen_viewer --editor lumen_missing", "a.c:1:x\n");
+    EXPECT_EQ(missing.Exit_Code, 2u);
+    EXPECT_TRUE(Contains(missing.Errors, "SEND.VIEWER.START_FAILURE: lumen_missing is neither beside this program "
+                                         "nor in a folder of PATH"))
+        << missing.Errors;
+}
+
 TEST(Send_Program, Reports_A_Viewer_That_Does_Not_Start_Or_Ends_At_Once)
 {
     Temporary_Folder folder;

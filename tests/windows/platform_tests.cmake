@@ -10,7 +10,8 @@ add_executable(process_probe windows/process_probe.cpp)
 # The version resource's language path is written with Unsigned's hex images, so they are tested here.
 lumen_add_test(NAME system_tests
     SOURCES windows/system_tests.cpp windows/version_tests.cpp windows/unsigned_tests.cpp
-    LIBRARIES windows_platform lumen_roll_resources)
+        windows/program_search_tests.cpp
+    LIBRARIES windows_platform lumen_roll_resources viewer_harness)
 add_dependencies(system_tests process_probe)
 
 lumen_add_test(NAME version_missing_tests SOURCES windows/version_missing_tests.cpp LIBRARIES windows_platform)

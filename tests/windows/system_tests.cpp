@@ -198,6 +198,21 @@ TEST_F(Processes, Program_With_Blanks_Is_Quoted_So_No_Other_Program_Starts)
     EXPECT_FALSE(File_Exists(decoy + ".out"));
 }
 
+// The viewer's current folder is the searched one: a program of the editor's name planted
+// there must not start when the editor's full path is known.
+TEST_F(Processes, A_Given_Application_Runs_And_No_Namesake_In_The_Current_Folder)
+{
+    const std::string planted = Probe_At("repository\\probe.exe");
+    const std::string editor = Probe_At("tools\\probe.exe");
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    SetCurrentDirectoryA(folder.File("repository").c_str());
+    Windows::Create_Process({.Program = "probe", .Arguments = "a.c/1/2", .Application = editor});
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ(Report_Of(editor).command, "probe a.c/1/2");
+    EXPECT_FALSE(File_Exists(planted + ".out"));
+}
+
 TEST_F(Processes, Without_Arguments_The_Program_Is_The_Application_Name)
 {
     const std::string decoy = Probe_At("Ed.exe");

@@ -1,16 +1,19 @@
 // pipe_pair: the pipe alone, without a viewer behind it. Both ends are the ones the real programs
 // use, so the time of a transfer here is the limit that the viewer can approach:
-//     pipe_pair server            the viewer's end: Windows::Pipe server, 1024-byte messages, reads
+//     pipe_pair server [STOP]     the viewer's end: Windows::Pipe server, 1024-byte messages, reads
 //                                 with the 5 s time-out, a one-byte answer to every message but
-//                                 the last; follows the message grammar only to find the last one
+//                                 the last; follows the message grammar only to find the last one.
+//                                 With STOP it stays after the transfer until the file STOP exists,
+//                                 so that its processor time can be read from outside, as the
+//                                 viewer's is while its window stays open
 //     pipe_pair client INDEX      lumen_send's end: the same reading of places and the same sender
 // Each prints one line of figures on standard output; the exit status is 0 after a whole transfer.
 
+#include "control/protocol.hpp"
 #include "support/failure.hpp"
 #include "tools/lumen_send/input.hpp"
 #include "tools/lumen_send/places.hpp"
 #include "tools/lumen_send/transfer.hpp"
-#include "tools/lumen_send/viewer_start.hpp"
 #include "windows/pipe.hpp"
 
 #include <windows.h>
@@ -29,9 +32,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Windows::Pipe::Seconds;
 
-constexpr std::size_t Buffer_Size = 1024;
-constexpr Seconds Transfer_Timeout{5.0};
-constexpr char Acknowledgement = 0x06;
 // How long the client keeps trying to open a server pipe that is not there yet.
 constexpr auto Connect_Limit = std::chrono::seconds{20};
 
@@ -51,26 +51,34 @@ Expecting Next_Expected(Expecting state, std::size_t count)
     return state;
 }
 
-int Serve()
+// Polled: the bench creates the file from Linux, where no change notification reaches Wine.
+void Wait_For_File(const std::string& path)
+{
+    while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) Sleep(20);
+}
+
+int Serve(const std::string& stop_file)
 {
     Windows::Pipe::Pipe_Handle pipe;
-    Windows::Pipe::Open(pipe, {.Name = Send::Viewer::Pipe_Name, .Is_Server = true,
-                               .Mode = Windows::Pipe::Pipe_Mode::Duplex, .Buffer_Size = Buffer_Size,
-                               .Timeout = Transfer_Timeout});
-    std::array<char, Buffer_Size> buffer;
+    Windows::Pipe::Open(pipe, {.Name = Protocol::Pipe_Name, .Is_Server = true,
+                               .Mode = Windows::Pipe::Pipe_Mode::Duplex, .Buffer_Size = Protocol::Message_Limit,
+                               .Timeout = Protocol::Transfer_Timeout});
+    std::array<char, Protocol::Message_Limit> buffer;
     Expecting state = Expecting::Title;
     std::uint64_t messages = 0;
     Clock::time_point first{};
     for (;;) {
-        const std::size_t count = Windows::Pipe::Read(pipe, buffer.data(), Transfer_Timeout);
+        const std::size_t count = Windows::Pipe::Read(pipe, buffer.data(), Protocol::Transfer_Timeout);
         if (messages++ == 0) first = Clock::now();
         if (state == Expecting::File_Or_End && count == 0) break;
-        Windows::Pipe::Write(pipe, &Acknowledgement, 1);
+        Windows::Pipe::Write(pipe, &Protocol::Acknowledgement, 1);
         state = Next_Expected(state, count);
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - first).count();
     Windows::Pipe::Close(pipe);
     std::printf("pipe_pair server: messages=%llu seconds=%.6f\n", static_cast<unsigned long long>(messages), seconds);
+    std::fflush(stdout);
+    if (!stop_file.empty()) Wait_For_File(stop_file);
     return 0;
 }
 
@@ -80,7 +88,7 @@ void Connect(Windows::Pipe::Pipe_Handle& pipe)
     const auto deadline = Clock::now() + Connect_Limit;
     for (;;) {
         try {
-            Windows::Pipe::Open(pipe, {.Name = Send::Viewer::Pipe_Name, .Is_Server = false,
+            Windows::Pipe::Open(pipe, {.Name = Protocol::Pipe_Name, .Is_Server = false,
                                        .Mode = Windows::Pipe::Pipe_Mode::Duplex,
                                        .Buffer_Size = Send::Transfer::Answer_Buffer_Size, .Timeout = Seconds{0}});
             return;
@@ -114,9 +122,10 @@ int main(int argc, char** argv)
 {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     try {
-        if (arguments.size() == 1 && arguments[0] == "server") return Serve();
+        if (!arguments.empty() && arguments.size() <= 2 && arguments[0] == "server")
+            return Serve(arguments.size() == 2 ? arguments[1] : std::string());
         if (arguments.size() == 2 && arguments[0] == "client") return Send_Index(arguments[1]);
-        std::fputs("usage: pipe_pair server | pipe_pair client INDEX\n", stderr);
+        std::fputs("usage: pipe_pair server [STOP] | pipe_pair client INDEX\n", stderr);
         return 1;
     } catch (...) {
         std::fprintf(stderr, "pipe_pair: %s\n", Failures::Current_Description().c_str());

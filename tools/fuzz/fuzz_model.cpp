@@ -21,6 +21,22 @@ std::string Trimmed(std::string_view text)
     return std::string(text);
 }
 
+// A text as a log line carries it: NUL, CR and LF written as \0, \r and \n, so that a line end
+// from the host cannot end the record early.
+std::string Logged(std::string_view text)
+{
+    std::string line;
+    for (const char character : text) {
+        switch (character) {
+        case '\0': line += "\\0"; break;
+        case '\r': line += "\\r"; break;
+        case '\n': line += "\\n"; break;
+        default: line += character; break;
+        }
+    }
+    return line;
+}
+
 } // namespace
 
 const char* Reaction_Name(Reaction reaction)
@@ -87,7 +103,8 @@ Reaction Viewer_Model::Message(std::string_view bytes)
 
 Reaction Viewer_Model::Take_Title(std::string_view bytes)
 {
-    outcome_.Title_Message = "Index for " + Without_Trailing_Nuls(bytes);
+    // The caption keeps the title up to its first NUL; the log takes all of it but the trailing NULs.
+    outcome_.Title_Message = "Index for " + Logged(Without_Trailing_Nuls(bytes));
     outcome_.Caption = Up_To_Nul(bytes);
     state_ = Protocol_State::File_Or_End;
     return Reaction::Acknowledgement;

@@ -113,18 +113,18 @@ private:
     char Plain_Character() { return static_cast<char>(random_.Between(0x20, 0x7E)); }
 
     // NUL, the marker byte itself, tabs, line ends and letters beyond ASCII.
-    char Special_Character(bool line_ends)
+    char Special_Character()
     {
         constexpr std::string_view specials{"\0\x95\t\xE9\xFC \r\n", 8};
-        return specials[random_.Below(line_ends ? specials.size() : specials.size() - 2)];
+        return specials[random_.Below(specials.size())];
     }
 
-    std::string Text(std::size_t length, bool line_ends)
+    std::string Text(std::size_t length)
     {
         const bool special = random_.Chance(profile_.Special_Texts);
         std::string text;
         for (std::size_t index = 0; index < length; ++index)
-            text += special && random_.Chance(0.15) ? Special_Character(line_ends) : Plain_Character();
+            text += special && random_.Chance(0.15) ? Special_Character() : Plain_Character();
         if (random_.Chance(0.1)) text.insert(0, random_.Between(1, 3), ' ');
         if (random_.Chance(0.1)) text.append(random_.Between(1, 3), ' ');
         return text.substr(0, Message_Limit);
@@ -132,13 +132,13 @@ private:
 
     Message Oversized(const std::string& what) { return {std::string(Message_Limit + 1, 'x'), what + " of 1025 bytes"}; }
 
-    // A log line holds the title, so it never carries line ends.
+    // The log writes a title's line ends and NULs out as \r, \n and \0; the caption stops at a NUL.
     Message Title()
     {
         const std::uint64_t kind = random_.Below(100);
         if (kind < 10) return {"", "empty title"};
         if (kind < 13) return {std::string(Message_Limit, 'T'), "title of 1024 bytes"};
-        return {Text(random_.Between(1, 60), false), "title"};
+        return {Text(random_.Between(1, 60)), "title"};
     }
 
     Message File_Name()
@@ -149,7 +149,7 @@ private:
         else if (kind < 12) name = std::string(Message_Limit, 'f');
         else if (kind < 70) name = Sortable_Name();
         else if (kind < 90) name = Path_Name();
-        else name = Text(random_.Between(1, 30), true);
+        else name = Text(random_.Between(1, 30));
         if (name.empty()) name = "a";
         files_.push_back(name);
         return {name, "file name"};
@@ -195,8 +195,8 @@ private:
     Message Entry_Text()
     {
         const std::uint64_t kind = random_.Below(100);
-        if (kind < 3) return {Text(Message_Limit, true), "entry text of 1024 bytes"};
-        return {Text(random_.Between(1, 120), true), "entry text"};
+        if (kind < 3) return {Text(Message_Limit), "entry text of 1024 bytes"};
+        return {Text(random_.Between(1, 120)), "entry text"};
     }
 
     Message Line()

@@ -157,14 +157,14 @@ Viewer_Settings::~Viewer_Settings()
 
 // ---- Shell_Association -----------------------------------------------------------------------
 
-Shell_Association::Shell_Association(const std::string& extension, const std::string& program)
+Shell_Association::Shell_Association(const std::string& extension, const std::string& program, const std::string& verb)
     : extension_key_("Software\\Classes\\" + extension), class_key_("Software\\Classes\\Lumen_Roll.Test_Document")
 {
     const std::string class_name = "Lumen_Roll.Test_Document";
     const std::string command = "\"" + program + "\" \"%1\" %*";
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, extension_key_.c_str(), nullptr, REG_SZ, class_name.c_str(),
                     static_cast<DWORD>(class_name.size() + 1));
-    RegSetKeyValueA(HKEY_LOCAL_MACHINE, (class_key_ + "\\shell\\open\\command").c_str(), nullptr, REG_SZ,
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, (class_key_ + "\\shell\\" + verb + "\\command").c_str(), nullptr, REG_SZ,
                     command.c_str(), static_cast<DWORD>(command.size() + 1));
 }
 

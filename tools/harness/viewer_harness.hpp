@@ -47,11 +47,12 @@ private:
 };
 
 // A document type of the test's own: files ending in Extension open, through the shell, with
-// "Program" "<file>" and the parameters. Registered under HKEY_LOCAL_MACHINE\Software\Classes,
-// which is where this system's shell looks it up, and removed at destruction.
+// "Program" "<file>" and the parameters, for Verb ("open" unless told). Registered under
+// HKEY_LOCAL_MACHINE\Software\Classes, which is where this system's shell looks it up, and
+// removed at destruction.
 class Shell_Association {
 public:
-    Shell_Association(const std::string& extension, const std::string& program);
+    Shell_Association(const std::string& extension, const std::string& program, const std::string& verb = "open");
     ~Shell_Association();
     Shell_Association(const Shell_Association&) = delete;
     Shell_Association& operator=(const Shell_Association&) = delete;

@@ -40,13 +40,29 @@ std::int32_t Number(std::string_view field, const char* what)
 }
 
 // A quote would end the file's quoting on the editor's command line and let the rest of the
-// name pass as further arguments; no Windows file name holds one, nor a control character.
+// name pass as further arguments; no Windows file name holds one, nor a control character. Nor
+// does one hold "?" "*" "<" ">" "|": editors read the first two as wildcards and would open other
+// files, and a command processor the others as redirections. A place is in a file, not a folder.
 void Check_File_Name(std::string_view file)
 {
     if (file.empty()) throw BAD_CALL("the file name is missing");
     for (char character : file)
         if (character == '"' || static_cast<unsigned char>(character) < 0x20)
             throw BAD_CALL("the file name holds a quote or a control character");
+    if (file.find_first_of("?*<>|") != std::string_view::npos)
+        throw BAD_CALL("the file name holds one of ? * < > |, which no file name holds");
+    if (file.back() == '\\' || file.back() == '/') throw BAD_CALL("the file name ends in a folder separator");
+}
+
+bool Is_Number(std::string_view field) noexcept
+{
+    return !field.empty() && field.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The call without trailing line ends and blanks, and without quotes around it all.
+std::string_view Bare_Call(std::string_view arguments) noexcept
+{
+    return Without_Enclosing_Quotes(Without_Trailing_Space(arguments));
 }
 
 [[noreturn]] void Raise_No_Absolute_Path(DWORD error)
@@ -64,13 +80,23 @@ std::string_view Arguments_Of(std::string_view command_line) noexcept
         at = closing == std::string_view::npos ? command_line.size() : closing + 1;
     }
     while (at < command_line.size() && !Is_Blank(command_line[at])) ++at;
-    while (at < command_line.size() && Is_Blank(command_line[at])) ++at;
+    if (at < command_line.size()) ++at; // the one blank that ends the program name
     return command_line.substr(at);
+}
+
+bool Is_Place_Call(std::string_view arguments) noexcept
+{
+    const std::string_view call = Bare_Call(arguments);
+    const std::size_t column_slash = call.rfind('/');
+    if (column_slash == std::string_view::npos || column_slash == 0) return false;
+    const std::size_t line_slash = call.rfind('/', column_slash - 1);
+    return line_slash != std::string_view::npos && Is_Number(call.substr(column_slash + 1)) &&
+           Is_Number(call.substr(line_slash + 1, column_slash - line_slash - 1));
 }
 
 Place Split_Call(std::string_view arguments)
 {
-    const std::string_view call = Without_Enclosing_Quotes(Without_Trailing_Space(arguments));
+    const std::string_view call = Bare_Call(arguments);
     const std::size_t column_slash = call.rfind('/');
     const std::size_t line_slash = column_slash == 0 || column_slash == std::string_view::npos
                                        ? std::string_view::npos

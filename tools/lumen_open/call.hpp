@@ -20,8 +20,13 @@ struct Place {
     std::int32_t Column = 1;
 };
 
-// What follows the program name (and the blanks after it) on a raw command line.
+// What follows the program name and the one blank after it on a raw command line: blanks that
+// start a file name are the file's.
 std::string_view Arguments_Of(std::string_view command_line) noexcept;
+
+// Whether the arguments end in /LINE/COLUMN (decimal): then they are a place, whatever they start
+// with, and never an option.
+bool Is_Place_Call(std::string_view arguments) noexcept;
 
 // Splits FILE/LINE/COLUMN at its last two "/": a file name may hold blanks and "/". Line and
 // column are decimal; 0 (which a host may send for "no particular place") counts as 1. The

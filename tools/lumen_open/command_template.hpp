@@ -23,7 +23,8 @@ struct Template {
 };
 
 // Raises BAD_TEMPLATE for an empty text, an unclosed quote around the program, a placeholder in
-// the program or a template without {file} (it would open nothing).
+// the program, a template without {file} (it would open nothing), or one whose quoting
+// Check_Quoting refuses (for a batch-file program, as cmd.exe reads it).
 Template Parse_Template(std::string_view text);
 
 enum class File_Quoting {
@@ -31,8 +32,14 @@ enum class File_Quoting {
     Always, // for a command that cmd.exe reads, where & ^ ( ) and others are special too
 };
 
-// Replaces every placeholder; other text, "{" included, passes unchanged. The place's file is
-// expected to be absolute already.
+// Raises BAD_TEMPLATE for arguments whose quoting cannot be made safe: a quote after a backslash
+// (cmd.exe and programs disagree on it), and with Always a {file} in quotes that also hold other
+// text.
+void Check_Quoting(std::string_view arguments, File_Quoting quoting);
+
+// Replaces every placeholder; other text, "{" included, passes unchanged. {file} is quoted as
+// Quoting says, except inside the template's own quotes, which hold it already. The place's file
+// is expected to be absolute already. Raises BAD_TEMPLATE as Check_Quoting.
 std::string Expand(std::string_view arguments, const Call::Place& place, File_Quoting quoting);
 
 // The file name as {file} gives it. In quotes, backslashes at its end are doubled, so that they

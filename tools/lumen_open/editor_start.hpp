@@ -1,7 +1,8 @@
 #pragma once
 // From a setting and a place to a started editor. A setting that names a preset runs the
 // preset's program with its arguments; any other setting is a command template. A program that
-// is a batch file (.cmd, .bat) runs through cmd.exe, without a console window.
+// is a batch file (.cmd, .bat) runs through cmd.exe, without a console window. Programs are
+// never looked for in the current folder.
 
 #include "support/failure.hpp"
 #include "tools/lumen_open/call.hpp"
@@ -15,6 +16,8 @@ namespace Open::Editor {
 using PROGRAM_NOT_FOUND = Failures::Failure<"OPEN.PROGRAM_NOT_FOUND">;
 // The system refused to start the editor or to open the file.
 using START_FAILURE = Failures::Failure<"OPEN.START_FAILURE">;
+// Without an editor, the file's type would run it; it is not opened.
+using RUNS_AS_PROGRAM = Failures::Failure<"OPEN.RUNS_AS_PROGRAM">;
 
 struct Command {
     std::string Program; // full path of what the command line's first word names
@@ -36,7 +39,8 @@ Process_Start Process_Start_Of(const Command& command);
 // Starts the editor and returns at once.
 void Start(const Command& command);
 
-// Asks the shell to open File with its file type's program.
+// Asks the shell to open File with its file type's program; RUNS_AS_PROGRAM for a file that
+// its type would run and that has no "edit" verb.
 void Open_With_Shell(const std::string& file);
 
 } // namespace Open::Editor

@@ -35,19 +35,22 @@ std::string Help_Text()
         "\n"
         "Opens FILE at LINE and COLUMN in your editor. Give lumen_open.exe to the Lumen_Roll viewer as its\n"
         "editor (lumen_send --open-with does that): it turns the viewer's call into the editor's own.\n"
+        "A call that ends in /LINE/COLUMN is always a place, even one that starts like an option.\n"
         "\n"
         "The editor is the first that is set of: the environment variable LUMEN_ROLL_EDITOR; the value\n"
         "\"Editor\" under HKEY_CURRENT_USER\\Software\\Quillmark\\Lumen_Roll; the same under\n"
-        "HKEY_LOCAL_MACHINE. Without one, Windows opens the file with its type's program, at its top.\n"
+        "HKEY_LOCAL_MACHINE. Without one, Windows opens the file with its type's program, at its top;\n"
+        "a file whose type would run (.bat, .js, .exe, ...) is opened with its type's \"edit\", or not.\n"
         "\n"
-        "A setting is a preset or a command template. Presets (found on the search path or where the\n"
-        "editor installs itself) and the arguments they run with:\n";
+        "A setting is a preset or a command template. Presets (found beside lumen_open, in PATH's\n"
+        "folders or where the editor installs itself; never in the current folder) and the arguments\n"
+        "they run with:\n";
     for (const Presets::Preset& preset : Presets::All())
         text += "  " + std::string(preset.Name) + std::string(12 - preset.Name.size(), ' ') +
                 std::string(preset.Programs.front().Arguments) + "\n";
     return text +
            "A template is a command line whose first word is the program, with {file} (the absolute path,\n"
-           "quoted when it holds a blank), {line} and {column}:\n"
+           "quoted when it holds a blank and not already in quotes), {line} and {column}:\n"
            "  lumen_open --set \"C:\\Tools\\ed.exe --goto {file}:{line}:{column}\"\n"
            "  lumen_open --set \"C:\\Program Files\\Ed\\ed.exe\" -n{line} {file}\n"
            "Several arguments after --set are joined with blanks, each one with a blank in quotes.\n"
@@ -206,8 +209,12 @@ int Open_Place(std::string_view arguments)
     }
 }
 
+// The viewer's call comes first: a file found by a search may be named like an option
+// ("--set x", "-h a.c"), and must still open as the file it is.
 int Run(const std::vector<std::string>& arguments)
 {
+    const std::string_view raw_arguments = Call::Arguments_Of(GetCommandLineA());
+    if (Call::Is_Place_Call(raw_arguments)) return Open_Place(raw_arguments);
     const std::string first = arguments.empty() ? std::string() : arguments.front();
     if (first == "--help" || first == "-h" || first == "/?") {
         Print(Help_Text());
@@ -215,7 +222,7 @@ int Run(const std::vector<std::string>& arguments)
     }
     if (first == "--show" && arguments.size() == 1) return Show_Setting();
     if (first == "--set") return Set_Setting(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
-    return Open_Place(Call::Arguments_Of(GetCommandLineA()));
+    return Open_Place(raw_arguments);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "tools/lumen_open/presets.hpp"
 
 #include "tools/lumen_open/settings.hpp"
+#include "windows/program_search.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
@@ -100,7 +101,7 @@ std::string_view Arguments_For(const Preset& preset, std::string_view file_name)
     std::string names;
     for (const Program& program : preset.Programs) names += (names.empty() ? "" : ", ") + std::string(program.File_Name);
     std::string message = "the editor preset \"" + std::string(preset.Name) + "\" found none of " + names +
-                          " on the search path (PATH) nor in:";
+                          " beside lumen_open, in a folder of PATH nor in:";
     for (const Install_Place& place : preset.Places)
         for (const std::string& root : Roots(place.Under)) message += "\n    " + root + "\\" + std::string(place.Path);
     throw PRESET_NOT_FOUND(message);
@@ -121,7 +122,7 @@ const std::vector<Preset>& All()
         {"sublime",
          {{"subl.exe", "{file}:{line}:{column}"}, {"sublime_text.exe", "{file}:{line}:{column}"}},
          {{Root::Program_Files, "Sublime Text\\subl.exe"}, {Root::Program_Files, "Sublime Text 3\\subl.exe"}}},
-        {"gvim", {{"gvim.exe", "\"+call cursor({line},{column})\" {file}"}}, {{Root::Program_Files, "Vim\\vim*\\gvim.exe"}}},
+        {"gvim", {{"gvim.exe", "--literal \"+call cursor({line},{column})\" {file}"}}, {{Root::Program_Files, "Vim\\vim*\\gvim.exe"}}},
         {"emacs",
          {{"emacsclientw.exe", "-n +{line}:{column} {file}"}, {"runemacs.exe", "+{line}:{column} {file}"}},
          {{Root::Program_Files, "Emacs\\*\\bin\\emacsclientw.exe"}, {Root::Program_Files, "Emacs\\*\\bin\\runemacs.exe"}}},
@@ -137,19 +138,11 @@ const Preset* Find(std::string_view name)
     return nullptr;
 }
 
-std::optional<std::string> Search_Path(std::string_view file_name)
-{
-    const std::string name(file_name);
-    char path[MAX_PATH];
-    const DWORD length = SearchPathA(nullptr, name.c_str(), ".exe", MAX_PATH, path, nullptr);
-    if (length == 0 || length >= MAX_PATH) return std::nullopt;
-    return std::string(path, length);
-}
-
 Found Locate(const Preset& preset)
 {
     for (const Program& program : preset.Programs)
-        if (std::optional<std::string> path = Search_Path(program.File_Name)) return {*path, program.Arguments};
+        if (std::optional<std::string> path = Windows::Program_Search::Find(program.File_Name))
+            return {*path, program.Arguments};
     for (const Install_Place& place : preset.Places)
         for (const std::string& root : Roots(place.Under))
             if (std::optional<std::string> path = Installed(root, place.Path))

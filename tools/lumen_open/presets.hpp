@@ -1,7 +1,7 @@
 #pragma once
 // The editors lumen_open knows by name, each with its programs and the arguments that its own
 // documentation gives for opening a file at a line and column. A preset's program is looked up
-// on the search path first, then in the editor's usual install folders.
+// beside lumen_open and in PATH's folders first, then in the editor's usual install folders.
 
 #include "support/failure.hpp"
 
@@ -46,11 +46,8 @@ struct Found {
     std::string_view Arguments;
 };
 
-// The first of the preset's programs on the search path, else in its install places.
+// The first of the preset's programs beside lumen_open or in PATH's absolute folders (never the
+// current folder), else in its install places.
 Found Locate(const Preset& preset);
-
-// The full path of File_Name as SearchPath finds it (".exe" added to a name without an
-// extension), or nothing.
-std::optional<std::string> Search_Path(std::string_view file_name);
 
 } // namespace Open::Presets

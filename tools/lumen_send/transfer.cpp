@@ -7,13 +7,6 @@
 
 namespace Send::Transfer {
 
-std::array<char, 4> Value_Bytes(std::int32_t value) noexcept
-{
-    const std::uint32_t bits = Unsigned::To_Unsigned(value);
-    return {static_cast<char>(bits & 0xFF), static_cast<char>((bits >> 8) & 0xFF),
-            static_cast<char>((bits >> 16) & 0xFF), static_cast<char>(bits >> 24)};
-}
-
 void Sender::Send_Index(std::string_view title, const Places::Index& index, bool expand)
 {
     const auto start = std::chrono::steady_clock::now();
@@ -30,7 +23,7 @@ void Sender::Send_Group(const Places::Group& group, bool expand)
 {
     ++progress_.Groups;
     Send_Message(group.File.data(), group.File.size());
-    const char flag = expand ? 1 : 0;
+    const char flag = expand ? Protocol::Expanded_Flag : Protocol::Collapsed_Flag;
     Send_Message(&flag, 1);
     for (const Places::Entry& entry : group.Entries) {
         Send_Message(entry.Text.data(), entry.Text.size());

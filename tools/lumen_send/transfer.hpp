@@ -4,6 +4,7 @@
 //     title, then per group: file name, flag byte, per entry: text, line, column (4 bytes each,
 //     little-endian), an empty message; finally an empty message, which is not answered.
 
+#include "control/protocol.hpp"
 #include "support/failure.hpp"
 #include "tools/lumen_send/places.hpp"
 #include "tools/lumen_send/watch.hpp"
@@ -19,7 +20,7 @@ namespace Send::Transfer {
 // The viewer answered, but not with the acknowledgement.
 using NO_ACKNOWLEDGEMENT = Failures::Failure<"SEND.TRANSFER.NO_ACKNOWLEDGEMENT">;
 
-inline constexpr char Acknowledgement = 0x06;
+inline constexpr char Acknowledgement = Protocol::Acknowledgement;
 // The client's read size: room for a longer answer, which is then reported instead of cut off.
 inline constexpr std::size_t Answer_Buffer_Size = 64;
 
@@ -31,7 +32,7 @@ struct Statistics {
 };
 
 // A value message: the signed 32-bit value, lowest byte first.
-std::array<char, 4> Value_Bytes(std::int32_t value) noexcept;
+using Protocol::Value_Bytes;
 
 class Sender {
 public:

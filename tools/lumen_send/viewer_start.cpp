@@ -1,6 +1,7 @@
 #include "tools/lumen_send/viewer_start.hpp"
 
 #include "tools/lumen_send/transfer.hpp"
+#include "windows/program_search.hpp"
 
 #include <algorithm>
 #include <vector>
@@ -121,24 +122,40 @@ std::string Command_Line(std::string_view viewer, std::string_view editor)
 
 std::string Beside_This_Program(std::string_view name)
 {
-    std::vector<char> path(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) {
-            const DWORD error = GetLastError();
-            throw START_FAILURE("cannot find this program's own path (system error " + std::to_string(error) + ")");
-        }
-        if (length < path.size()) {
-            const std::string own(path.data(), length);
-            return own.substr(0, own.find_last_of("\\/") + 1) + std::string(name);
-        }
-        path.resize(path.size() * 2); // cut off: try again with more room
+    try {
+        return Windows::Program_Search::Own_Folder() + "\\" + std::string(name);
+    } catch (const Windows::Program_Search::BAD_PATH& failure) {
+        throw START_FAILURE(failure.Message());
     }
 }
 
+namespace {
+
+struct Programs {
+    std::string Viewer; // full path, for the system
+    std::string Editor; // as the viewer gets it
+};
+
+// A bare name is looked for beside lumen_send, then in PATH's folders, never in the current
+// folder (the searched one, as a rule): the viewer gets the editor's full path, and the system
+// the viewer's, so neither searches on its own. An editor path is passed as given.
+Programs Located(std::string_view viewer, std::string_view editor)
+{
+    namespace Search = Windows::Program_Search;
+    try {
+        const bool bare_editor = !editor.empty() && Search::Is_Bare_Name(editor);
+        return {Search::Locate(viewer), bare_editor ? Search::Locate(editor) : std::string(editor)};
+    } catch (const Failures::Named_Failure& failure) {
+        throw START_FAILURE(failure.Message());
+    }
+}
+
+} // namespace
+
 Windows::Unique_Process_Information Start(std::string_view viewer, std::string_view editor)
 {
-    std::string line = Command_Line(viewer, editor);
+    const Programs programs = Located(viewer, editor);
+    std::string line = Command_Line(viewer, programs.Editor);
     std::vector<char> writable(line.begin(), line.end());
     writable.push_back('\0'); // CreateProcessA may write into its command line
     Windows::Unique_File null_device = Open_Null_Device();
@@ -151,10 +168,10 @@ Windows::Unique_Process_Information Start(std::string_view viewer, std::string_v
     startup.StartupInfo.hStdError = null_device.get();
     startup.lpAttributeList = inherit_only.List();
     PROCESS_INFORMATION started{};
-    if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT, nullptr,
+    if (!CreateProcessA(programs.Viewer.c_str(), writable.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT, nullptr,
                         nullptr, &startup.StartupInfo, &started)) {
         const DWORD error = GetLastError();
-        throw START_FAILURE("cannot start " + std::string(viewer) + " (system error " + std::to_string(error) + ")");
+        throw START_FAILURE("cannot start " + programs.Viewer + " (system error " + std::to_string(error) + ")");
     }
     return Windows::Unique_Process_Information(started);
 }

@@ -2,6 +2,7 @@
 // Reaching the viewer: starting it with the pipe name (and an editor) and opening the client end
 // of its pipe.
 
+#include "control/protocol.hpp"
 #include "support/failure.hpp"
 #include "windows/pipe.hpp"
 #include "windows/unique_handle.hpp"
@@ -19,7 +20,7 @@ using NOT_REACHED = Failures::Failure<"SEND.VIEWER.NOT_REACHED">;
 using ENDED = Failures::Failure<"SEND.VIEWER.ENDED">;
 
 // The pipe's name is also the protocol version the viewer checks.
-inline constexpr std::string_view Pipe_Name = "Lumen_Roll_V1.1";
+inline constexpr std::string_view Pipe_Name = Protocol::Pipe_Name;
 
 // One argument quoted so that the standard command-line splitting gives it back unchanged.
 std::string Quote_Argument(std::string_view argument);
@@ -31,7 +32,8 @@ std::string Command_Line(std::string_view viewer, std::string_view editor);
 std::string Beside_This_Program(std::string_view name);
 
 // Starts the viewer and returns at once. Its standard handles are the null device, and it
-// inherits no other handle.
+// inherits no other handle. A bare Viewer or Editor is looked for beside this program, then in
+// PATH's folders, never in the current folder; the viewer gets the editor's full path then.
 Windows::Unique_Process_Information Start(std::string_view viewer, std::string_view editor);
 
 // Opens the client end of the viewer's pipe. With the process of a viewer just started, a pipe

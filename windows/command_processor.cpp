@@ -1,0 +1,52 @@
+#include "windows/command_processor.hpp"
+
+#include <windows.h>
+
+namespace Windows::Command_Processor {
+
+namespace {
+
+bool Ends_With_Letters(std::string_view text, std::string_view ending) noexcept
+{
+    if (text.size() < ending.size()) return false;
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.data() + text.size() - ending.size(),
+                          static_cast<int>(ending.size()), ending.data(), static_cast<int>(ending.size())) == CSTR_EQUAL;
+}
+
+} // namespace
+
+bool Is_Batch_File(std::string_view program) noexcept
+{
+    return Ends_With_Letters(program, ".bat") || Ends_With_Letters(program, ".cmd");
+}
+
+void Check_Quotable(std::string_view text)
+{
+    for (char character : text) {
+        if (character == '%')
+            throw UNSAFE_TEXT(std::string(text) + " holds a \"%\", which cmd.exe would replace even in quotes");
+        if (character == '"') throw UNSAFE_TEXT(std::string(text) + " holds a double quote");
+        if (static_cast<unsigned char>(character) < 0x20) throw UNSAFE_TEXT("the text holds a control character");
+    }
+}
+
+std::string Quoted(std::string_view text)
+{
+    Check_Quotable(text);
+    return '"' + std::string(text) + '"';
+}
+
+std::string Program()
+{
+    char folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        const DWORD error = GetLastError();
+        throw NO_SYSTEM_FOLDER("the system folder is unknown (system error " + std::to_string(error) + ")");
+    }
+    return std::string(folder, length) + "\\cmd.exe";
+}
+
+std::string Arguments(std::string_view command) { return "/d /s /v:off /c \"" + std::string(command) + "\""; }
+
+} // namespace Windows::Command_Processor
