@@ -2,6 +2,7 @@
 
 #include "control/place_opener.hpp"
 #include "control/protocol.hpp"
+#include "control/results_view.hpp"
 #include "control/transfer_reader.hpp"
 #include "control/tree_feed.hpp"
 
@@ -55,6 +56,7 @@ struct State {
     Index_List::Item Index;
     Gui::Tree_View Display_Tree;
     Tree_Feed Feed; // the way into Display_Tree during the transfer
+    Results_View View; // the filter, the dismissed entries and the keys that work the results
     Windows::Pipe::Pipe_Handle Pipe;
 };
 
@@ -86,13 +88,13 @@ void Show_Progress(const Tree_Feed::Counts& in_tree)
     if ((in_tree.Entries == shown.Entries && in_tree.Files == shown.Files) || now < next_change) return;
     next_change = now + Status_Period;
     shown = in_tree;
-    Gui::Set_Status_Text(Status_Text(Transfer_Phase::Receiving, in_tree.Entries, in_tree.Files));
+    Gui::Set_Status_Text(The_State().View.Status_Line(Transfer_Phase::Receiving, in_tree));
 }
 
 void Show_Status(Transfer_Phase phase)
 {
     const Tree_Feed::Counts in_tree = The_State().Feed.In_Tree();
-    Gui::Set_Status_Text(Status_Text(phase, in_tree.Entries, in_tree.Files));
+    Gui::Set_Status_Text(The_State().View.Status_Line(phase, in_tree));
 }
 
 // An entry goes to the clipboard as a place in the common form, which editors and terminals
@@ -130,11 +132,15 @@ void Create_Display()
                                                   .Icon = "LumenRoll",
                                                   .Topmost = false});
     Gui::Page page = Gui::Create_Page("Display", Gui::Layout_Option{}, nullptr);
-    state.Display_Tree = Gui::Create_Tree_View(page, {.Activation = Open_Entry,
-                                                      .Opens = [](std::uintptr_t data) { return data != 0; },
-                                                      .Copy_Text = Copied_Text});
+    state.Display_Tree = state.View.Create(page, {.Activation = Open_Entry,
+                                                  .Opens = [](std::uintptr_t data) { return data != 0; },
+                                                  .Copy_Text = Copied_Text});
+    state.Feed.Observe_Inserts([](bool is_file, const std::string& text, std::uintptr_t data) {
+        The_State().View.Take_Item(is_file, text, data);
+    });
     state.Feed.Start(state.Display_Tree, [](const Tree_Feed::Counts& in_tree) {
         Show_Progress(in_tree);
+        The_State().View.After_Round();
     });
 }
 

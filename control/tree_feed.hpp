@@ -65,6 +65,11 @@ public:
     Tree_Feed(const Tree_Feed&) = delete;
     Tree_Feed& operator=(const Tree_Feed&) = delete;
 
+    // Told on the window thread of every item as it goes into the tree: a file node (Data 0) or an
+    // entry under the latest file node. Set it before Start.
+    using Inserted_Routine = std::function<void(bool is_file, const std::string& text, std::uintptr_t data)>;
+    void Observe_Inserts(Inserted_Routine routine) { inserted_ = std::move(routine); }
+
     // Starts the rounds into Tree; the main window must exist.
     void Start(const Gui::Tree_View& tree, Progress_Routine progress);
     // A new file node, sorted among the others; the entries that follow go below it.
@@ -108,6 +113,7 @@ private:
     // Window thread only.
     Gui::Tree_View tree_;
     Progress_Routine progress_;
+    Inserted_Routine inserted_;
     Gui::Tree_Item file_node_ = Gui::Root_Item;
     bool file_node_marked_ = false;
     bool finishing_ = false;

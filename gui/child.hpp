@@ -43,6 +43,9 @@ public:
     Action_Routine_With_Argument Action_With_Argument;
     std::uintptr_t Argument = 0;
     Creation_Event Creation;
+    // Set before creation or on the window thread (Show_Instead): a hidden control stays out of
+    // view and takes no room in its page's layout.
+    bool Hidden = false;
 
     // Hooks, all called on the window thread.
     virtual const wchar_t* Window_Class() const;
@@ -52,6 +55,8 @@ public:
     virtual void After_Creation() {}
     // WM_NOTIFY from this control's window; the result is the window procedure's.
     virtual LRESULT Handle_Notify(NMHDR& header);
+    // WM_COMMAND from this control's window, before the action fires.
+    virtual void Handle_Command(WORD /*notification_code*/) {}
     // The user asked for this control's context menu: a right-click at Screen_Point, or Shift+F10
     // or the menu key (From_Keyboard, the point then means nothing).
     virtual void Handle_Context_Menu(POINT /*screen_point*/, bool /*from_keyboard*/) {}

@@ -60,6 +60,13 @@ Plain_Edit_Box Create_Plain_Edit_Box(const Page& page, const std::wstring& capti
 Checked_Edit_Box Create_Checked_Edit_Box(const Page& page, const std::string& caption, const std::string& text,
                                          Edit_Box_Options options);
 
+struct Bare_Edit_Box_Options {
+    std::string Cue;        // shown grey while the box is empty
+    Action_Routine Changed; // on the window thread at every change of the text; quick, no waiting
+};
+// An edit box without a caption.
+Plain_Edit_Box Create_Edit_Box(const Page& page, Bare_Edit_Box_Options options);
+
 struct Combo_Box_Options {
     Action_Routine Action; // fires on a change of selection and when the box loses the focus
     bool Sorted = false;
@@ -74,6 +81,16 @@ Rich_Edit Create_Rich_Edit(const Page& page, bool word_wrap);
 // --- Operations ------------------------------------------------------------------------------------
 // Any control: its window text.
 void Set_Text(const Child& control, const std::string& text);
+// Swaps two controls of a page in one layout: Hidden goes out of view and Shown comes in. A control
+// that Give_Place has put where Hidden is keeps its size then, and a tree view, which recomputes all
+// its rows when sized, does no such work.
+void Show_Instead(const Child& shown, const Child& hidden);
+// Moves To (shown or hidden) to where From is, with From's size.
+void Give_Place(const Child& from, const Child& to);
+// Gives Control the font that Model uses, so that the two read alike.
+void Use_Font_Of(const Child& control, const Child& model);
+// Gives the control the keyboard focus.
+void Focus(const Child& control);
 // Fires Routine with Argument on WM_COMMAND instead of the parameterless action.
 void Set_Action_With_Argument(const Child& control, Action_Routine_With_Argument routine, std::uintptr_t argument);
 

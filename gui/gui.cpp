@@ -39,6 +39,7 @@ struct Module_State {
     // button in one); destroying the window then would pull the control out from under it.
     int Dispatch_Depth = 0;
     bool Destroy_Deferred = false;
+    Key_Hook Keys; // window thread only
 
     std::mutex Open_Lock;
     bool Opened = false;
@@ -337,10 +338,22 @@ void Dispatch_From_Queue(Module_State& state, const MSG& message)
     }
 }
 
+bool Taken_By_Key_Hook(const Module_State& state, const MSG& message)
+{
+    if (!state.Keys || (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN)) return false;
+    try {
+        return state.Keys(message);
+    } catch (...) {
+        Show_Current_Failure();
+        return true;
+    }
+}
+
 void Run_Message_Loop(Module_State& state)
 {
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) == 1) {
+        if (Taken_By_Key_Hook(state, message)) continue;
         TranslateMessage(&message);
         Dispatch_From_Queue(state, message);
     }
@@ -431,6 +444,14 @@ void Open_Main_Window(Main_Window_Options options)
     }
     state.Start_Accepted.Wait();
     state.Ready_Accepted.Wait();
+}
+
+void Set_Key_Hook(Key_Hook hook)
+{
+    Run_On_Window_Thread([&] {
+        Module().Keys = std::move(hook);
+        return LRESULT{0};
+    });
 }
 
 void Close_Main_Window() { Send_Message(Main_Window(), WM_CLOSE, 0, 0); }

@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace Gui {
@@ -50,6 +51,12 @@ void Close_Main_Window();
 // and controls are then freed when the process ends. Returns at once when the window was never
 // opened. Call it at the end of the main procedure, never on a framework thread (SEQUENCE_ERROR).
 void Wait_For_End();
+
+// Sees every key press of the window thread (WM_KEYDOWN and WM_SYSKEYDOWN) before the control with
+// the focus does; a press for which it returns true goes no further. It runs on the window thread
+// and may call the framework. Presses inside menus and dialogs do not reach it.
+using Key_Hook = std::function<bool(const MSG& press)>;
+void Set_Key_Hook(Key_Hook hook);
 
 // Opens File with its default action; Parameters "" passes none. The result is not examined.
 // With a Verb ("edit") and the Class of File's type, the shell takes that class's verb. The

@@ -100,7 +100,8 @@ void Place_Controls(Deferred_Positions& batch, const Page_Record& page, const RE
     Layout::Input input = Layout_Input(page, context.get(), area, client_height_less_status);
     std::vector<const Child_Record*> owners;
     for (const Child_Record* control : page.Controls) {
-        if (control->Is_Companion) continue; // placed with its owner
+        if (control->Hidden) input.Count_Per_Kind[Index_Of(control->Kind)] -= 1; // takes no room
+        if (control->Is_Companion || control->Hidden) continue; // placed with its owner, or not at all
         owners.push_back(control);
         const Child_Record* companion = control->Companion;
         input.Items.push_back({control->Kind, control->Width, companion != nullptr,
@@ -116,7 +117,7 @@ void Place_Controls(Deferred_Positions& batch, const Page_Record& page, const RE
 void Show_Controls(const Page_Record& page, int command)
 {
     for (const Child_Record* control : page.Controls)
-        if (control->Window) ShowWindow(control->Window, command);
+        if (control->Window && !control->Hidden) ShowWindow(control->Window, command);
 }
 
 // After the last control whose rank is not greater: equal ranks keep their creation order.
@@ -258,8 +259,9 @@ void Focus_Current_Page()
 {
     const Page_Record* page = current_page;
     if (!page || page->Controls.empty()) return;
-    const auto view = std::find_if(page->Controls.begin(), page->Controls.end(),
-                                   [](const Child_Record* control) { return Is_Big_View(control->Kind); });
+    const auto view =
+        std::find_if(page->Controls.begin(), page->Controls.end(),
+                     [](const Child_Record* control) { return Is_Big_View(control->Kind) && !control->Hidden; });
     const Child_Record* target = view != page->Controls.end() ? *view : page->Controls.front();
     if (target->Window) SetFocus(target->Window);
 }

@@ -6,7 +6,7 @@
 
 namespace Viewer_Harness {
 
-// The first tree view among the window's children; null when there is none.
+// The first visible tree view among the window's children; null when there is none.
 HWND Find_Tree_View(HWND window);
 
 // The process's visible top-level window that holds a tree view; null when there is none.
