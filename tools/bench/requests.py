@@ -2,10 +2,13 @@
 """What one process asked of the wine server per pipe message, from the server's own request trace
 (wineserver -d1, as scripts/trace-requests runs it).
 
-    requests.py TRACE [TOP]     for the process that created the pipe "Lumen_Roll_V1.1": its
+    requests.py TRACE [TOP [SECONDS]]
+                                for the process that created the pipe "Lumen_Roll_V1.1": its
                                 requests from its first read of the pipe to its last, by thread
                                 and by request, per message read (TOP request kinds a thread,
-                                default 12)
+                                default 12), and per second when the transfer took SECONDS: what
+                                a thread does by the clock (timer rounds, repaints) is compared
+                                so between runs that tracing slowed down differently
 
 The trace is one line per request and one per reply, each led by the thread's id: "0048: read( ...)"
 and "0048: read() = PENDING { ... }". The server is single-threaded, so the lines are in the order
@@ -92,7 +95,7 @@ def analyse(path):
     return counted, reads - 1, names, main, pipe_thread
 
 
-def report(path, top):
+def report(path, top, seconds):
     counted, messages, names, main, pipe_thread = analyse(path)
     per_thread = collections.defaultdict(collections.Counter)
     for thread, what in counted:
@@ -102,12 +105,14 @@ def report(path, top):
     for thread, kinds in sorted(per_thread.items(), key=lambda item: -sum(item[1].values())):
         name = names.get(thread) or ("main" if thread == main else "pipe reader" if thread == pipe_thread else "thread")
         count = sum(kinds.values())
-        print("  thread %s %-22s requests=%-7d per_message=%.3f" % (thread, name, count, count / max(messages, 1)))
+        rate = " per_second=%.0f" % (count / seconds) if seconds else ""
+        print("  thread %s %-22s requests=%-7d per_message=%.3f%s" % (thread, name, count, count / max(messages, 1), rate))
         for what, number in kinds.most_common(top):
             print("      %-48s %7d  %.3f" % (what, number, number / max(messages, 1)))
 
 
 if __name__ == "__main__":
-    if len(sys.argv) not in (2, 3):
+    if len(sys.argv) not in (2, 3, 4):
         sys.exit(__doc__)
-    report(sys.argv[1], int(sys.argv[2]) if len(sys.argv) == 3 else 12)
+    report(sys.argv[1], int(sys.argv[2]) if len(sys.argv) >= 3 else 12,
+           float(sys.argv[3]) if len(sys.argv) == 4 else 0.0)
