@@ -25,7 +25,10 @@ namespace Control {
 namespace {
 
 constexpr const char* Transfer_Stopped_Line = "Transfer ended: the window was closed";
-constexpr std::chrono::milliseconds Status_Period{100}; // every second round of the tree feed
+// Every fifth round of the tree feed. Each change repaints the status bar, about ten requests to
+// the wine server on the window thread, which on a two-core machine compete with the transfer's
+// own; four changes a second still read as a running count.
+constexpr std::chrono::milliseconds Status_Period{250};
 
 // The editor is written once by the main thread after the transfer and read by the action
 // thread, which may run an activation at any time.
@@ -78,7 +81,8 @@ public:
 };
 
 // While entries arrive the status line changes every Status_Period at most: each change costs
-// the window thread a repaint, and a faster count is not read anyway.
+// the window thread a repaint, and a faster count is not read anyway. The last count is shown
+// when the transfer ends (Show_Status), however soon after a change.
 void Show_Progress(const Tree_Feed::Counts& in_tree)
 {
     using Clock = std::chrono::steady_clock;

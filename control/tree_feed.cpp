@@ -160,7 +160,7 @@ bool Tree_Feed::Pacing::Due(Clock::time_point now, bool changes_in_view) const
 
 void Tree_Feed::Pacing::Shown(Clock::time_point start, Clock::duration cost)
 {
-    next_show_ = start + Pause_After(cost, Showing_Share, Insert_Period_Ms, Longest_Show_Period_Ms);
+    next_show_ = start + Pause_After(cost, Showing_Share, Shortest_Show_Period_Ms, Longest_Show_Period_Ms);
     next_quiet_show_ = start + Pause_After(cost, Quiet_Share, Shortest_Quiet_Period_Ms, Longest_Quiet_Period_Ms);
 }
 
