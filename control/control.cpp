@@ -3,6 +3,7 @@
 #include "control/place_opener.hpp"
 #include "control/preview_pane.hpp"
 #include "control/protocol.hpp"
+#include "control/results_view.hpp"
 #include "control/transfer_reader.hpp"
 #include "control/tree_feed.hpp"
 
@@ -25,7 +26,10 @@ namespace Control {
 namespace {
 
 constexpr const char* Transfer_Stopped_Line = "Transfer ended: the window was closed";
-constexpr std::chrono::milliseconds Status_Period{100}; // every second round of the tree feed
+// Every fifth round of the tree feed. Each change repaints the status bar, about ten requests to
+// the wine server on the window thread, which on a two-core machine compete with the transfer's
+// own; four changes a second still read as a running count.
+constexpr std::chrono::milliseconds Status_Period{250};
 
 // The editor is written once by the main thread after the transfer and read by the action
 // thread, which may run an activation at any time.
@@ -56,6 +60,7 @@ struct State {
     Index_List::Item Index;
     Gui::Tree_View Display_Tree;
     Tree_Feed Feed; // the way into Display_Tree during the transfer
+    Results_View View; // the filter, the dismissed entries and the keys that work the results
     Preview_Pane Preview; // below the tree: the lines around the selected entry
     Windows::Pipe::Pipe_Handle Pipe;
 };
@@ -78,7 +83,8 @@ public:
 };
 
 // While entries arrive the status line changes every Status_Period at most: each change costs
-// the window thread a repaint, and a faster count is not read anyway.
+// the window thread a repaint, and a faster count is not read anyway. The last count is shown
+// when the transfer ends (Show_Status), however soon after a change.
 void Show_Progress(const Tree_Feed::Counts& in_tree)
 {
     using Clock = std::chrono::steady_clock;
@@ -88,13 +94,13 @@ void Show_Progress(const Tree_Feed::Counts& in_tree)
     if ((in_tree.Entries == shown.Entries && in_tree.Files == shown.Files) || now < next_change) return;
     next_change = now + Status_Period;
     shown = in_tree;
-    Gui::Set_Status_Text(Status_Text(Transfer_Phase::Receiving, in_tree.Entries, in_tree.Files));
+    Gui::Set_Status_Text(The_State().View.Status_Line(Transfer_Phase::Receiving, in_tree));
 }
 
 void Show_Status(Transfer_Phase phase)
 {
     const Tree_Feed::Counts in_tree = The_State().Feed.In_Tree();
-    Gui::Set_Status_Text(Status_Text(phase, in_tree.Entries, in_tree.Files));
+    Gui::Set_Status_Text(The_State().View.Status_Line(phase, in_tree));
 }
 
 // An entry goes to the clipboard as a place in the common form, which editors and terminals
@@ -134,14 +140,19 @@ void Create_Display()
                                                   .Icon = "LumenRoll",
                                                   .Topmost = false});
     Gui::Page page = Gui::Create_Page("Display", Gui::Layout_Option{}, nullptr);
-    state.Display_Tree = Gui::Create_Tree_View(page, {.Activation = Open_Entry,
-                                                      .Opens = [](std::uintptr_t data) { return data != 0; },
-                                                      .Copy_Text = Copied_Text,
-                                                      .More_Menu_Items = [] { return std::vector{The_State().Preview.Menu_Item()}; },
-                                                      .Selection_Changed = Preview_Selection});
+    state.Display_Tree = state.View.Create(
+        page, {.Activation = Open_Entry,
+               .Opens = [](std::uintptr_t data) { return data != 0; },
+               .Copy_Text = Copied_Text,
+               .More_Menu_Items = [] { return std::vector{The_State().Preview.Menu_Item()}; },
+               .Selection_Changed = Preview_Selection});
     state.Preview.Create(page);
+    state.Feed.Observe_Inserts([](bool is_file, const std::string& text, std::uintptr_t data) {
+        The_State().View.Take_Item(is_file, text, data);
+    });
     state.Feed.Start(state.Display_Tree, [](const Tree_Feed::Counts& in_tree) {
         Show_Progress(in_tree);
+        The_State().View.After_Round();
     });
 }
 

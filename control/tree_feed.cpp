@@ -122,11 +122,13 @@ void Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& nex
             file_node_ = node;
             file_node_marked_ = false;
             ++files_in_tree_;
+            if (inserted_) inserted_(true, item.Text, 0);
         } else {
             if (!Gui::Insert_Unmarked(tree_, item.Text, file_node_, Gui::Insert_Position::Last, item.Data)) break;
             if (!file_node_marked_) Gui::Mark_Having_Children(tree_, file_node_);
             file_node_marked_ = true;
             ++entries_in_tree_;
+            if (inserted_) inserted_(false, item.Text, item.Data);
             expand_file_node = expand_file_node || item.Expand;
         }
     }
@@ -158,7 +160,7 @@ bool Tree_Feed::Pacing::Due(Clock::time_point now, bool changes_in_view) const
 
 void Tree_Feed::Pacing::Shown(Clock::time_point start, Clock::duration cost)
 {
-    next_show_ = start + Pause_After(cost, Showing_Share, Insert_Period_Ms, Longest_Show_Period_Ms);
+    next_show_ = start + Pause_After(cost, Showing_Share, Shortest_Show_Period_Ms, Longest_Show_Period_Ms);
     next_quiet_show_ = start + Pause_After(cost, Quiet_Share, Shortest_Quiet_Period_Ms, Longest_Quiet_Period_Ms);
 }
 

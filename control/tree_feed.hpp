@@ -27,7 +27,12 @@ class Tree_Feed {
 public:
     // How often the window thread takes over what has queued up.
     static constexpr unsigned Insert_Period_Ms = 50;
-    // The longest time between bringing the picture up to date while entries arrive.
+    // The shortest and the longest time between bringing the picture up to date while entries
+    // arrive. Under Wine each showing also redraws the scroll bar, which asks the wine server
+    // about sixty times (it looks up the display set-up about twenty times); the window thread's
+    // own time does not show that cost, which falls on the server, and with it on the transfer.
+    // Rows in view at ten a second still come as they arrive.
+    static constexpr unsigned Shortest_Show_Period_Ms = 100;
     static constexpr unsigned Longest_Show_Period_Ms = 200;
     // The share of the window thread's time that bringing the picture up to date may take.
     static constexpr double Showing_Share = 0.15;
@@ -40,7 +45,7 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // When held changes are shown: those among the rows in view after a pause in which showing
-    // takes Showing_Share of the time (at least Insert_Period_Ms, at most Longest_Show_Period_Ms),
+    // takes Showing_Share of the time (Shortest_ to Longest_Show_Period_Ms),
     // those out of view after one of Quiet_Share (Shortest_ to Longest_Quiet_Period_Ms). Each pause
     // follows what the last showing cost and counts from its start. The feed tells it the time and
     // the cost, so it keeps no clock of its own.
@@ -64,6 +69,11 @@ public:
     Tree_Feed() = default;
     Tree_Feed(const Tree_Feed&) = delete;
     Tree_Feed& operator=(const Tree_Feed&) = delete;
+
+    // Told on the window thread of every item as it goes into the tree: a file node (Data 0) or an
+    // entry under the latest file node. Set it before Start.
+    using Inserted_Routine = std::function<void(bool is_file, const std::string& text, std::uintptr_t data)>;
+    void Observe_Inserts(Inserted_Routine routine) { inserted_ = std::move(routine); }
 
     // Starts the rounds into Tree; the main window must exist.
     void Start(const Gui::Tree_View& tree, Progress_Routine progress);
@@ -108,6 +118,7 @@ private:
     // Window thread only.
     Gui::Tree_View tree_;
     Progress_Routine progress_;
+    Inserted_Routine inserted_;
     Gui::Tree_Item file_node_ = Gui::Root_Item;
     bool file_node_marked_ = false;
     bool finishing_ = false;

@@ -58,6 +58,8 @@ public:
     virtual void After_Creation() {}
     // WM_NOTIFY from this control's window; the result is the window procedure's.
     virtual LRESULT Handle_Notify(NMHDR& header);
+    // WM_COMMAND from this control's window, before the action fires.
+    virtual void Handle_Command(WORD /*notification_code*/) {}
     // The user asked for this control's context menu: a right-click at Screen_Point, or Shift+F10
     // or the menu key (From_Keyboard, the point then means nothing).
     virtual void Handle_Context_Menu(POINT /*screen_point*/, bool /*from_keyboard*/) {}

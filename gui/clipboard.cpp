@@ -1,5 +1,6 @@
 #include "gui/clipboard.hpp"
 
+#include "gui/controls.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <cstring>
@@ -34,16 +35,24 @@ public:
     Open_Clipboard& operator=(const Open_Clipboard&) = delete;
 };
 
-Unique_Global Text_Memory(std::string_view text)
+// The characters and a NUL after them.
+template <typename Character>
+Unique_Global Text_Memory(std::basic_string_view<Character> text)
 {
-    Unique_Global memory{GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)};
+    Unique_Global memory{GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(Character))};
     if (!memory) Fail("GlobalAlloc", GetLastError());
-    auto* bytes = static_cast<char*>(GlobalLock(memory.get()));
-    if (!bytes) Fail("GlobalLock", GetLastError());
-    std::memcpy(bytes, text.data(), text.size());
-    bytes[text.size()] = '\0';
+    auto* characters = static_cast<Character*>(GlobalLock(memory.get()));
+    if (!characters) Fail("GlobalLock", GetLastError());
+    std::memcpy(characters, text.data(), text.size() * sizeof(Character));
+    characters[text.size()] = Character{};
     GlobalUnlock(memory.get());
     return memory;
+}
+
+void Hand_Over(UINT format, Unique_Global& memory)
+{
+    if (!SetClipboardData(format, memory.get())) Fail("SetClipboardData", GetLastError());
+    memory.release(); // the clipboard owns it now
 }
 
 } // namespace
@@ -53,8 +62,18 @@ void Put_On_Clipboard(HWND owner, std::string_view text)
     Unique_Global memory = Text_Memory(text);
     Open_Clipboard clipboard(owner);
     if (!EmptyClipboard()) Fail("EmptyClipboard", GetLastError());
-    if (!SetClipboardData(CF_TEXT, memory.get())) Fail("SetClipboardData", GetLastError());
-    memory.release(); // the clipboard owns it now
+    Hand_Over(CF_TEXT, memory);
+}
+
+void Put_On_Clipboard_In_Both_Forms(HWND owner, std::string_view text)
+{
+    Unique_Global memory = Text_Memory(text);
+    const std::wstring wide = Widened(text);
+    Unique_Global wide_memory = Text_Memory(std::wstring_view(wide));
+    Open_Clipboard clipboard(owner);
+    if (!EmptyClipboard()) Fail("EmptyClipboard", GetLastError());
+    Hand_Over(CF_TEXT, memory);
+    Hand_Over(CF_UNICODETEXT, wide_memory);
 }
 
 } // namespace Gui

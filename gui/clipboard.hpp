@@ -15,5 +15,8 @@ using CLIPBOARD_FAILURE = Failures::Failure<"GUI.CLIPBOARD_FAILURE">;
 // CLIPBOARD_FAILURE, with the step and the system's error, when another program holds the
 // clipboard or memory runs out.
 void Put_On_Clipboard(HWND owner, std::string_view text);
+// The same, and beside it the text converted from the ANSI code page as CF_UNICODETEXT, for
+// programs that read only that form.
+void Put_On_Clipboard_In_Both_Forms(HWND owner, std::string_view text);
 
 } // namespace Gui

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <algorithm>
 #include <exception>
 
 namespace Gui {
@@ -17,10 +18,27 @@ namespace {
 class Edit_Box_Record final : public Child_Record {
 public:
     explicit Edit_Box_Record(bool password) : Child_Record(Control_Kind::Edit_Box), password_(password) {}
+    Edit_Box_Record(std::wstring cue, Action_Routine changed)
+        : Child_Record(Control_Kind::Edit_Box), password_(false), cue_(std::move(cue)), changed_(std::move(changed))
+    {
+    }
     DWORD Kind_Style() const override { return WS_BORDER | ES_AUTOHSCROLL | (password_ ? ES_PASSWORD : 0); }
+
+    void After_Creation() override
+    {
+        if (!Window || cue_.empty()) return;
+        Send_Message_W(Window, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(cue_.c_str()));
+    }
+
+    void Handle_Command(WORD notification_code) override
+    {
+        if (notification_code == EN_CHANGE && changed_) changed_();
+    }
 
 private:
     const bool password_;
+    const std::wstring cue_;
+    const Action_Routine changed_; // window thread
 };
 
 class Combo_Box_Record final : public Child_Record {
@@ -206,7 +224,9 @@ void Dispatch_Command(WORD identifier, WORD notification_code)
     if (identifier >= First_Menu_Command) return; // none are defined
     Page_Record* page = Current_Page_Record();
     Child_Record* control = page ? Find_Control(*page, identifier) : nullptr;
-    if (!control || !control->Fires_On(notification_code)) return;
+    if (!control) return;
+    control->Handle_Command(notification_code);
+    if (!control->Fires_On(notification_code)) return;
     if (control->Action_With_Argument) Post_Action(control->Action_With_Argument, control->Argument);
     else if (control->Action) Post_Action(control->Action);
 }
@@ -303,6 +323,12 @@ Checked_Combo_Box Create_Checked_Combo_Box(const Page& page, const std::string& 
                                                     Combo_Box_Of(std::move(options)));
 }
 
+Plain_Edit_Box Create_Edit_Box(const Page& page, Bare_Edit_Box_Options options)
+{
+    auto box = New_Record<Edit_Box_Record>(L"", 0, Widened(options.Cue), std::move(options.Changed));
+    return Create_Alone<Plain_Edit_Box>(page, std::move(box));
+}
+
 Rich_Edit Create_Rich_Edit(const Page& page, bool word_wrap)
 {
     return Create_Alone<Rich_Edit>(page, std::make_unique<Rich_Edit_Record>(word_wrap));
@@ -326,6 +352,69 @@ void Set_Shown(const Child& control, bool shown)
         ShowWindow(record.Window, shown ? SW_SHOW : SW_HIDE);
         Lay_Out_Current_Page();
         if (had_focus && !shown) Focus_Current_Page(); // the keys go back to the page's main view
+        return LRESULT{0};
+    });
+}
+
+void Show_Instead(const Child& shown, const Child& hidden)
+{
+    Child_Record& in = shown.Record();
+    Child_Record& out = hidden.Record();
+    Run_On_Window_Thread([&] {
+        out.Hidden = true;
+        in.Hidden = false;
+        const bool on_current_page = in.Page && in.Page == Current_Page_Record();
+        if (!on_current_page) return LRESULT{0};
+        if (out.Window) ShowWindow(out.Window, SW_HIDE);
+        if (in.Window) ShowWindow(in.Window, SW_SHOW);
+        Lay_Out_Current_Page();
+        return LRESULT{0};
+    });
+}
+
+void Give_Place(const Child& from, const Child& to)
+{
+    HWND source = from.Record().Window;
+    HWND target = to.Record().Window;
+    Run_On_Window_Thread([=] {
+        RECT place{};
+        if (!source || !target || !GetWindowRect(source, &place)) return LRESULT{0};
+        MapWindowPoints(nullptr, Main_Window(), reinterpret_cast<POINT*>(&place), 2);
+        SetWindowPos(target, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return LRESULT{0};
+    });
+}
+
+void Place_After(const Child& control, const Child& anchor)
+{
+    Child_Record& moved = control.Record();
+    const Child_Record& fixed = anchor.Record();
+    Run_On_Window_Thread([&] {
+        if (!moved.Page || moved.Page != fixed.Page || moved.Kind != fixed.Kind) return LRESULT{0};
+        std::vector<Child_Record*>& order = moved.Page->Controls;
+        order.erase(std::find(order.begin(), order.end(), &moved));
+        order.insert(std::find(order.begin(), order.end(), &fixed) + 1, &moved);
+        if (moved.Page == Current_Page_Record()) Lay_Out_Current_Page();
+        return LRESULT{0};
+    });
+}
+
+void Use_Font_Of(const Child& control, const Child& model)
+{
+    HWND target = control.Record().Window;
+    HWND source = model.Record().Window;
+    Run_On_Window_Thread([=] {
+        if (target && source) SendMessageW(target, WM_SETFONT, SendMessageW(source, WM_GETFONT, 0, 0), TRUE);
+        return LRESULT{0};
+    });
+}
+
+void Focus(const Child& control)
+{
+    HWND window = control.Record().Window;
+    Run_On_Window_Thread([window] {
+        if (window) SetFocus(window);
         return LRESULT{0};
     });
 }

@@ -60,6 +60,13 @@ Plain_Edit_Box Create_Plain_Edit_Box(const Page& page, const std::wstring& capti
 Checked_Edit_Box Create_Checked_Edit_Box(const Page& page, const std::string& caption, const std::string& text,
                                          Edit_Box_Options options);
 
+struct Bare_Edit_Box_Options {
+    std::string Cue;        // shown grey while the box is empty
+    Action_Routine Changed; // on the window thread at every change of the text; quick, no waiting
+};
+// An edit box without a caption.
+Plain_Edit_Box Create_Edit_Box(const Page& page, Bare_Edit_Box_Options options);
+
 struct Combo_Box_Options {
     Action_Routine Action; // fires on a change of selection and when the box loses the focus
     bool Sorted = false;
@@ -77,6 +84,19 @@ void Set_Text(const Child& control, const std::string& text);
 // Shows or hides the control; a hidden one takes no room in its page, and the keys it had go to the
 // page's main view.
 void Set_Shown(const Child& control, bool shown);
+// Swaps two controls of a page in one layout: Hidden goes out of view and Shown comes in. A control
+// that Give_Place has put where Hidden is keeps its size then, and a tree view, which recomputes all
+// its rows when sized, does no such work.
+void Show_Instead(const Child& shown, const Child& hidden);
+// Moves To (shown or hidden) to where From is, with From's size.
+void Give_Place(const Child& from, const Child& to);
+// Gives Control Anchor's place in the order in which their page lays out controls of the same kind:
+// it comes right after Anchor, wherever it was created.
+void Place_After(const Child& control, const Child& anchor);
+// Gives Control the font that Model uses, so that the two read alike.
+void Use_Font_Of(const Child& control, const Child& model);
+// Gives the control the keyboard focus.
+void Focus(const Child& control);
 // Fires Routine with Argument on WM_COMMAND instead of the parameterless action.
 void Set_Action_With_Argument(const Child& control, Action_Routine_With_Argument routine, std::uintptr_t argument);
 

@@ -19,7 +19,7 @@ constexpr int Item_Text_Limit = 4096;
 constexpr LRESULT Partial_Rows = 1;
 
 enum Menu_Command : UINT_PTR { Open_Command = 1, Copy_Command, Expand_All_Command, Collapse_All_Command };
-constexpr UINT_PTR First_More_Command = 100; // the application's items
+constexpr UINT_PTR First_More_Command = 100; // the application's items, in their order
 
 struct Region_Traits {
     using Value = HRGN;
@@ -60,6 +60,7 @@ public:
     explicit Tree_View_Record(Tree_View_Options options)
         : Child_Record(Control_Kind::Tree_View), options_(std::move(options))
     {
+        Hidden = options_.Hidden;
     }
 
     // The control's window procedure is wrapped by Catch_Up, which finds this record in the
@@ -269,12 +270,14 @@ private:
             Send(TVM_SELECTITEM, TVGN_FIRSTVISIBLE, reinterpret_cast<LPARAM>(wanted));
     }
 
+public:
     void Activate(Tree_Item item) const
     {
         if (!item || !options_.Activation || !Window_Alive()) return;
         Post_Action(options_.Activation, Data_Of(item));
     }
 
+private:
     bool Opens(Tree_Item item) const
     {
         if (!item || !options_.Activation) return false;
@@ -346,8 +349,8 @@ private:
         Unique_Menu menu{CreatePopupMenu()};
         if (!menu) return 0;
         const UINT with_item = item ? MF_ENABLED : MF_GRAYED;
-        if (Opens(item)) AppendMenuA(menu.get(), MF_STRING, Open_Command, "&Open");
-        AppendMenuA(menu.get(), MF_STRING | with_item, Copy_Command, "&Copy");
+        if (Opens(item)) AppendMenuA(menu.get(), MF_STRING, Open_Command, "&Open\tEnter");
+        AppendMenuA(menu.get(), MF_STRING | with_item, Copy_Command, "&Copy\tCtrl+C");
         AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
         AppendMenuA(menu.get(), MF_STRING, Expand_All_Command, "&Expand all");
         AppendMenuA(menu.get(), MF_STRING, Collapse_All_Command, "Co&llapse all");
@@ -422,12 +425,12 @@ private:
 
     const Tree_View_Options options_;
     WNDPROC control_procedure_ = nullptr;
+    std::vector<Menu_Item> more_items_; // of the open menu
     // Window thread only.
     bool held_ = false;
     bool changed_in_view_ = false;
     Tree_Item last_appended_parent_ = nullptr; // while held: items appended under it land out of view
     View before_; // what was in view when the drawing was held
-    std::vector<Menu_Item> more_items_; // of the open menu
 };
 
 // What the control cannot answer or draw rightly while its drawing is held.
@@ -500,6 +503,7 @@ struct Placement {
     Insert_Position Position;
     std::uintptr_t Data;
     bool Mark_Parent;
+    Tree_Item After = nullptr; // when given, in place of Position
 };
 
 // The insert and the parent's mark are one message to the window thread (none on that thread):
@@ -526,7 +530,7 @@ Tree_Item Insert_Text(const Tree_View& tree, Text copy, const Placement& placeme
 {
     Insert_Structure insert{};
     insert.hParent = placement.Parent;
-    insert.hInsertAfter = Insert_After(placement.Position);
+    insert.hInsertAfter = placement.After ? placement.After : Insert_After(placement.Position);
     insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN;
     insert.item.pszText = copy.data();
     insert.item.lParam = static_cast<LPARAM>(placement.Data);
@@ -584,6 +588,17 @@ Tree_Item Insert_Unmarked(const Tree_View& tree, const std::string& text, Tree_I
         tree, text, {.Parent = parent, .Position = position, .Data = data, .Mark_Parent = false});
 }
 
+Tree_Item Insert_After_Item(const Tree_View& tree, const std::string& text, Tree_Item parent, Tree_Item previous,
+                            std::uintptr_t data)
+{
+    return Insert_Text<TVINSERTSTRUCTA>(tree, text,
+                                        {.Parent = parent,
+                                         .Position = Insert_Position::First,
+                                         .Data = data,
+                                         .Mark_Parent = false,
+                                         .After = Is_Root(previous) ? TVI_FIRST : previous});
+}
+
 void Set_Text(const Tree_View& tree, Tree_Item item, const std::string& text)
 {
     std::string copy = text;
@@ -625,6 +640,31 @@ Tree_Item First_Child(const Tree_View& tree, Tree_Item item)
     return Item_Or_Root(Send_Message(tree.Record().Window, TVM_GETNEXTITEM, TVGN_CHILD, parent));
 }
 
+Tree_Item Next_Sibling(const Tree_View& tree, Tree_Item item)
+{
+    return Item_Or_Root(Send_Message(tree.Record().Window, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)));
+}
+
+Tree_Item Previous_Sibling(const Tree_View& tree, Tree_Item item)
+{
+    return Item_Or_Root(
+        Send_Message(tree.Record().Window, TVM_GETNEXTITEM, TVGN_PREVIOUS, reinterpret_cast<LPARAM>(item)));
+}
+
+std::uintptr_t Item_Data(const Tree_View& tree, Tree_Item item)
+{
+    TVITEMA fields{};
+    fields.mask = TVIF_PARAM;
+    fields.hItem = item;
+    Send_Message(tree.Record().Window, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&fields));
+    return static_cast<std::uintptr_t>(fields.lParam);
+}
+
+void Activate(const Tree_View& tree, Tree_Item item)
+{
+    With_Record_On_Window_Thread(tree, [item](Tree_View_Record& record) { record.Activate(item); });
+}
+
 void Delete(const Tree_View& tree, Tree_Item item)
 {
     const Tree_Item parent = Is_Root(item) ? Root_Item : Parent(tree, item);
@@ -633,6 +673,20 @@ void Delete(const Tree_View& tree, Tree_Item item)
 }
 
 void Delete_All(const Tree_View& tree) { Delete(tree, Root_Item); }
+
+// The first leaf goes each time: a file node's entries before the node.
+bool Delete_Some(const Tree_View& tree, std::chrono::milliseconds budget)
+{
+    HWND window = tree.Record().Window;
+    const auto end = std::chrono::steady_clock::now() + budget;
+    for (unsigned deleted = 0;; ++deleted) {
+        const auto top = Send_Message(window, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+        if (!top) return true;
+        const auto child = Send_Message(window, TVM_GETNEXTITEM, TVGN_CHILD, top);
+        Send_Message(window, TVM_DELETEITEM, 0, child ? child : top);
+        if (deleted % 16 == 15 && std::chrono::steady_clock::now() >= end) return false;
+    }
+}
 
 void Expand(const Tree_View& tree, Tree_Item item)
 {

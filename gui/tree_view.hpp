@@ -17,6 +17,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -63,6 +64,8 @@ struct Tree_View_Options {
     // Told the item's data and text whenever another item becomes selected while the tree shows;
     // it runs on the window thread, may call the framework, and must not wait for other threads.
     std::function<void(std::uintptr_t data, const std::string& text)> Selection_Changed;
+    // Created hidden (Show_Instead shows it).
+    bool Hidden = false;
 };
 
 Tree_View Create_Tree_View(const Page& page, Tree_View_Options options);
@@ -79,6 +82,9 @@ Tree_Item Insert(const Tree_View& tree, const std::wstring& text, Tree_Item pare
 // fewer per item); mark the parent once with Mark_Having_Children.
 Tree_Item Insert_Unmarked(const Tree_View& tree, const std::string& text, Tree_Item parent, Insert_Position position,
                           std::uintptr_t data);
+// Inserts under Parent right after Previous, one of Parent's items (Insert_Unmarked's mark rule).
+Tree_Item Insert_After_Item(const Tree_View& tree, const std::string& text, Tree_Item parent, Tree_Item previous,
+                            std::uintptr_t data);
 void Set_Text(const Tree_View& tree, Tree_Item item, const std::string& text);
 void Set_Text(const Tree_View& tree, Tree_Item item, const std::wstring& text);
 // Whether the expand button shows.
@@ -88,9 +94,19 @@ void Mark_Having_No_Children(const Tree_View& tree, Tree_Item item);
 Tree_Item Parent(const Tree_View& tree, Tree_Item item);
 // The root when Item has no child.
 Tree_Item First_Child(const Tree_View& tree, Tree_Item item);
+// The item after or before Item under the same parent; the root when there is none.
+Tree_Item Next_Sibling(const Tree_View& tree, Tree_Item item);
+Tree_Item Previous_Sibling(const Tree_View& tree, Tree_Item item);
+std::uintptr_t Item_Data(const Tree_View& tree, Tree_Item item);
+// Hands the item's data to the activation routine, as Enter on an item without children does.
+void Activate(const Tree_View& tree, Tree_Item item);
 // Clears the parent's mark when its last child goes.
 void Delete(const Tree_View& tree, Tree_Item item);
 void Delete_All(const Tree_View& tree);
+// Empties the tree from its top, one item at a time, for at most Budget; returns whether it is
+// empty. A large tree is emptied thus in rounds: the control finds each item it deletes by a search
+// through all its items, and deleting them all in one go would hold the window for a long time.
+bool Delete_Some(const Tree_View& tree, std::chrono::milliseconds budget);
 void Expand(const Tree_View& tree, Tree_Item item);
 bool Is_Expanded(const Tree_View& tree, Tree_Item item);
 void Ensure_Visible(const Tree_View& tree, Tree_Item item);

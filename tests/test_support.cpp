@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <optional>
 #include <cstdio>
@@ -181,5 +182,19 @@ bool Drag(int x, int y, int to_x, int to_y)
 }
 bool Click(int x, int y, int button) { return Run_Unix(Xdotool + Move_To(x, y) + "click " + std::to_string(button)); }
 bool Press_Keys(const std::string& keys) { return Run_Unix(std::string(Xdotool) + "key --delay 80 " + keys); }
+
+// The text goes through the shell in single quotes, which keep every character of the set as it is
+// (and start.exe's command line leaves a backslash that no quote follows alone).
+bool Type_Text(const std::string& text)
+{
+    const std::string allowed = " -._:\\/";
+    std::string quoted;
+    for (const char character : text) {
+        if (!std::isalnum(static_cast<unsigned char>(character)) && allowed.find(character) == std::string::npos)
+            return false;
+        quoted += character;
+    }
+    return Run_Unix(std::string(Xdotool) + "type --delay 60 '" + quoted + "'");
+}
 
 } // namespace Test_Support

@@ -121,5 +121,7 @@ bool Drag(int x, int y, int to_x, int to_y);
 bool Click(int x, int y, int button);
 // Keys as xdotool names them ("Return", "ctrl+c", "shift+F10"), to the window with the focus.
 bool Press_Keys(const std::string& keys);
+// Types Text (letters, digits, blanks and "-._:\\/" only) into the window with the focus.
+bool Type_Text(const std::string& text);
 
 } // namespace Test_Support

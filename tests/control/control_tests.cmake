@@ -1,6 +1,6 @@
 lumen_add_test(NAME control_tests
-    SOURCES control/control_tests.cpp control/transfer_reader_tests.cpp control/preview_text_tests.cpp
-        control/preview_reader_tests.cpp
+    SOURCES control/control_tests.cpp control/transfer_reader_tests.cpp control/results_tests.cpp
+        control/preview_text_tests.cpp control/preview_reader_tests.cpp
     LIBRARIES control)
 # The tree feed needs a main window of its own (one per process).
 lumen_add_test(NAME tree_feed_tests GUI

@@ -31,7 +31,7 @@ using Gui::Tree_Item;
 const Clock::time_point Start = Clock::time_point{} + 1h;
 
 // A pause is the showing's cost over the share (in view 0.15, out of view 0.05), within its
-// bounds (50 to 200 ms, 1 to 2 s), counted from the showing's start.
+// bounds (100 to 200 ms, 1 to 2 s), counted from the showing's start.
 TEST(Tree_Feed_Pacing, The_Pause_Follows_The_Cost_Of_The_Last_Showing_Within_Its_Bounds)
 {
     struct Case {
@@ -40,9 +40,9 @@ TEST(Tree_Feed_Pacing, The_Pause_Follows_The_Cost_Of_The_Last_Showing_Within_Its
         Clock::duration Out_Of_View;
     };
     const Case cases[] = {
-        {0ms, 50ms, 1000ms},   // both at their shortest
-        {3ms, 50ms, 1000ms},   // 20 ms and 60 ms: still the shortest
-        {15ms, 100ms, 1000ms}, // in proportion in view
+        {0ms, 100ms, 1000ms},  // both at their shortest
+        {12ms, 100ms, 1000ms}, // 80 ms and 240 ms: still the shortest
+        {21ms, 140ms, 1000ms}, // in proportion in view
         {30ms, 200ms, 1000ms},
         {45ms, 200ms, 1000ms}, // 300 ms: the longest in view
         {60ms, 200ms, 1200ms}, // in proportion out of view
@@ -70,9 +70,9 @@ TEST(Tree_Feed_Pacing, Each_Showing_Sets_Both_Pauses_Anew)
     EXPECT_TRUE(pacing.Due(Start, false));
     pacing.Shown(Start, 150ms);
     pacing.Shown(Start + 200ms, 0ms);
-    EXPECT_FALSE(pacing.Due(Start + 249ms, true));
-    EXPECT_TRUE(pacing.Due(Start + 250ms, true));
-    EXPECT_FALSE(pacing.Due(Start + 250ms, false)) << "out of view waits longer at the same moment";
+    EXPECT_FALSE(pacing.Due(Start + 299ms, true));
+    EXPECT_TRUE(pacing.Due(Start + 300ms, true));
+    EXPECT_FALSE(pacing.Due(Start + 300ms, false)) << "out of view waits longer at the same moment";
     EXPECT_FALSE(pacing.Due(Start + 1199ms, false));
     EXPECT_TRUE(pacing.Due(Start + 1200ms, false));
 }

@@ -7,11 +7,12 @@ target_link_libraries(viewer_clicks PUBLIC viewer_harness test_support)
 
 add_executable(editor_stub WIN32 control/editor_stub.cpp)
 lumen_add_test(NAME viewer_tests
-    SOURCES control/viewer_tests.cpp
+    SOURCES control/viewer_tests.cpp control/results_window_tests.cpp
     LIBRARIES viewer_clicks
     GUI)
-add_dependencies(viewer_tests lumen_roll editor_stub command_line_stub)
+add_dependencies(viewer_tests lumen_roll editor_stub command_line_stub lumen_send)
 target_compile_definitions(viewer_tests PRIVATE
     LUMEN_ROLL_EXE="$<TARGET_FILE:lumen_roll>"
+    LUMEN_SEND_EXE="$<TARGET_FILE:lumen_send>"
     EDITOR_STUB_EXE="$<TARGET_FILE:editor_stub>"
     PLANTED_EXE="$<TARGET_FILE:command_line_stub>")

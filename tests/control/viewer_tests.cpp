@@ -22,6 +22,8 @@ using namespace std::chrono_literals;
 using Viewer_Clicks::Click_Item;
 using Viewer_Clicks::Double_Click_Item;
 using Viewer_Clicks::Item_Point;
+using Viewer_Clicks::Clipboard_Text;
+using Viewer_Clicks::Menu_Of;
 
 [[maybe_unused]] const bool viewer_chosen = (Use_Viewer_Program(LUMEN_ROLL_EXE), true);
 
@@ -53,44 +55,6 @@ protected:
 };
 
 bool Has_Fatal_Line(const Viewer_Log& log) { return log.Contains_Prefix("!!!"); }
-
-// What the clipboard holds as 8-bit text, read as any other program reads it.
-std::string Clipboard_Text()
-{
-    if (!OpenClipboard(nullptr)) return "<clipboard busy>";
-    std::string text;
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-        if (const auto* bytes = static_cast<const char*>(GlobalLock(data))) text = bytes;
-        GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
-}
-
-struct Menu_Search {
-    DWORD Process;
-    HWND Found = nullptr;
-};
-
-BOOL CALLBACK Match_Menu(HWND window, LPARAM parameter)
-{
-    auto& search = *reinterpret_cast<Menu_Search*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char class_name[16] = {};
-    GetClassNameA(window, class_name, sizeof class_name);
-    if (process != search.Process || std::string(class_name) != "#32768" || !IsWindowVisible(window)) return TRUE;
-    search.Found = window;
-    return FALSE;
-}
-
-// The viewer's open popup menu, or 0.
-HWND Menu_Of(const Viewer_Process& viewer)
-{
-    Menu_Search search{viewer.Id()};
-    EnumWindows(Match_Menu, reinterpret_cast<LPARAM>(&search));
-    return search.Found;
-}
 
 std::vector<std::string> Texts(const std::vector<Tree_Node>& nodes)
 {
@@ -534,11 +498,9 @@ TEST_F(Viewer_Test, The_Status_Line_Counts_The_Tree_And_The_View_Stays_At_The_To
 // menu's "Collapse all" and "Expand all" act on every file node.
 TEST_F(Viewer_Test, Keys_Copy_And_The_Item_Menu_Drive_The_Tree)
 {
-    const std::string editor = folder_.File("editor_stub.exe");
-    ASSERT_TRUE(CopyFileA(Windows_Path(EDITOR_STUB_EXE).c_str(), editor.c_str(), FALSE));
-    const std::string editor_output = folder_.File("editor_output.txt");
-    SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", editor_output.c_str());
-    Viewer_Process viewer({Pipe_Name, editor});
+    const Viewer_Clicks::Editor_Stub editor(folder_, EDITOR_STUB_EXE);
+    const std::string& editor_output = editor.Output();
+    Viewer_Process viewer({Pipe_Name, editor.Program()});
     Host host(viewer);
     ASSERT_TRUE(host.Is_Connected());
     host.Text("Keys", "title");
@@ -586,7 +548,7 @@ TEST_F(Viewer_Test, Keys_Copy_And_The_Item_Menu_Drive_The_Tree)
     ASSERT_TRUE(Wait_Until([&] { return Menu_Of(viewer) != nullptr; }, 5s)) << "no item menu from the menu key";
     ASSERT_TRUE(Test_Support::Press_Keys("e"));
     EXPECT_TRUE(Wait_Until([&] { return expanded() == std::vector<bool>{true, true}; }, 5s));
-    SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", nullptr);
+    
 }
 
 // ---- the window and the transfer end together -----------------------------------------------------

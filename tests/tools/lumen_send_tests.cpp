@@ -1,4 +1,7 @@
 #include "tests/test_support.hpp"
+#include "tools/harness/viewer_harness.hpp"
+#include "tools/harness/viewer_window.hpp"
+#include "tools/lumen_send/compiler_messages.hpp"
 #include "tools/lumen_send/options.hpp"
 #include "tools/lumen_send/places.hpp"
 #include "tools/lumen_send/transfer.hpp"
@@ -10,11 +13,14 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 // The system headers define NO_DATA as a number; here it is the pipe's failure.
 #undef NO_DATA
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <span>
 #include <string>
 #include <thread>
@@ -106,7 +112,7 @@ TEST(Places, Options_Change_How_Columns_Are_Read)
 
 TEST(Places, Groups_By_File_In_Order_Of_First_Appearance)
 {
-    const Places::Reading reading = Places::Read_Places("b.c:3:2:bee\r\n"
+    const Compiler::Reading reading = Compiler::Read_Places("b.c:3:2:bee\r\n"
                                                         "a.c:1:alpha\n"
                                                         "\n"
                                                         "b.c:4:x\ry\r\n"
@@ -131,8 +137,8 @@ TEST(Places, Groups_By_File_In_Order_Of_First_Appearance)
     EXPECT_EQ(reading.Skipped[0].Number, 6u);
     EXPECT_EQ(reading.Skipped[0].Reason, "no line number");
 
-    EXPECT_EQ(Places::Read_Places("\xEF\xBB\xBF" "a.c:1:x\n", {}).Places.Groups().at(0).File, "a.c");
-    EXPECT_FAILURE(Places::Read_Places(std::string("\xFF\xFE" "a\0:\0" "1\0:\0x\0", 12), {}), Places::UNSUPPORTED_ENCODING);
+    EXPECT_EQ(Compiler::Read_Places("\xEF\xBB\xBF" "a.c:1:x\n", {}).Places.Groups().at(0).File, "a.c");
+    EXPECT_FAILURE(Compiler::Read_Places(std::string("\xFF\xFE" "a\0:\0" "1\0:\0x\0", 12), {}), Places::UNSUPPORTED_ENCODING);
 }
 
 // ---- UTF-8 input and the compiler form --------------------------------------------------------
@@ -186,7 +192,7 @@ TEST(Places, Utf8_Lines_Are_Converted_And_Invalid_Ones_Depend_On_The_Encoding)
     const Places::Place as_ansi = Places::Parse_Line("a.c:1:4:a\xC3\xA9" "b", {.Input_Encoding = Places::Encoding::Ansi});
     EXPECT_EQ(as_ansi.Text, "a\xC3\xA9" "b");
     EXPECT_EQ(as_ansi.Column, 4);
-    const Places::Reading reading = Places::Read_Places("a.c:1:x\na.c:2:caf\xE9\n", {.Input_Encoding = Places::Encoding::Utf_8});
+    const Compiler::Reading reading = Compiler::Read_Places("a.c:1:x\na.c:2:caf\xE9\n", {.Input_Encoding = Places::Encoding::Utf_8});
     EXPECT_EQ(reading.Places.Entry_Count(), 1u);
     ASSERT_EQ(reading.Skipped.size(), 1u);
     EXPECT_EQ(reading.Skipped[0].Number, 2u);
@@ -215,6 +221,215 @@ TEST(Places, Reads_The_Compiler_Form_Beside_The_Colon_Form)
     Test_Support::Expect_Refused<Places::BAD_LINE>([](const char* line) { Places::Parse_Line(line, {}); }, refused);
 }
 
+// ---- File names the viewer cannot reach, and a UTF-8 ANSI code page -------------------------
+
+TEST(Places, File_Names_Are_Judged_Alone_And_Refused_When_The_Code_Page_Lacks_Them)
+{
+    const Places::Parse_Options western{.Code_Page = Western};
+    // A UTF-8 name beside an 8-bit text: the name is converted, the text left as it is.
+    const Places::Place mixed = Places::Parse_Line("caf\xC3\xA9.c:1:2:caf\xE9", western);
+    EXPECT_EQ(mixed.File, "caf\xE9.c");
+    EXPECT_EQ(mixed.Text, "caf\xE9");
+    // Two names that would both become "??.txt" and merge into one group: neither is sent.
+    const std::string lines = "\xE6\x97\xA5\xE6\x9C\xAC.txt:1:x\n\xE4\xB8\xAD\xE6\x96\x87.txt:2:y\n";
+    const Compiler::Reading refused = Compiler::Read_Places(lines, western);
+    EXPECT_EQ(refused.Places.Entry_Count(), 0u);
+    ASSERT_EQ(refused.Skipped.size(), 2u);
+    for (const Compiler::Skipped_Line& skipped : refused.Skipped) {
+        EXPECT_TRUE(skipped.Is_Place);
+        EXPECT_NE(skipped.Reason.find("the ANSI code page lacks"), std::string::npos) << skipped.Reason;
+    }
+    const Compiler::Reading japanese = Compiler::Read_Places(lines, {.Code_Page = Japanese});
+    ASSERT_EQ(japanese.Places.Groups().size(), 2u);
+    EXPECT_EQ(japanese.Places.Groups()[0].File, "\x93\xFA\x96\x7B.txt");
+    EXPECT_EQ(japanese.Places.Groups()[1].File, "\x92\x86\x95\xB6.txt");
+    // Where the ANSI code page is UTF-8, nothing is converted and nothing is lost.
+    const Places::Place utf8 = Places::Parse_Line("\xE6\x97\xA5.c:3:4:a\xC3\xA9" "b", {.Code_Page = CP_UTF8});
+    EXPECT_EQ(utf8.File, "\xE6\x97\xA5.c");
+    EXPECT_EQ(utf8.Text, "a\xC3\xA9" "b");
+    EXPECT_EQ(utf8.Column, 4);
+}
+
+// ---- Compiler messages ------------------------------------------------------------------------
+
+// The current folder for one scope: compiler messages name their files relative to it.
+class Current_Folder {
+public:
+    explicit Current_Folder(const std::string& folder)
+    {
+        char old[MAX_PATH] = {};
+        GetCurrentDirectoryA(MAX_PATH, old);
+        old_ = old;
+        EXPECT_TRUE(SetCurrentDirectoryA(folder.c_str())) << folder;
+    }
+    ~Current_Folder() { SetCurrentDirectoryA(old_.c_str()); }
+    Current_Folder(const Current_Folder&) = delete;
+    Current_Folder& operator=(const Current_Folder&) = delete;
+
+private:
+    std::string old_;
+};
+
+const std::string Data_Folder = Viewer_Harness::Windows_Path(TEST_DATA_FOLDER);
+
+std::string Data(const std::string& name) { return Test_Support::Read_File(Data_Folder + "\\" + name); }
+
+struct Sent_Entry {
+    std::string File;
+    Places::Entry Entry;
+    std::string Marked() const { return Entry.Text.substr(static_cast<std::size_t>(Entry.Column) - 1); }
+};
+
+// The entries of the captured output Name, read with the current folder Folder.
+std::vector<Sent_Entry> Entries_Of(const std::string& name, const std::string& folder, unsigned code_page = Western)
+{
+    Current_Folder current(folder);
+    const Compiler::Reading reading = Compiler::Read_Places(Data(name), {.Code_Page = code_page});
+    EXPECT_TRUE(reading.Skipped.empty()) << name << ": " << reading.Skipped.size() << " skipped, the first: "
+                                         << (reading.Skipped.empty() ? "" : reading.Skipped[0].Reason);
+    std::vector<Sent_Entry> entries;
+    for (const Places::Group& group : reading.Places.Groups())
+        for (const Places::Entry& entry : group.Entries) entries.push_back({group.File, entry});
+    return entries;
+}
+
+const Sent_Entry* Find(const std::vector<Sent_Entry>& entries, const std::string& part)
+{
+    for (const Sent_Entry& entry : entries)
+        if (entry.Entry.Text.find(part) != std::string::npos) return &entry;
+    return nullptr;
+}
+
+// sample.cpp has tabs and UTF-8 before the places the compilers point at; line 7 reads
+// <TAB>const char* s = "é";<TAB>int n = undeclared_a;
+TEST(Compiler_Messages, The_Marker_Sits_On_The_Pointed_Character_Whoever_Counted_The_Column)
+{
+    Temporary_Folder empty;
+    struct Case {
+        const char* output;
+        std::string folder;
+        const char* line_7_starts; // "" for the message alone
+    };
+    const std::string from_file = "\tconst char* s = \"\xE9\";\tint n = ";
+    const Case cases[] = {
+        {"gcc.txt", Data_Folder, from_file.c_str()},         // display columns, the echo agrees with the file
+        {"gcc_no_echo.txt", Data_Folder, from_file.c_str()}, // no echo: the file is read
+        {"clang.txt", Data_Folder, from_file.c_str()},       // bytes
+        {"msvc.txt", Data_Folder, from_file.c_str()},        // characters
+        {"gcc.txt", empty.Path(), "        const char* s = \"\xE9\";    int n = "}, // the echo, tabs expanded
+        {"clang.txt", empty.Path(), "        const char* s = \"\xE9\";   int n = "},
+    };
+    for (const Case& c : cases) {
+        const std::vector<Sent_Entry> entries = Entries_Of(c.output, c.folder);
+        const Sent_Entry* line_7 = Find(entries, "undeclared_a");
+        const Sent_Entry* line_8 = Find(entries, "undeclared_b");
+        const Sent_Entry* header = Find(entries, "'y'");
+        if (!header) header = Find(entries, "\x91y\x92");
+        ASSERT_TRUE(line_7 && line_8 && header) << c.output;
+        EXPECT_EQ(line_7->Entry.Line, 7) << c.output;
+        EXPECT_TRUE(line_7->Entry.Text.starts_with(c.line_7_starts)) << c.output << ": " << line_7->Entry.Text;
+        EXPECT_TRUE(line_7->Marked().starts_with("undeclared_a;" + std::string(Compiler::Separator))) << c.output << ": " << line_7->Marked();
+        EXPECT_TRUE(line_8->Marked().starts_with("undeclared_b + gr\xF6\xDF" "e;")) << c.output << ": " << line_8->Marked();
+        EXPECT_TRUE(header->Marked().starts_with("y; }")) << c.output << ": " << header->Marked();
+        EXPECT_EQ(header->File.ends_with("sample.h"), true) << header->File;
+    }
+    // Double-byte text: the wide characters GCC counts as 2 display columns each.
+    const std::vector<Sent_Entry> japanese = Entries_Of("gcc.txt", Data_Folder, Japanese);
+    const Sent_Entry* line_8 = Find(japanese, "undeclared_b");
+    ASSERT_TRUE(line_8);
+    EXPECT_TRUE(line_8->Entry.Text.starts_with("\tconst char* t = \"\x93\xFA\x96\x7B\";")) << line_8->Entry.Text;
+    EXPECT_TRUE(line_8->Marked().starts_with("undeclared_b")) << line_8->Marked();
+}
+
+TEST(Compiler_Messages, Without_Echo_Or_File_The_Message_Stands_Alone)
+{
+    Temporary_Folder empty;
+    const std::vector<Sent_Entry> entries = Entries_Of("gcc_no_echo.txt", empty.Path());
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[1].Entry.Text, "error: \x91undeclared_a\x92 was not declared in this scope");
+    EXPECT_EQ(entries[1].Entry.Column, 1);
+    // MSBuild passes each message on twice and names its project: one entry each, no project.
+    const std::vector<Sent_Entry> msbuild = Entries_Of("msbuild.txt", empty.Path());
+    ASSERT_EQ(msbuild.size(), 2u);
+    EXPECT_EQ(msbuild[0].File, "C:\\src\\app\\sample.cpp");
+    EXPECT_EQ(msbuild[0].Entry.Text, "error C2065: 'undeclared_a': undeclared identifier");
+    EXPECT_EQ(msbuild[1].Entry.Line, 8);
+}
+
+TEST(Compiler_Messages, Whole_Real_Runs_Leave_No_Noise)
+{
+    Temporary_Folder empty;
+    const std::pair<const char*, std::size_t> runs[] = {
+        {"make_gcc.txt", 12}, {"clang_noisy.txt", 10}, {"gcc.txt", 3}, {"clang.txt", 3}, {"msbuild.txt", 2}, {"msvc.txt", 4}};
+    for (const auto& [output, diagnostics] : runs) {
+        const std::string input = Data(output) + "hit.c:4:2:a search hit\nsome words\n";
+        const Compiler::Reading reading = Compiler::Read_Places(input, {.Code_Page = Western});
+        EXPECT_EQ(reading.Places.Entry_Count(), diagnostics + 1) << output;
+        ASSERT_EQ(reading.Skipped.size(), 1u) << output << ": " << reading.Skipped[0].Reason;
+        EXPECT_EQ(reading.Skipped[0].Reason, "no line number");
+        EXPECT_GT(reading.Compiler_Lines, 0u) << output;
+    }
+}
+
+TEST(Compiler_Messages, Columns_Count_As_Each_Compiler_Counts_Them)
+{
+    using enum Compiler::Column_Unit;
+    struct Case {
+        const char* source;
+        std::int32_t column;
+        Compiler::Column_Unit unit;
+        std::size_t byte;
+    };
+    const Case cases[] = {
+        {"\tx", 9, Display, 1},                    // a tab reaches the next multiple of 8
+        {"ab\tx", 9, Display, 3},
+        {"ab\tx", 5, Display, 2},                  // inside the tab: the tab
+        {"\xE6\x97\xA5x", 3, Display, 3},          // a wide character takes 2
+        {"\xE6\x97\xA5x", 2, Display, 0},
+        {"e\xCC\x81x", 2, Display, 3},             // a combining accent takes none
+        {"\xC3\xA9x", 3, Bytes, 2},
+        {"\xC3\xA9x", 2, Characters, 2},
+        {"ab", 7, Display, 2},                     // beyond the end
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Compiler::Byte_Of_Column(c.source, c.column, c.unit, true), c.byte) << c.source << " " << c.column;
+    EXPECT_EQ(Compiler::Byte_Of_Column("\xE9x", 2, Display, false), 1u); // 8-bit text: a byte a character
+}
+
+TEST(Compiler_Messages, Long_Messages_Are_Cut_Never_The_Source_Line_Before_Its_Column)
+{
+    const std::string long_message(2000, 'm');
+    const Compiler::Composed short_line = Compiler::Compose("int x = y;", 9, long_message, Western);
+    EXPECT_EQ(short_line.Text.size(), 1024u);
+    EXPECT_TRUE(short_line.Text.starts_with("int x = y;  <- mmm"));
+    EXPECT_TRUE(short_line.Text.ends_with("m..."));
+    EXPECT_EQ(short_line.Column, 9);
+
+    const std::string long_source = std::string(989, 'a') + "X" + std::string(500, 'b');
+    const Compiler::Composed long_line = Compiler::Compose(long_source, 990, long_message, Western);
+    EXPECT_EQ(long_line.Text.size(), 1024u);
+    EXPECT_EQ(long_line.Text.substr(989, 1 + Compiler::Separator.size()), "X" + std::string(Compiler::Separator));
+    EXPECT_EQ(long_line.Column, 990);
+
+    const Compiler::Composed beyond = Compiler::Compose(std::string(1500, 'a'), 1200, "error: x", Western);
+    EXPECT_EQ(beyond.Text, "error: x");
+    EXPECT_EQ(beyond.Column, 1);
+    // A double-byte character is never split.
+    std::string wide_message;
+    for (int i = 0; i < 600; ++i) wide_message += "\x82\xA0";
+    const Compiler::Composed wide = Compiler::Compose("x", 1, wide_message, Japanese);
+    EXPECT_EQ((wide.Text.size() - 1 - Compiler::Separator.size() - 3) % 2, 0u);
+
+    // A whole line of compiler output: the message is cut within the viewer's limit.
+    const std::string input = "a.c:1:5: error: " + long_message + "\n    1 | int y;\n      |     ^\n";
+    const Compiler::Reading reading = Compiler::Read_Places(input, {});
+    ASSERT_EQ(reading.Places.Entry_Count(), 1u);
+    const Places::Entry& entry = reading.Places.Groups()[0].Entries[0];
+    EXPECT_EQ(entry.Text.size(), 1024u);
+    EXPECT_TRUE(entry.Text.starts_with("int y;  <- error: mmm"));
+    EXPECT_EQ(entry.Column, 5);
+}
+
 // ---- The command line -------------------------------------------------------------------------
 
 TEST(Options, Defaults_And_Spellings)
@@ -236,6 +451,9 @@ TEST(Options, Defaults_And_Spellings)
     EXPECT_EQ(all.Editor, "e x.exe");
     EXPECT_DOUBLE_EQ(all.Timeout_Seconds, 1.5);
     EXPECT_EQ(all.Input, "-odd=name");
+    EXPECT_DOUBLE_EQ(plain.Wait_Seconds, 600.0);
+    EXPECT_DOUBLE_EQ(Options::Parse({"--wait", "0"}).Wait_Seconds, 0.0);
+    EXPECT_TRUE(Options::Parse({"--verbose"}).Verbose);
 }
 
 TEST(Options, Refuses_Bad_Command_Lines)
@@ -243,6 +461,7 @@ TEST(Options, Refuses_Bad_Command_Lines)
     const std::vector<std::vector<std::string>> cases = {
         {"--bogus"},           {"--title"},          {"a.txt", "b.txt"},     {"--editor", "e.exe"},
         {"--timeout", "0"},    {"--timeout", "5s"},  {"--timeout", "99999"}, {"--stats=1"},
+        {"--wait", "-1"},      {"--wait", "90000"},  {"--verbose=yes"},
         {"-t", std::string(1025, 't')},
     };
     for (const auto& arguments : cases) EXPECT_FAILURE(Options::Parse(arguments), Options::USAGE_ERROR) << arguments[0];
@@ -332,38 +551,59 @@ Windows::Unique_File Inheritable_File(const std::string& path, DWORD access, DWO
                                             disposition, FILE_ATTRIBUTE_NORMAL, nullptr)};
 }
 
+// A lumen_send run started and left running, Input as its standard input and its output on
+// files of Folder named after the run.
+class Running_Send {
+public:
+    Running_Send(const Temporary_Folder& folder, const std::string& name, const std::string& arguments,
+                 const std::string& input = "")
+        : output_path_(folder.File(name + ".out")), errors_path_(folder.File(name + ".err"))
+    {
+        Test_Support::Write_File(folder.File(name + ".in"), input);
+        Windows::Unique_File in = Inheritable_File(folder.File(name + ".in"), GENERIC_READ, OPEN_EXISTING);
+        Windows::Unique_File out = Inheritable_File(output_path_, GENERIC_WRITE, CREATE_ALWAYS);
+        Windows::Unique_File err = Inheritable_File(errors_path_, GENERIC_WRITE, CREATE_ALWAYS);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = in.get();
+        startup.hStdOutput = out.get();
+        startup.hStdError = err.get();
+        const std::string program = Windows_Path(LUMEN_SEND_EXE);
+        std::string line = "\"" + program + "\" " + arguments;
+        PROCESS_INFORMATION started{};
+        if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
+            process_ = Windows::Unique_Process_Information(started);
+        else ADD_FAILURE() << "cannot start " << program << ": " << GetLastError();
+    }
+
+    DWORD Id() const { return process_.Process_Id; }
+
+    // Waits for the end and returns the exit code; a run that does not end is ended.
+    Outcome Finish() const
+    {
+        Outcome outcome;
+        if (!process_.Process) return outcome;
+        if (WaitForSingleObject(process_.Process.get(), 60000) != WAIT_OBJECT_0) {
+            TerminateProcess(process_.Process.get(), 99);
+            ADD_FAILURE() << "lumen_send did not end";
+        }
+        GetExitCodeProcess(process_.Process.get(), &outcome.Exit_Code);
+        outcome.Output = Test_Support::Read_File(output_path_);
+        outcome.Errors = Test_Support::Read_File(errors_path_);
+        return outcome;
+    }
+
+private:
+    std::string output_path_;
+    std::string errors_path_;
+    Windows::Unique_Process_Information process_;
+};
+
 // Runs lumen_send with Arguments and Input as its standard input, and waits for its end.
 Outcome Run_Send(const Temporary_Folder& folder, const std::string& arguments, const std::string& input = "")
 {
-    Test_Support::Write_File(folder.File("stdin.txt"), input);
-    Windows::Unique_File in = Inheritable_File(folder.File("stdin.txt"), GENERIC_READ, OPEN_EXISTING);
-    Windows::Unique_File out = Inheritable_File(folder.File("stdout.txt"), GENERIC_WRITE, CREATE_ALWAYS);
-    Windows::Unique_File err = Inheritable_File(folder.File("stderr.txt"), GENERIC_WRITE, CREATE_ALWAYS);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = in.get();
-    startup.hStdOutput = out.get();
-    startup.hStdError = err.get();
-    const std::string program = Windows_Path(LUMEN_SEND_EXE);
-    std::string line = "\"" + program + "\" " + arguments;
-    PROCESS_INFORMATION started{};
-    Outcome outcome;
-    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started)) {
-        ADD_FAILURE() << "cannot start " << program << ": " << GetLastError();
-        return outcome;
-    }
-    Windows::Unique_Process_Information child(started);
-    if (WaitForSingleObject(child.Process.get(), 60000) != WAIT_OBJECT_0) {
-        TerminateProcess(child.Process.get(), 99);
-        ADD_FAILURE() << "lumen_send did not end";
-    }
-    GetExitCodeProcess(child.Process.get(), &outcome.Exit_Code);
-    out.reset();
-    err.reset();
-    outcome.Output = Test_Support::Read_File(folder.File("stdout.txt"));
-    outcome.Errors = Test_Support::Read_File(folder.File("stderr.txt"));
-    return outcome;
+    return Running_Send(folder, "send", arguments, input).Finish();
 }
 
 const std::string Final_Message; // empty, like the group's end
@@ -593,3 +833,120 @@ TEST(Send_Program, Reports_A_Viewer_That_Does_Not_Start_Or_Ends_At_Once)
 }
 
 } // namespace
+
+// ---- Runs at once -----------------------------------------------------------------------------
+
+// The processes that Parent started.
+std::vector<DWORD> Children_Of(DWORD parent)
+{
+    std::vector<DWORD> children;
+    Windows::Unique_File snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
+        if (entry.th32ParentProcessID == parent) children.push_back(entry.th32ProcessID);
+    return children;
+}
+
+// A viewer that a lumen_send run started, found as that run's child, closed at the end.
+class Started_Viewer {
+public:
+    explicit Started_Viewer(DWORD send_id)
+    {
+        const std::vector<DWORD> children = Children_Of(send_id);
+        if (children.size() != 1) return;
+        process_.reset(OpenProcess(PROCESS_ALL_ACCESS, FALSE, children[0]));
+        Viewer_Harness::Wait_Until([&] { return (window_ = Viewer_Harness::Find_Viewer_Window(children[0])) != nullptr; },
+                                   10s);
+    }
+    ~Started_Viewer()
+    {
+        if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
+        if (process_ && WaitForSingleObject(process_.get(), 10000) != WAIT_OBJECT_0) TerminateProcess(process_.get(), 1);
+    }
+    Started_Viewer(const Started_Viewer&) = delete;
+    Started_Viewer& operator=(const Started_Viewer&) = delete;
+
+    bool Found() const { return window_ != nullptr; }
+    std::string Caption() const
+    {
+        char caption[1100] = {};
+        GetWindowTextA(window_, caption, sizeof caption);
+        return caption;
+    }
+    // File and entry texts once the tree holds Count items.
+    std::vector<Viewer_Harness::Tree_Node> Tree(std::size_t count) const
+    {
+        Viewer_Harness::Remote_Tree tree(process_.get(), Viewer_Harness::Find_Tree_View(window_));
+        tree.Wait_For_Count(count);
+        return tree.Read();
+    }
+
+private:
+    Windows::Unique_Handle process_;
+    HWND window_ = nullptr;
+};
+
+TEST(Send_Program, Runs_At_Once_Take_Turns_Each_With_Its_Own_Viewer)
+{
+    Temporary_Folder folder;
+    const std::string viewer = Windows_Path(LUMEN_ROLL_EXE);
+    std::vector<std::unique_ptr<Running_Send>> runs;
+    for (int run = 1; run <= 3; ++run) {
+        const std::string name = "run" + std::to_string(run);
+        Test_Support::Write_File(folder.File(name + ".txt"), name + ".c:1:2:first of " + name + "\n" + name +
+                                                                 ".c:2:1:second of " + name + "\n");
+        runs.push_back(std::make_unique<Running_Send>(
+            folder, name, "--viewer \"" + viewer + "\" --title \"Run " + std::to_string(run) + "\" " + folder.File(name + ".txt")));
+    }
+    for (std::size_t run = 0; run < runs.size(); ++run) {
+        const Outcome outcome = runs[run]->Finish();
+        EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
+        const std::string name = "run" + std::to_string(run + 1);
+        Started_Viewer started(runs[run]->Id());
+        ASSERT_TRUE(started.Found()) << name;
+        EXPECT_NE(started.Caption().find("Run " + std::to_string(run + 1)), std::string::npos) << started.Caption();
+        const std::vector<Viewer_Harness::Tree_Node> tree = started.Tree(3);
+        ASSERT_EQ(tree.size(), 1u) << name;
+        EXPECT_EQ(tree[0].Text, name + ".c");
+        ASSERT_EQ(tree[0].Children.size(), 2u) << name;
+        EXPECT_EQ(tree[0].Children[0].Text, "f\x95irst of " + name);
+        EXPECT_EQ(tree[0].Children[1].Text, "\x95second of " + name);
+    }
+}
+
+TEST(Send_Program, Gives_Up_Waiting_For_A_Pipe_That_Another_Host_Holds)
+{
+    Temporary_Folder folder;
+    Test_Viewer other_host(0, Test_Viewer::Ending::Close_Early); // listens, and would record a connection
+    ASSERT_TRUE(other_host.Is_Listening());
+    const std::string record = folder.File("record.txt");
+    const Outcome outcome = Run_Send(folder, "--wait 1 --viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --editor \"" +
+                                                 record + "\"", "a.c:1:x\n");
+    EXPECT_EQ(outcome.Exit_Code, 2u);
+    EXPECT_TRUE(Contains(outcome.Errors, "lumen_send: waiting for another transfer to finish")) << outcome.Errors;
+    EXPECT_TRUE(Contains(outcome.Errors, "gave up after waiting 1 s for another host's transfer")) << outcome.Errors;
+    EXPECT_FALSE(Test_Support::File_Exists(record)) << "the viewer was started";
+    Windows::Pipe::Pipe_Handle releasing; // lets the other host's wait end
+    Windows::Pipe::Open(releasing, {.Name = Viewer::Pipe_Name, .Is_Server = false, .Buffer_Size = 64});
+    releasing.reset();
+    EXPECT_TRUE(other_host.Finish().empty()) << "lumen_send talked to another host's viewer";
+}
+
+TEST(Send_Program, Counts_Lines_That_Are_No_Place_Beyond_Ten_And_Lists_Them_When_Verbose)
+{
+    std::string input = "a.c:1:x\n" + Data("gcc.txt");
+    for (int line = 0; line < 11; ++line) input += "junk " + std::to_string(line) + "\n";
+    for (const bool verbose : {false, true}) {
+        Temporary_Folder folder;
+        Test_Viewer viewer(22, Test_Viewer::Ending::Read_Final_Message); // title; groups of 1, 1 and 2 entries
+        ASSERT_TRUE(viewer.Is_Listening());
+        const Outcome outcome = Run_Send(folder, verbose ? "--stats --verbose" : "--stats", input);
+        viewer.Finish();
+        EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
+        EXPECT_EQ(Contains(outcome.Errors, "<stdin>:24: skipped: no line number"), verbose) << outcome.Errors;
+        EXPECT_EQ(Contains(outcome.Errors, "11 lines skipped (11 of them no place; --verbose lists them)"), !verbose)
+            << outcome.Errors;
+        EXPECT_TRUE(Contains(outcome.Output, "compiler_lines=9 skipped_lines=11")) << outcome.Output;
+    }
+}

@@ -11,6 +11,8 @@
 
 #include "control/protocol.hpp"
 #include "support/failure.hpp"
+#include "tools/lumen_send/client_pipe.hpp"
+#include "tools/lumen_send/compiler_messages.hpp"
 #include "tools/lumen_send/input.hpp"
 #include "tools/lumen_send/places.hpp"
 #include "tools/lumen_send/transfer.hpp"
@@ -83,14 +85,12 @@ int Serve(const std::string& stop_file)
 }
 
 // Opens the client end, waiting for a server that is still starting.
-void Connect(Windows::Pipe::Pipe_Handle& pipe)
+void Connect(Send::Client_Pipe::Pipe& pipe)
 {
     const auto deadline = Clock::now() + Connect_Limit;
     for (;;) {
         try {
-            Windows::Pipe::Open(pipe, {.Name = Protocol::Pipe_Name, .Is_Server = false,
-                                       .Mode = Windows::Pipe::Pipe_Mode::Duplex,
-                                       .Buffer_Size = Send::Transfer::Answer_Buffer_Size, .Timeout = Seconds{0}});
+            pipe.Open(Protocol::Pipe_Name);
             return;
         } catch (const Windows::Pipe::NO_SERVER&) {
             if (Clock::now() >= deadline) throw;
@@ -101,14 +101,14 @@ void Connect(Windows::Pipe::Pipe_Handle& pipe)
 
 int Send_Index(const std::string& input)
 {
-    const Send::Places::Reading reading = Send::Places::Read_Places(Send::Input::Read_All(input), {});
+    const Send::Compiler::Reading reading = Send::Compiler::Read_Places(Send::Input::Read_All(input), {});
     if (!reading.Skipped.empty())
         std::fprintf(stderr, "pipe_pair client: %zu input lines skipped\n", reading.Skipped.size());
-    Windows::Pipe::Pipe_Handle pipe;
+    Send::Client_Pipe::Pipe pipe;
     Connect(pipe);
     Send::Transfer::Sender sender(pipe, nullptr);
     sender.Send_Index(input, reading.Places, true);
-    Windows::Pipe::Close(pipe);
+    pipe.Close();
     const Send::Transfer::Statistics& progress = sender.Progress();
     std::printf("pipe_pair client: groups=%zu entries=%zu messages=%llu seconds=%.6f per_message_ms=%.4f\n",
                 progress.Groups, progress.Entries, static_cast<unsigned long long>(progress.Messages),

@@ -417,7 +417,9 @@ constexpr std::size_t Text_Room = 2048;
 
 } // namespace
 
-Remote_Tree::Remote_Tree(const Viewer_Process& viewer, HWND tree) : process_(viewer.Handle()), tree_(tree)
+Remote_Tree::Remote_Tree(const Viewer_Process& viewer, HWND tree) : Remote_Tree(viewer.Handle(), tree) {}
+
+Remote_Tree::Remote_Tree(HANDLE process, HWND tree) : process_(process), tree_(tree)
 {
     remote_ = VirtualAllocEx(process_, nullptr, Text_Offset + Text_Room, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (!remote_) throw std::runtime_error("no memory in the viewer: error " + std::to_string(GetLastError()));

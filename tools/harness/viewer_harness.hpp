@@ -187,6 +187,9 @@ struct Tree_Node {
 class Remote_Tree {
 public:
     Remote_Tree(const Viewer_Process& viewer, HWND tree);
+    // A viewer that another program started: Process needs PROCESS_VM_OPERATION, PROCESS_VM_READ
+    // and PROCESS_VM_WRITE.
+    Remote_Tree(HANDLE process, HWND tree);
     ~Remote_Tree();
     Remote_Tree(const Remote_Tree&) = delete;
     Remote_Tree& operator=(const Remote_Tree&) = delete;

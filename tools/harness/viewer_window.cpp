@@ -19,7 +19,8 @@ BOOL CALLBACK Record_Tree(HWND child, LPARAM context)
 {
     char class_name[64] = {};
     GetClassNameA(child, class_name, sizeof class_name);
-    if (std::string_view(class_name) != WC_TREEVIEWA) return TRUE;
+    // The viewer may hold more than one tree; the one in view is the one the user works with.
+    if (std::string_view(class_name) != WC_TREEVIEWA || !IsWindowVisible(child)) return TRUE;
     reinterpret_cast<Window_Search*>(context)->Found = child;
     return FALSE;
 }

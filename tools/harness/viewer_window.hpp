@@ -8,7 +8,7 @@
 
 namespace Viewer_Harness {
 
-// The first tree view among the window's children; null when there is none.
+// The first visible tree view among the window's children; null when there is none.
 HWND Find_Tree_View(HWND window);
 
 // The first rich-edit view among the window's children (the viewer's preview); null when there is none.

@@ -2,6 +2,8 @@
 // over its pipe. See Send::Options::Help_Text for the command line.
 
 #include "support/failure.hpp"
+#include "tools/lumen_send/client_pipe.hpp"
+#include "tools/lumen_send/compiler_messages.hpp"
 #include "tools/lumen_send/input.hpp"
 #include "tools/lumen_send/options.hpp"
 #include "tools/lumen_send/places.hpp"
@@ -16,6 +18,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,18 +32,41 @@ void Complain(const std::string& message)
     std::fflush(stderr);
 }
 
-void Report_Skipped(const Send::Places::Reading& reading, const Send::Options::Settings& settings)
+// Up to this many lines that are no place are listed one by one; more only make noise, and are
+// counted. Places that cannot be sent are always listed: the user would look for them.
+constexpr std::size_t Listed_Lines = 10;
+
+void Report_Skipped(const Send::Compiler::Reading& reading, const Send::Options::Settings& settings)
 {
     const std::string source = settings.Input == "-" ? "<stdin>" : settings.Input;
+    std::size_t not_places = 0;
+    for (const auto& skipped : reading.Skipped) not_places += skipped.Is_Place ? 0 : 1;
+    const bool list_all = settings.Verbose || not_places <= Listed_Lines;
     for (const auto& skipped : reading.Skipped)
-        Complain(source + ":" + std::to_string(skipped.Number) + ": skipped: " + skipped.Reason);
+        if (list_all || skipped.Is_Place)
+            Complain(source + ":" + std::to_string(skipped.Number) + ": skipped: " + skipped.Reason);
     const std::size_t count = reading.Skipped.size();
-    if (count > 0) Complain(std::to_string(count) + (count == 1 ? " line skipped" : " lines skipped"));
+    if (count == 0) return;
+    std::string summary = std::to_string(count) + (count == 1 ? " line skipped" : " lines skipped");
+    if (!list_all) summary += " (" + std::to_string(not_places) + " of them no place; --verbose lists them)";
+    Complain(summary);
+}
+
+std::chrono::milliseconds Milliseconds_Of(double seconds)
+{
+    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0 + 0.5));
 }
 
 std::chrono::milliseconds Timeout_Of(const Send::Options::Settings& settings)
 {
-    return std::chrono::milliseconds(static_cast<long long>(settings.Timeout_Seconds * 1000.0 + 0.5));
+    return Milliseconds_Of(settings.Timeout_Seconds);
+}
+
+std::string Seconds_Image(double seconds)
+{
+    char image[32];
+    std::snprintf(image, sizeof image, "%g", seconds);
+    return image;
 }
 
 // With --open-with, the viewer's editor is lumen_open, which finds the setting in the
@@ -58,14 +84,22 @@ std::string Viewer_Editor(const Send::Options::Settings& settings)
     return opener;
 }
 
-// Starts the viewer when asked to and opens its pipe; false (after saying why) when that fails.
-bool Reach_Viewer(const Send::Options::Settings& settings, Windows::Unique_Process_Information& viewer,
-                  Windows::Pipe::Pipe_Handle& pipe)
+// Starts the viewer when asked to, once it is this run's turn, and opens its pipe; false (after
+// saying why) when that fails.
+bool Reach_Viewer(const Send::Options::Settings& settings, std::optional<Send::Viewer::Turn>& turn,
+                  Windows::Unique_Process_Information& viewer, Send::Client_Pipe::Pipe& pipe)
 {
     try {
-        if (!settings.Viewer.empty()) viewer = Send::Viewer::Start(settings.Viewer, Viewer_Editor(settings));
+        if (!settings.Viewer.empty()) {
+            turn.emplace(Milliseconds_Of(settings.Wait_Seconds), [] { Complain("waiting for another transfer to finish"); });
+            viewer = Send::Viewer::Start(settings.Viewer, Viewer_Editor(settings));
+        }
         Send::Viewer::Connect(pipe, Timeout_Of(settings), viewer.Process.get());
         return true;
+    } catch (const Send::Viewer::STILL_BUSY& failure) {
+        Complain("gave up after waiting " + Seconds_Image(settings.Wait_Seconds) + " s for " + failure.Message() +
+                 " to finish with the viewer's pipe \\\\.\\pipe\\" + std::string(Send::Viewer::Pipe_Name) +
+                 " (--wait sets how long)");
     } catch (const Windows::Pipe::NO_SERVER&) {
         Complain("no viewer is waiting on \\\\.\\pipe\\" + std::string(Send::Viewer::Pipe_Name) +
                  " (start one first, or name it with --viewer)");
@@ -86,9 +120,7 @@ std::string Progress_Image(const Send::Transfer::Statistics& progress, const Sen
 // way out of that read is to end the process.
 [[noreturn]] void Give_Up_On_Silent_Viewer(double seconds)
 {
-    char image[32];
-    std::snprintf(image, sizeof image, "%g", seconds);
-    Complain("the viewer did not answer within " + std::string(image) + " s; giving up");
+    Complain("the viewer did not answer within " + Seconds_Image(seconds) + " s; giving up");
     ExitProcess(Not_Sent);
 }
 
@@ -109,7 +141,7 @@ bool Is_Viewer_Gone() noexcept
     }
 }
 
-bool Send_To_Viewer(const Send::Options::Settings& settings, const Windows::Pipe::Pipe_Handle& pipe,
+bool Send_To_Viewer(const Send::Options::Settings& settings, const Send::Client_Pipe::Pipe& pipe,
                     const Send::Places::Index& index, Send::Transfer::Statistics& statistics)
 {
     Send::Watch::Silence_Watch watch(Timeout_Of(settings), [&] { Give_Up_On_Silent_Viewer(settings.Timeout_Seconds); });
@@ -126,13 +158,14 @@ bool Send_To_Viewer(const Send::Options::Settings& settings, const Windows::Pipe
     return false;
 }
 
-void Print_Statistics(const Send::Transfer::Statistics& statistics)
+void Print_Statistics(const Send::Transfer::Statistics& statistics, const Send::Compiler::Reading& reading)
 {
     const double per_message_ms =
         statistics.Messages ? statistics.Seconds * 1000.0 / static_cast<double>(statistics.Messages) : 0.0;
-    std::printf("lumen_send: groups=%zu entries=%zu messages=%llu seconds=%.6f per_message_ms=%.4f\n",
+    std::printf("lumen_send: groups=%zu entries=%zu messages=%llu seconds=%.6f per_message_ms=%.4f "
+                "compiler_lines=%zu skipped_lines=%zu\n",
                 statistics.Groups, statistics.Entries, static_cast<unsigned long long>(statistics.Messages),
-                statistics.Seconds, per_message_ms);
+                statistics.Seconds, per_message_ms, reading.Compiler_Lines, reading.Skipped.size());
     std::fflush(stdout);
 }
 
@@ -149,9 +182,9 @@ int Run(const std::vector<std::string>& arguments)
         std::fputs(Send::Options::Help_Text, stdout);
         return Sent;
     }
-    Send::Places::Reading reading;
+    Send::Compiler::Reading reading;
     try {
-        reading = Send::Places::Read_Places(Send::Input::Read_All(settings.Input),
+        reading = Send::Compiler::Read_Places(Send::Input::Read_All(settings.Input),
                                             {.Clamp_Columns = settings.Clamp_Columns,
                                              .No_Columns = settings.No_Columns,
                                              .Input_Encoding = settings.Input_Encoding});
@@ -164,13 +197,15 @@ int Run(const std::vector<std::string>& arguments)
     }
     Report_Skipped(reading, settings);
 
+    std::optional<Send::Viewer::Turn> turn; // held until the transfer has ended
     Windows::Unique_Process_Information viewer;
-    Windows::Pipe::Pipe_Handle pipe;
-    if (!Reach_Viewer(settings, viewer, pipe)) return Not_Sent;
+    Send::Client_Pipe::Pipe pipe;
+    if (!Reach_Viewer(settings, turn, viewer, pipe)) return Not_Sent;
     Send::Transfer::Statistics statistics;
     if (!Send_To_Viewer(settings, pipe, reading.Places, statistics)) return Not_Sent;
-    Windows::Pipe::Close(pipe);
-    if (settings.Statistics) Print_Statistics(statistics);
+    pipe.Close();
+    turn.reset();
+    if (settings.Statistics) Print_Statistics(statistics, reading);
     return Sent;
 }
 

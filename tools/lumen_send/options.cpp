@@ -17,10 +17,15 @@ const char* const Help_Text =
     "    file:line:text            the column is then 1\n"
     "    file(line,column): text   as Microsoft's compiler, MSBuild and many Windows tools print\n"
     "    file(line): text\n"
+    "and compiler messages (GCC, Clang, Microsoft's compiler, MSBuild) with the lines that\n"
+    "belong to them: each message is shown on its source line, marked where the compiler\n"
+    "points, the line taken from the compiler's echo or from the file itself:\n"
+    "    g++ -c a.cpp 2>&1 | lumen_send --viewer lumen_roll.exe -\n"
     "A drive letter (C:\\src\\a.c:12:5:text) belongs to the file name. Lines that cannot be sent\n"
     "(no line number, a line or column of 0, an empty text, a text over 1024 bytes, a column\n"
-    "beyond the end of the text) are reported on standard error with their line number and\n"
-    "skipped. A CR before the line end is dropped. The viewer shows ANSI text: a line in UTF-8\n"
+    "beyond the end of the text, a file name the ANSI code page cannot hold) are reported on\n"
+    "standard error with their line number and skipped; more than 10 lines that are no place\n"
+    "at all are only counted (--verbose lists them). A CR before the line end is dropped. The viewer shows ANSI text: a line in UTF-8\n"
     "(as rg and git grep print) is converted, its column (counted in UTF-8 bytes) moved to the\n"
     "same character, and a character the ANSI code page lacks shown as \"?\".\n"
     "\n"
@@ -41,10 +46,15 @@ const char* const Help_Text =
     "  --no-columns          the input has no column field (grep -n output): all after the\n"
     "                        line number is the text\n"
     "  --clamp-columns       send a column beyond the end of its text as the text's end\n"
-    "                        instead of skipping the line (compiler messages)\n"
+    "                        instead of skipping the line (messages of other tools that give\n"
+    "                        the column of a source line)\n"
     "  --timeout SECONDS     how long to wait for the viewer's pipe and for each of its\n"
     "                        answers (default 10)\n"
-    "  --stats               print counts and the time from first to final message\n"
+    "  --wait SECONDS        with --viewer: how long to wait while another transfer holds the\n"
+    "                        viewer's pipe (default 600; 0 does not wait)\n"
+    "  --verbose             report every line that is not read, however many\n"
+    "  --stats               print counts (also of compiler lines and of lines not read) and\n"
+    "                        the time from first to final message\n"
     "  -h, --help            show this text\n"
     "\n"
     "Without --viewer, a viewer must already be waiting: lumen_roll.exe Lumen_Roll_V1.1 [EDITOR].\n"
@@ -54,6 +64,7 @@ const char* const Help_Text =
 namespace {
 
 constexpr double Longest_Timeout = 3600.0;
+constexpr double Longest_Wait = 86400.0;
 
 // Walks the arguments; an option's value is either glued on ("--title=x") or the next argument.
 class Argument_Reader {
@@ -96,12 +107,13 @@ private:
     std::string_view glued_value_;
 };
 
-double Timeout_Of(const std::string& text)
+// A number of seconds above 0 (or from 0 where Zero_Allowed) and at most Longest.
+double Seconds_Of(const std::string& text, bool zero_allowed, double longest, const char* complaint)
 {
     char* end = nullptr;
     const double seconds = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !(seconds > 0.0 && seconds <= Longest_Timeout))
-        throw USAGE_ERROR("--timeout needs a number of seconds above 0 and at most 3600");
+    const bool above_lowest = zero_allowed ? seconds >= 0.0 : seconds > 0.0;
+    if (text.empty() || *end != '\0' || !(above_lowest && seconds <= longest)) throw USAGE_ERROR(complaint);
     return seconds;
 }
 
@@ -136,7 +148,11 @@ bool Take_Option(Argument_Reader& reader, std::string_view name, Settings& setti
     } else if (name == "--encoding") {
         settings.Input_Encoding = Encoding_Of(reader.Take_Value(name));
     } else if (name == "--timeout") {
-        settings.Timeout_Seconds = Timeout_Of(reader.Take_Value(name));
+        settings.Timeout_Seconds = Seconds_Of(reader.Take_Value(name), false, Longest_Timeout,
+                                             "--timeout needs a number of seconds above 0 and at most 3600");
+    } else if (name == "--wait") {
+        settings.Wait_Seconds =
+            Seconds_Of(reader.Take_Value(name), true, Longest_Wait, "--wait needs a number of seconds from 0 to 86400");
     } else {
         reader.No_Value(name);
         if (name == "-h" || name == "--help") settings.Help = true;
@@ -144,6 +160,7 @@ bool Take_Option(Argument_Reader& reader, std::string_view name, Settings& setti
         else if (name == "--no-columns") settings.No_Columns = true;
         else if (name == "--clamp-columns") settings.Clamp_Columns = true;
         else if (name == "--stats") settings.Statistics = true;
+        else if (name == "--verbose") settings.Verbose = true;
         else if (name.starts_with("-") && name != "-") throw USAGE_ERROR("unknown option " + std::string(name));
         else return false;
     }

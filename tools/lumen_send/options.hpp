@@ -23,6 +23,8 @@ struct Settings {
     bool No_Columns = false;
     bool Statistics = false;
     double Timeout_Seconds = 10.0; // for the viewer's pipe to appear and for each acknowledgement
+    double Wait_Seconds = 600.0;   // with --viewer: for another transfer to finish
+    bool Verbose = false;          // list every line that is not read, however many
     bool Help = false;
 };
 

@@ -57,6 +57,7 @@ void Split_Column(std::string_view rest, const Parse_Options& options, Place& pl
         const std::size_t colon = rest.find(':');
         if (colon != std::string_view::npos && All_Digits(rest.substr(0, colon))) {
             place.Column = Positive_Number(rest.substr(0, colon), "column");
+            place.Has_Column = true;
             rest.remove_prefix(colon + 1);
         }
     }
@@ -75,13 +76,6 @@ void Check_Text(Place& place, const Parse_Options& options)
     place.Column = static_cast<std::int32_t>(end_column);
 }
 
-// Removes the CR of a CR LF line end.
-std::string_view Without_Line_End(std::string_view line) noexcept
-{
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    return line;
-}
-
 // "(digits)" or "(digits,digits)" at Open, then blanks up to Colon, which no digit follows.
 std::optional<Place> Compiler_Position(std::string_view line, std::size_t open, std::size_t colon)
 {
@@ -98,6 +92,8 @@ std::optional<Place> Compiler_Position(std::string_view line, std::size_t open, 
     place.File = line.substr(0, open);
     place.Line = Positive_Number(line_field, "line number");
     place.Column = Positive_Number(column_field, "column");
+    place.Has_Column = comma != std::string_view::npos;
+    place.Parenthesised = true;
     const std::size_t text_start = line.find_first_not_of(" \t", colon + 1);
     place.Text = text_start == std::string_view::npos ? std::string_view() : line.substr(text_start);
     return place;
@@ -129,23 +125,40 @@ Place Split_Colon_Form(std::string_view line, const Parse_Options& options)
     return place;
 }
 
-void Convert_From_Utf8(Place& place, unsigned code_page)
+} // namespace
+
+Place Split_Line(std::string_view line, const Parse_Options& options)
 {
-    place.File = Utf8::To_Code_Page(place.File, 1, code_page).Text;
-    const Utf8::Converted text = Utf8::To_Code_Page(place.Text, static_cast<std::size_t>(place.Column), code_page);
-    place.Text = text.Text;
-    place.Column = static_cast<std::int32_t>(std::min<std::size_t>(text.Column, Largest_Value));
+    std::optional<Place> compiler_form = Split_Compiler_Form(line);
+    return compiler_form ? std::move(*compiler_form) : Split_Colon_Form(line, options);
 }
 
-} // namespace
+std::string Viewer_File_Name(std::string_view name, const Parse_Options& options)
+{
+    if (options.Input_Encoding == Encoding::Ansi || Utf8::Kind_Of(name) != Utf8::Kind::Utf8) return std::string(name);
+    Utf8::Converted converted = Utf8::To_Code_Page(name, 1, options.Code_Page);
+    if (!converted.Lossless)
+        throw BAD_LINE("the file name has characters that the ANSI code page lacks, and the viewer's 8-bit file "
+                       "names cannot reach that file");
+    return std::move(converted.Text);
+}
+
+Utf8::Converted Viewer_Text(std::string_view text, std::size_t column, bool is_utf8, const Parse_Options& options)
+{
+    if (!is_utf8 || options.Input_Encoding == Encoding::Ansi) return Utf8::Converted{std::string(text), column, true};
+    return Utf8::To_Code_Page(text, column, options.Code_Page);
+}
 
 Place Parse_Line(std::string_view line, const Parse_Options& options)
 {
-    const Utf8::Kind kind = Utf8::Kind_Of(line);
-    if (kind == Utf8::Kind::Invalid && options.Input_Encoding == Encoding::Utf_8) throw BAD_LINE("not valid UTF-8");
-    std::optional<Place> compiler_form = Split_Compiler_Form(line);
-    Place place = compiler_form ? std::move(*compiler_form) : Split_Colon_Form(line, options);
-    if (kind == Utf8::Kind::Utf8 && options.Input_Encoding != Encoding::Ansi) Convert_From_Utf8(place, options.Code_Page);
+    if (options.Input_Encoding == Encoding::Utf_8 && Utf8::Kind_Of(line) == Utf8::Kind::Invalid)
+        throw BAD_LINE("not valid UTF-8");
+    Place place = Split_Line(line, options);
+    place.File = Viewer_File_Name(place.File, options);
+    const bool text_is_utf8 = Utf8::Kind_Of(place.Text) == Utf8::Kind::Utf8;
+    Utf8::Converted text = Viewer_Text(place.Text, static_cast<std::size_t>(place.Column), text_is_utf8, options);
+    place.Text = std::move(text.Text);
+    place.Column = static_cast<std::int32_t>(std::min<std::size_t>(text.Column, Largest_Value));
     if (place.File.size() > Message_Limit) throw BAD_LINE("file name longer than 1024 bytes");
     Check_Text(place, options);
     return place;
@@ -157,28 +170,6 @@ void Index::Add(const Place& place)
     if (is_new) groups_.push_back(Group{place.File, {}});
     groups_[found->second].Entries.push_back(Entry{place.Text, place.Line, place.Column});
     ++entry_count_;
-}
-
-Reading Read_Places(std::string_view input, const Parse_Options& options)
-{
-    if (input.starts_with("\xFF\xFE") || input.starts_with("\xFE\xFF"))
-        throw UNSUPPORTED_ENCODING("the input is UTF-16 text; lumen_send reads 8-bit text");
-    if (input.starts_with("\xEF\xBB\xBF")) input.remove_prefix(3);
-    Reading reading;
-    std::size_t number = 0;
-    while (!input.empty()) {
-        const std::size_t end = input.find('\n');
-        const std::string_view line = Without_Line_End(input.substr(0, end));
-        input.remove_prefix(end == std::string_view::npos ? input.size() : end + 1);
-        ++number;
-        if (line.empty()) continue;
-        try {
-            reading.Places.Add(Parse_Line(line, options));
-        } catch (const BAD_LINE& refused) {
-            reading.Skipped.push_back(Skipped_Line{number, refused.Message()});
-        }
-    }
-    return reading;
 }
 
 } // namespace Send::Places

@@ -5,8 +5,10 @@
 //     file(line,column): text      (Microsoft's compiler, MSBuild and many Windows tools)
 //     file(line): text
 // and their grouping by file for the viewer. The viewer shows 8-bit ANSI text and counts
-// positions in bytes. A line in UTF-8 (with a byte above 0x7F) is converted to the ANSI code
-// page, its column moved to the same character; other bytes pass unchanged.
+// positions in bytes. A file name, and a text, in UTF-8 (with a byte above 0x7F) is converted to
+// the ANSI code page, the column moved to the same character; other bytes pass unchanged. Name
+// and text are judged each on its own: a tool may print a UTF-8 name beside a line of an 8-bit
+// file.
 //
 // Which lines are refused, and why:
 // - no file name, no line number, a line number that is not decimal digits, is 0, negative or
@@ -16,9 +18,11 @@
 // - an empty text: the protocol has no way to carry one, an empty message ends the group;
 // - a text or file name longer than 1024 bytes: the viewer's message limit;
 // - a column beyond the text's length + 1: the viewer would stop on it. With Clamp_Columns such a
-//   column is sent as the text's length + 1 instead (compiler messages put the column of the
-//   source line in front of the message text, which is usually shorter);
-// - with Encoding::Utf_8, a line that is not valid UTF-8.
+//   column is sent as the text's length + 1 instead (for tools that, unlike the compilers that
+//   Send::Compiler knows, put a column of some other line in front of their message);
+// - with Encoding::Utf_8, a line that is not valid UTF-8;
+// - a UTF-8 file name with a character that the ANSI code page lacks: the viewer opens files by
+//   their 8-bit names, and "?" in their place would name no file (or, to some editors, any).
 // Lengths and columns are checked after the conversion from UTF-8.
 // A leading drive letter ("C:\x.c", "C:/x.c", "C:x.c") is part of the file name. Apart from that,
 // the first colon ends the file name: Windows file names cannot contain colons. So the two kinds
@@ -26,6 +30,7 @@
 // digit may not follow it.
 
 #include "support/failure.hpp"
+#include "tools/lumen_send/utf8.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -64,11 +69,24 @@ struct Place {
     std::string Text;
     std::int32_t Line = 1;
     std::int32_t Column = 1;
+    bool Has_Column = false;    // the line gave one
+    bool Parenthesised = false; // the file(line,column): form
 };
 
-// Splits one input line (its line end already removed). A refused line raises BAD_LINE whose
+// Splits one input line (its line end already removed) into its fields as they stand: no
+// conversion, no check of the text. A line that is no place raises BAD_LINE with the reason.
+Place Split_Line(std::string_view line, const Parse_Options& options);
+
+// Splits one input line and makes it what the viewer takes. A refused line raises BAD_LINE whose
 // message is the reason.
 Place Parse_Line(std::string_view line, const Parse_Options& options);
+
+// A file name as the viewer takes it (converted when it is UTF-8); BAD_LINE when it cannot be.
+std::string Viewer_File_Name(std::string_view name, const Parse_Options& options);
+
+// A text in the viewer's code page, Column (counting the bytes of Text) moved along. Is_Utf8
+// tells how Text is encoded; nothing is converted under Encoding::Ansi.
+Utf8::Converted Viewer_Text(std::string_view text, std::size_t column, bool is_utf8, const Parse_Options& options);
 
 struct Entry {
     std::string Text;
@@ -94,21 +112,5 @@ private:
     std::unordered_map<std::string, std::size_t> group_of_file_;
     std::size_t entry_count_ = 0;
 };
-
-struct Skipped_Line {
-    std::size_t Number = 0; // 1 for the first input line
-    std::string Reason;
-};
-
-struct Reading {
-    Index Places;
-    std::vector<Skipped_Line> Skipped;
-};
-
-// Reads every line of Input. Lines end with LF; a CR in front of the LF (or at the very end) is
-// removed. Empty lines are passed over without a word; refused lines are listed in Skipped. A
-// UTF-8 signature at the start is dropped (it is no part of the first file name); input that
-// starts with a UTF-16 byte-order mark raises UNSUPPORTED_ENCODING.
-Reading Read_Places(std::string_view input, const Parse_Options& options);
 
 } // namespace Send::Places

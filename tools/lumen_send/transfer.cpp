@@ -14,7 +14,7 @@ void Sender::Send_Index(std::string_view title, const Places::Index& index, bool
     for (const Places::Group& group : index.Groups()) Send_Group(group, expand);
     // The end of the transfer; the viewer closes its end without answering.
     if (watch_) watch_->Stamp();
-    Windows::Pipe::Write(pipe_, "", 0);
+    pipe_.Write("", 0);
     ++progress_.Messages;
     progress_.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -37,7 +37,7 @@ void Sender::Send_Group(const Places::Group& group, bool expand)
 void Sender::Send_Message(const void* bytes, std::size_t count)
 {
     if (watch_) watch_->Stamp();
-    Windows::Pipe::Write(pipe_, bytes, count);
+    pipe_.Write(bytes, count);
     ++progress_.Messages;
     Expect_Acknowledgement();
 }
@@ -45,7 +45,7 @@ void Sender::Send_Message(const void* bytes, std::size_t count)
 void Sender::Expect_Acknowledgement()
 {
     char answer[Answer_Buffer_Size];
-    const std::size_t count = Windows::Pipe::Read(pipe_, answer, Windows::Pipe::Seconds{0});
+    const std::size_t count = pipe_.Read(answer, sizeof answer);
     if (count == 1 && answer[0] == Acknowledgement) return;
     if (count == 1)
         throw NO_ACKNOWLEDGEMENT("the viewer answered 0x" + Unsigned::Hex_Image(static_cast<std::uint8_t>(answer[0])) +

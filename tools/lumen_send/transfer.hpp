@@ -6,9 +6,9 @@
 
 #include "control/protocol.hpp"
 #include "support/failure.hpp"
+#include "tools/lumen_send/client_pipe.hpp"
 #include "tools/lumen_send/places.hpp"
 #include "tools/lumen_send/watch.hpp"
-#include "windows/pipe.hpp"
 
 #include <array>
 #include <cstddef>
@@ -37,7 +37,7 @@ using Protocol::Value_Bytes;
 class Sender {
 public:
     // Watch, when given, is stamped before every message. Pipe must stay open while sending.
-    Sender(const Windows::Pipe::Pipe_Handle& pipe, Watch::Silence_Watch* watch) noexcept
+    Sender(const Client_Pipe::Pipe& pipe, Watch::Silence_Watch* watch) noexcept
         : pipe_(pipe), watch_(watch)
     {
     }
@@ -53,7 +53,7 @@ private:
     void Send_Message(const void* bytes, std::size_t count);
     void Expect_Acknowledgement();
 
-    const Windows::Pipe::Pipe_Handle& pipe_;
+    const Client_Pipe::Pipe& pipe_;
     Watch::Silence_Watch* watch_;
     Statistics progress_;
 };

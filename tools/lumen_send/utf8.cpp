@@ -51,20 +51,28 @@ char32_t Code_Point(std::string_view sequence) noexcept
 }
 
 // No ANSI code page holds a character beyond U+FFFF. Best-fit mappings ("a" for "ā") are refused:
-// a different letter would look like a match that is not there.
+// a different letter would look like a match that is not there. An empty result is a character
+// the code page lacks.
 std::string In_Code_Page(char32_t code_point, unsigned code_page)
 {
-    if (code_point > 0xFFFF) return "?";
+    if (code_point > 0xFFFF) return {};
     const wchar_t wide = static_cast<wchar_t>(code_point);
     char bytes[8];
     BOOL used_default = FALSE;
     const int count =
         WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, &wide, 1, bytes, sizeof bytes, "?", &used_default);
-    if (count <= 0 || used_default) return "?";
+    if (count <= 0 || used_default) return {};
     return std::string(bytes, static_cast<std::size_t>(count));
 }
 
 } // namespace
+
+Character Character_At(std::string_view text, std::size_t at) noexcept
+{
+    const std::size_t length = Sequence_Length(text.substr(at));
+    if (length == 0) return Character{1, Byte(text, at)};
+    return Character{length, Code_Point(text.substr(at, length))};
+}
 
 Kind Kind_Of(std::string_view text) noexcept
 {
@@ -78,14 +86,23 @@ Kind Kind_Of(std::string_view text) noexcept
     return kind;
 }
 
+// WideCharToMultiByte refuses the flags and the default character that the conversion needs for
+// the UTF-8 code page, and nothing needs converting there anyway.
 Converted To_Code_Page(std::string_view text, std::size_t column, unsigned code_page)
 {
+    if (code_page == 0) code_page = GetACP();
+    if (code_page == CP_UTF8) return Converted{std::string(text), column, true};
     Converted converted;
     const std::size_t marked = column - 1; // the byte offset of the marked character
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = std::max<std::size_t>(Sequence_Length(text.substr(at)), 1);
         if (marked >= at && marked < at + length) converted.Column = converted.Text.size() + 1;
-        converted.Text += length == 1 ? std::string(1, text[at]) : In_Code_Page(Code_Point(text.substr(at, length)), code_page);
+        std::string character = length == 1 ? std::string(1, text[at]) : In_Code_Page(Code_Point(text.substr(at, length)), code_page);
+        if (character.empty()) {
+            character = "?";
+            converted.Lossless = false;
+        }
+        converted.Text += character;
         at += length;
     }
     if (marked >= text.size()) converted.Column = converted.Text.size() + 1 + (marked - text.size());

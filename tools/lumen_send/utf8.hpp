@@ -17,15 +17,25 @@ enum class Kind {
 // Overlong forms, surrogates and values above U+10FFFF are invalid.
 Kind Kind_Of(std::string_view text) noexcept;
 
+// One character of a text that may or may not be UTF-8: a byte that starts no valid sequence
+// is a character of its own, its value the byte's.
+struct Character {
+    std::size_t Length = 1; // in bytes
+    char32_t Code_Point = 0;
+};
+Character Character_At(std::string_view text, std::size_t at) noexcept;
+
 struct Converted {
     std::string Text;
     std::size_t Column = 1;
+    bool Lossless = true; // false when some character became "?"
 };
 
 // Text, valid UTF-8, in Code_Page (0: the ANSI code page); a character the code page cannot
 // hold becomes one "?". Column (from 1, counting the bytes of Text) moves to the start of the
 // same character in the converted text, one inside a character to that character's start; a
-// column past the end keeps its distance from the end.
+// column past the end keeps its distance from the end. Where the code page is UTF-8 itself
+// (65001), the text is already what the viewer shows and stays as it is.
 Converted To_Code_Page(std::string_view text, std::size_t column, unsigned code_page = 0);
 
 } // namespace Send::Utf8

@@ -1,9 +1,9 @@
 #include "tools/lumen_send/viewer_start.hpp"
 
-#include "tools/lumen_send/transfer.hpp"
 #include "windows/program_search.hpp"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace Send::Viewer {
@@ -19,10 +19,24 @@ bool Needs_Quotes(std::string_view argument) noexcept
     return argument.empty() || argument.find_first_of(" \t\n\v\"") != std::string_view::npos;
 }
 
-void Open_Client(Windows::Pipe::Pipe_Handle& pipe)
+// The runs of lumen_send in this session wait for each other on this mutex.
+constexpr const char* Turn_Lock_Name = "Local\\Lumen_Roll_V1.1 lumen_send turn";
+
+// Whether any pipe of the viewer's name exists: a viewer waiting for its host, or one in a
+// transfer, or one that has not closed it yet.
+bool Is_Pipe_Name_Held()
 {
-    Windows::Pipe::Open(pipe, {.Name = Pipe_Name, .Is_Server = false, .Mode = Windows::Pipe::Pipe_Mode::Duplex,
-                               .Buffer_Size = Transfer::Answer_Buffer_Size, .Timeout = Windows::Pipe::Seconds{0}});
+    const std::string full_name = "\\\\.\\pipe\\" + std::string(Pipe_Name);
+    if (WaitNamedPipeA(full_name.c_str(), Retry_Interval_Ms)) return true;
+    return GetLastError() != ERROR_FILE_NOT_FOUND;
+}
+
+// Opens the pipe if the viewer's process serves it; otherwise leaves it closed.
+void Open_Own_Viewer(Client_Pipe::Pipe& pipe, HANDLE viewer_process)
+{
+    pipe.Open(Pipe_Name);
+    if (!viewer_process || pipe.Server_Process_Id() == GetProcessId(viewer_process)) return;
+    pipe.Close(); // another host's viewer: its transfer is not ours to take
 }
 
 // Waits up to Milliseconds for the viewer to end; raises ENDED when it has.
@@ -176,19 +190,54 @@ Windows::Unique_Process_Information Start(std::string_view viewer, std::string_v
     return Windows::Unique_Process_Information(started);
 }
 
-void Connect(Windows::Pipe::Pipe_Handle& pipe, std::chrono::milliseconds limit, HANDLE viewer_process)
+Turn::Turn(std::chrono::milliseconds limit, const std::function<void()>& on_waiting)
+    : lock_(CreateMutexA(nullptr, FALSE, Turn_Lock_Name))
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    const auto left = [&] {
+        const auto rest = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        return static_cast<DWORD>(std::max<long long>(rest.count(), 0));
+    };
+    bool said = false;
+    const auto waiting = [&] {
+        if (!std::exchange(said, true)) on_waiting();
+    };
+    if (lock_ && WaitForSingleObject(lock_.get(), 0) == WAIT_TIMEOUT) {
+        waiting();
+        if (WaitForSingleObject(lock_.get(), left()) == WAIT_TIMEOUT) throw STILL_BUSY("another run of lumen_send");
+    }
+    owned_ = static_cast<bool>(lock_);
+    while (Is_Pipe_Name_Held()) {
+        waiting();
+        if (left() == 0) {
+            if (std::exchange(owned_, false)) ReleaseMutex(lock_.get()); // no destructor runs for a constructor that throws
+            throw STILL_BUSY("another host's transfer");
+        }
+        Sleep(Retry_Interval_Ms);
+    }
+}
+
+Turn::~Turn()
+{
+    if (std::exchange(owned_, false)) ReleaseMutex(lock_.get());
+}
+
+void Connect(Client_Pipe::Pipe& pipe, std::chrono::milliseconds limit, HANDLE viewer_process)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
         try {
-            Open_Client(pipe);
-            return;
+            Open_Own_Viewer(pipe, viewer_process);
+            if (pipe.Is_Open()) return;
         } catch (const Windows::Pipe::NO_SERVER&) {
+            if (!viewer_process) throw;
+        } catch (const Windows::Pipe::NAME_IN_USE&) {
             if (!viewer_process) throw;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
-            throw NOT_REACHED("no pipe " + std::string(Pipe_Name) + " after " + std::to_string(limit.count()) + " ms");
+            throw NOT_REACHED("no pipe " + std::string(Pipe_Name) + " of the viewer started after " +
+                              std::to_string(limit.count()) + " ms");
         Wait_Unless_Ended(viewer_process, static_cast<DWORD>(std::min<long long>(left.count(), Retry_Interval_Ms)));
     }
 }

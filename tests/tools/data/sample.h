@@ -1,0 +1,2 @@
+struct Point { int x; };
+inline int f(Point p) { return p.y; }
