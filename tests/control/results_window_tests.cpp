@@ -4,6 +4,7 @@
 
 #include "tests/control/viewer_clicks.hpp"
 #include "tools/harness/viewer_harness.hpp"
+#include "tools/harness/viewer_window.hpp"
 #include "tests/test_support.hpp"
 
 #include "windows/unique_handle.hpp"
@@ -117,6 +118,14 @@ TEST_F(Results_Window_Test, Filter_Steps_Round_The_End_Dismisses_Undoes_And_Copi
     EXPECT_TRUE(Wait_Until([&] { return Test_Support::Read_File(editor_output) == opened; }, 10s))
         << Test_Support::Read_File(editor_output);
     EXPECT_EQ(Selected_Text(viewer), "src/b.adb/Put (X);");
+    // The narrowed tree takes the full one's place above the preview, which follows its selection.
+    const HWND preview = Find_Rich_Edit(viewer.Main_Window());
+    RECT tree_place{};
+    RECT preview_place{};
+    GetWindowRect(viewer.Tree_Window(), &tree_place);
+    GetWindowRect(preview, &preview_place);
+    EXPECT_LE(tree_place.bottom, preview_place.top);
+    EXPECT_TRUE(Wait_Until([&] { return Wide_Text(preview) == L"File not found: src/b.adb"; }, 5s));
 
     // Delete takes the last entry of src/b.adb and its node; Ctrl+Z brings them back.
     ASSERT_TRUE(Press_Keys("Delete"));
