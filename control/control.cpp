@@ -28,8 +28,8 @@ namespace {
 constexpr const char* Transfer_Stopped_Line = "Transfer ended: the window was closed";
 // Every fifth round of the tree feed. Each change repaints the status bar, about ten requests to
 // the wine server on the window thread, which on a two-core machine compete with the transfer's
-// own; four changes a second still read as a running count.
-constexpr std::chrono::milliseconds Status_Period{250};
+// own; two changes a second still read as a running count.
+constexpr std::chrono::milliseconds Status_Period{500};
 
 // The editor is written once by the main thread after the transfer and read by the action
 // thread, which may run an activation at any time.

@@ -25,22 +25,26 @@ namespace Control {
 
 class Tree_Feed {
 public:
-    // How often the window thread takes over what has queued up.
-    static constexpr unsigned Insert_Period_Ms = 50;
+    // How often the window thread takes over what has queued up. Every time the window thread
+    // wakes during a transfer costs the transfer more than the window thread's own time (on two
+    // processors it displaces the pipe's ends and the wine server); rows show at most every
+    // Shortest_Show_Period_Ms anyway.
+    static constexpr unsigned Insert_Period_Ms = 100;
     // The shortest and the longest time between bringing the picture up to date while entries
-    // arrive. Under Wine each showing also redraws the scroll bar, which asks the wine server
-    // about sixty times (it looks up the display set-up about twenty times); the window thread's
-    // own time does not show that cost, which falls on the server, and with it on the transfer.
-    // Rows in view at ten a second still come as they arrive.
-    static constexpr unsigned Shortest_Show_Period_Ms = 100;
-    static constexpr unsigned Longest_Show_Period_Ms = 200;
+    // arrive. A showing costs the window thread 15 to 30 ms under Wine, most of it the same
+    // whatever came since (the scroll bar's redraw asks the wine server about sixty times and
+    // looks up the display set-up about twenty); that cost falls on the server and the processors
+    // the transfer needs. Rows in view at five a second still come as they arrive.
+    static constexpr unsigned Shortest_Show_Period_Ms = 200;
+    static constexpr unsigned Longest_Show_Period_Ms = 400;
     // The share of the window thread's time that bringing the picture up to date may take.
-    static constexpr double Showing_Share = 0.15;
-    // The same while nothing in view changes. The period stays short all the same: the control
-    // measures the text of every new item when it catches up, so a long pause makes a long stop.
+    static constexpr double Showing_Share = 0.10;
+    // The same while nothing in view changes: only the scroll bar would move. The period stays
+    // within seconds all the same: the control measures the text of every new item when it
+    // catches up (about 5 ms a thousand), so a long pause makes a long stop.
     static constexpr double Quiet_Share = 0.05;
-    static constexpr unsigned Shortest_Quiet_Period_Ms = 1000;
-    static constexpr unsigned Longest_Quiet_Period_Ms = 2000;
+    static constexpr unsigned Shortest_Quiet_Period_Ms = 2000;
+    static constexpr unsigned Longest_Quiet_Period_Ms = 4000;
 
     using Clock = std::chrono::steady_clock;
 

@@ -30,8 +30,8 @@ using Gui::Tree_Item;
 
 const Clock::time_point Start = Clock::time_point{} + 1h;
 
-// A pause is the showing's cost over the share (in view 0.15, out of view 0.05), within its
-// bounds (100 to 200 ms, 1 to 2 s), counted from the showing's start.
+// A pause is the showing's cost over the share (in view 0.10, out of view 0.05), within its
+// bounds (200 to 400 ms, 2 to 4 s), counted from the showing's start.
 TEST(Tree_Feed_Pacing, The_Pause_Follows_The_Cost_Of_The_Last_Showing_Within_Its_Bounds)
 {
     struct Case {
@@ -40,14 +40,13 @@ TEST(Tree_Feed_Pacing, The_Pause_Follows_The_Cost_Of_The_Last_Showing_Within_Its
         Clock::duration Out_Of_View;
     };
     const Case cases[] = {
-        {0ms, 100ms, 1000ms},  // both at their shortest
-        {12ms, 100ms, 1000ms}, // 80 ms and 240 ms: still the shortest
-        {21ms, 140ms, 1000ms}, // in proportion in view
-        {30ms, 200ms, 1000ms},
-        {45ms, 200ms, 1000ms}, // 300 ms: the longest in view
-        {60ms, 200ms, 1200ms}, // in proportion out of view
-        {150ms, 200ms, 2000ms}, // 3 s: the longest out of view
-        {5s, 200ms, 2000ms},   // longer than either pause: the next round shows again
+        {0ms, 200ms, 2000ms},   // both at their shortest
+        {12ms, 200ms, 2000ms},  // 120 ms and 240 ms: still the shortest
+        {30ms, 300ms, 2000ms},  // in proportion in view
+        {50ms, 400ms, 2000ms},  // 500 ms: the longest in view
+        {150ms, 400ms, 3000ms}, // in proportion out of view
+        {250ms, 400ms, 4000ms}, // 5 s: the longest out of view
+        {5s, 400ms, 4000ms},    // longer than either pause: the next round shows again
     };
     constexpr auto margin = 1us; // the shares are not exact in binary
     for (const Case& test : cases) {
@@ -70,11 +69,11 @@ TEST(Tree_Feed_Pacing, Each_Showing_Sets_Both_Pauses_Anew)
     EXPECT_TRUE(pacing.Due(Start, false));
     pacing.Shown(Start, 150ms);
     pacing.Shown(Start + 200ms, 0ms);
-    EXPECT_FALSE(pacing.Due(Start + 299ms, true));
-    EXPECT_TRUE(pacing.Due(Start + 300ms, true));
-    EXPECT_FALSE(pacing.Due(Start + 300ms, false)) << "out of view waits longer at the same moment";
-    EXPECT_FALSE(pacing.Due(Start + 1199ms, false));
-    EXPECT_TRUE(pacing.Due(Start + 1200ms, false));
+    EXPECT_FALSE(pacing.Due(Start + 399ms, true));
+    EXPECT_TRUE(pacing.Due(Start + 400ms, true));
+    EXPECT_FALSE(pacing.Due(Start + 400ms, false)) << "out of view waits longer at the same moment";
+    EXPECT_FALSE(pacing.Due(Start + 2199ms, false));
+    EXPECT_TRUE(pacing.Due(Start + 2200ms, false));
 }
 
 // ---- a real tree -------------------------------------------------------------------------------

@@ -172,17 +172,29 @@ def cpu_line(label, runs):
     return "cpu %s (medians): %s; all %s us per message" % (label, ", ".join(parts), spread(per_message, 1))
 
 
-def transfer_report(size, raws, viewers):
-    messages = int(raws[0]["messages"])
-    raw_ms = [float(run["seconds"]) * 1000 / int(run["messages"]) for run in raws]
-    viewer_ms = [float(run["seconds"]) * 1000 / int(run["messages"]) for run in viewers]
+def milliseconds_each(runs):
+    return [float(run["seconds"]) * 1000 / int(run["messages"]) for run in runs]
+
+
+def viewer_report(label, size, raw_ms, viewers):
+    viewer_ms = milliseconds_each(viewers)
     ratios = [raw / viewer for raw, viewer in zip(raw_ms, viewer_ms)]
-    print("raw %s: %d exchanges, ms each: %s" % (size, messages, spread(raw_ms, 3)))
-    print("viewer %s: %s messages, ms each: %s; log \"Index for\" to \"Complete\": %s s"
-          % (size, viewers[0]["messages"], spread(viewer_ms, 3), " ".join(run.get("span", "?") for run in viewers)))
-    print("ratio %s (raw / viewer, pair by pair): %s" % (size, spread(ratios, 2)))
+    print("%s %s: %s messages, ms each: %s; log \"Index for\" to \"Complete\": %s s"
+          % (label, size, viewers[0]["messages"], spread(viewer_ms, 3), " ".join(run.get("span", "?") for run in viewers)))
+    print("ratio %s%s (raw / viewer, pair by pair): %s"
+          % (size, "" if label == "viewer" else " " + label, spread(ratios, 2)))
+
+
+def transfer_report(size, raws, viewers, befores):
+    raw_ms = milliseconds_each(raws)
+    print("raw %s: %d exchanges, ms each: %s" % (size, int(raws[0]["messages"]), spread(raw_ms, 3)))
+    viewer_report("viewer", size, raw_ms, viewers)
+    if befores:
+        viewer_report("viewer_before", size, raw_ms, befores)
     print(cpu_line("raw %s, server end" % size, raws))
     print(cpu_line("viewer %s" % size, viewers))
+    if befores:
+        print(cpu_line("viewer_before %s" % size, befores))
 
 
 def memory_report(size, memory, empty):
@@ -217,9 +229,9 @@ def report(path, only_size=None):
     for size in sizes if only_size is None else [only_size]:
         of_size = [record for record in records if record.get("size") == size]
         runs = {kind: [record for record in of_size if record.get("kind") == kind]
-                for kind in ("raw", "viewer", "memory", "answers")}
+                for kind in ("raw", "viewer", "viewer_before", "memory", "answers")}
         if runs["raw"] and runs["viewer"]:
-            transfer_report(size, runs["raw"], runs["viewer"])
+            transfer_report(size, runs["raw"], runs["viewer"], runs["viewer_before"])
         if runs["memory"] and empty:
             memory_report(size, runs["memory"][0], empty)
         if runs["answers"]:
