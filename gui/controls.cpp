@@ -393,7 +393,9 @@ void Place_After(const Child& control, const Child& anchor)
     Run_On_Window_Thread([&] {
         if (!moved.Page || moved.Page != fixed.Page || moved.Kind != fixed.Kind) return LRESULT{0};
         std::vector<Child_Record*>& order = moved.Page->Controls;
-        order.erase(std::find(order.begin(), order.end(), &moved));
+        const auto place = std::find(order.begin(), order.end(), &moved);
+        if (place == order.end() || std::find(order.begin(), order.end(), &fixed) == order.end()) return LRESULT{0};
+        order.erase(place);
         order.insert(std::find(order.begin(), order.end(), &fixed) + 1, &moved);
         if (moved.Page == Current_Page_Record()) Lay_Out_Current_Page();
         return LRESULT{0};
