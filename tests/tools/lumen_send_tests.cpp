@@ -507,6 +507,24 @@ TEST(Viewer, Arguments_Survive_The_Standard_Splitting)
 
 // ---- The silence watch ------------------------------------------------------------------------
 
+// The percentiles are read from counts in steps; a step's upper end stands for its round trips.
+TEST(Round_Trips, Percentiles_Come_From_The_Steps_And_Long_Ones_Count_As_The_Longest)
+{
+    Transfer::Round_Trips round_trips;
+    EXPECT_EQ(round_trips.Percentile_Us(0.5), 0u);
+    for (int quick = 0; quick < 8; ++quick) round_trips.Add(5us);
+    round_trips.Add(350us);
+    round_trips.Add(20ms);
+    EXPECT_EQ(round_trips.Count(), 10u);
+    EXPECT_EQ(round_trips.Percentile_Us(0.10), 10u);
+    EXPECT_EQ(round_trips.Percentile_Us(0.80), 10u);
+    EXPECT_EQ(round_trips.Percentile_Us(0.81), 360u);
+    EXPECT_EQ(round_trips.Percentile_Us(0.90), 360u);
+    EXPECT_EQ(round_trips.Percentile_Us(1.00), Transfer::Round_Trips::Longest_Us);
+    EXPECT_EQ(Transfer::Round_Trip_Figures(round_trips),
+              "round_trip_p10_ms=0.010 round_trip_p50_ms=0.010 round_trip_p90_ms=0.360 round_trip_p99_ms=10.000");
+}
+
 TEST(Silence_Watch, Calls_Its_Routine_Once_Stamps_Have_Stopped)
 {
     std::atomic<int> calls{0};
@@ -709,6 +727,7 @@ TEST(Send_Program, Sends_Title_Groups_And_Entries_In_Lock_Step)
     EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
     EXPECT_TRUE(Contains(outcome.Errors, "hits.txt:3: skipped: no line number")) << outcome.Errors;
     EXPECT_TRUE(Contains(outcome.Output, "groups=2 entries=3 messages=17 ")) << outcome.Output;
+    EXPECT_TRUE(Contains(outcome.Output, " round_trip_p50_ms=")) << outcome.Output;
 }
 
 TEST(Send_Program, Reads_Standard_Input_With_Default_Title_And_Expanded_Groups)

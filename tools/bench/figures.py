@@ -185,12 +185,28 @@ def viewer_report(label, size, raw_ms, viewers):
           % (size, "" if label == "viewer" else " " + label, spread(ratios, 2)))
 
 
+def round_trip_line(label, runs):
+    """The percentiles of the senders' round trips (write to answer), medians over the runs. On
+    this kind of machine a round trip is either quick or slow; where the 50th percentile lies
+    between the two tells which kind most of a run's were."""
+    shares = ("p10", "p50", "p90", "p99")
+    if not all("round_trip_%s_ms" % share in run for run in runs for share in shares):
+        return None
+    parts = ["%s %.3f" % (share, statistics.median(float(run["round_trip_%s_ms" % share]) for run in runs))
+             for share in shares]
+    return "round trips %s, ms (medians): %s" % (label, ", ".join(parts))
+
+
 def transfer_report(size, raws, viewers, befores):
     raw_ms = milliseconds_each(raws)
     print("raw %s: %d exchanges, ms each: %s" % (size, int(raws[0]["messages"]), spread(raw_ms, 3)))
     viewer_report("viewer", size, raw_ms, viewers)
     if befores:
         viewer_report("viewer_before", size, raw_ms, befores)
+    for label, runs in (("raw %s" % size, raws), ("viewer %s" % size, viewers), ("viewer_before %s" % size, befores)):
+        line = round_trip_line(label, runs) if runs else None
+        if line:
+            print(line)
     print(cpu_line("raw %s, server end" % size, raws))
     print(cpu_line("viewer %s" % size, viewers))
     if befores:

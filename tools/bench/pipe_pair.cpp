@@ -110,9 +110,10 @@ int Send_Index(const std::string& input)
     sender.Send_Index(input, reading.Places, true);
     pipe.Close();
     const Send::Transfer::Statistics& progress = sender.Progress();
-    std::printf("pipe_pair client: groups=%zu entries=%zu messages=%llu seconds=%.6f per_message_ms=%.4f\n",
+    std::printf("pipe_pair client: groups=%zu entries=%zu messages=%llu seconds=%.6f per_message_ms=%.4f %s\n",
                 progress.Groups, progress.Entries, static_cast<unsigned long long>(progress.Messages),
-                progress.Seconds, progress.Seconds * 1000.0 / static_cast<double>(progress.Messages));
+                progress.Seconds, progress.Seconds * 1000.0 / static_cast<double>(progress.Messages),
+                Send::Transfer::Round_Trip_Figures(progress.Answers).c_str());
     return 0;
 }
 

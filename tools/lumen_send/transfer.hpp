@@ -8,6 +8,7 @@
 #include "support/failure.hpp"
 #include "tools/lumen_send/client_pipe.hpp"
 #include "tools/lumen_send/places.hpp"
+#include "tools/lumen_send/round_trips.hpp"
 #include "tools/lumen_send/watch.hpp"
 
 #include <array>
@@ -29,6 +30,7 @@ struct Statistics {
     std::size_t Groups = 0;     // started so far
     std::size_t Entries = 0;    // completely sent (text, line and column answered)
     double Seconds = 0.0;       // from the first message to the final one, once complete
+    Round_Trips Answers;        // each answered message's, from its write to the answer
 };
 
 // A value message: the signed 32-bit value, lowest byte first.
