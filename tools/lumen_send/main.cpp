@@ -162,11 +162,12 @@ void Print_Statistics(const Send::Transfer::Statistics& statistics, const Send::
 {
     const double per_message_ms =
         statistics.Messages ? statistics.Seconds * 1000.0 / static_cast<double>(statistics.Messages) : 0.0;
-    std::printf("lumen_send: groups=%zu entries=%zu messages=%llu seconds=%.6f per_message_ms=%.4f %s "
-                "compiler_lines=%zu skipped_lines=%zu\n",
+    // The round trips come last: scripts may read the fields before them by position.
+    std::printf("lumen_send: groups=%zu entries=%zu messages=%llu seconds=%.6f per_message_ms=%.4f "
+                "compiler_lines=%zu skipped_lines=%zu %s\n",
                 statistics.Groups, statistics.Entries, static_cast<unsigned long long>(statistics.Messages),
-                statistics.Seconds, per_message_ms, Send::Transfer::Round_Trip_Figures(statistics.Answers).c_str(),
-                reading.Compiler_Lines, reading.Skipped.size());
+                statistics.Seconds, per_message_ms, reading.Compiler_Lines, reading.Skipped.size(),
+                Send::Transfer::Round_Trip_Figures(statistics.Answers).c_str());
     std::fflush(stdout);
 }
 
