@@ -37,11 +37,11 @@ void Sender::Send_Group(const Places::Group& group, bool expand)
 void Sender::Send_Message(const void* bytes, std::size_t count)
 {
     if (watch_) watch_->Stamp();
-    const auto written = std::chrono::steady_clock::now();
+    const auto started = std::chrono::steady_clock::now();
     pipe_.Write(bytes, count);
     ++progress_.Messages;
     Expect_Acknowledgement();
-    progress_.Answers.Add(std::chrono::steady_clock::now() - written);
+    progress_.Answers.Add(std::chrono::steady_clock::now() - started);
 }
 
 void Sender::Expect_Acknowledgement()
