@@ -190,7 +190,7 @@ def round_trip_line(label, runs):
     this kind of machine a round trip is either quick or slow; where the 50th percentile lies
     between the two tells which kind most of a run's were."""
     shares = ("p10", "p50", "p90", "p99")
-    if not all("round_trip_%s_ms" % share in run for run in runs for share in shares):
+    if not runs or not all("round_trip_%s_ms" % share in run for run in runs for share in shares):
         return None
     parts = ["%s %.3f" % (share, statistics.median(float(run["round_trip_%s_ms" % share]) for run in runs))
              for share in shares]
@@ -204,7 +204,7 @@ def transfer_report(size, raws, viewers, befores):
     if befores:
         viewer_report("viewer_before", size, raw_ms, befores)
     for label, runs in (("raw %s" % size, raws), ("viewer %s" % size, viewers), ("viewer_before %s" % size, befores)):
-        line = round_trip_line(label, runs) if runs else None
+        line = round_trip_line(label, runs)
         if line:
             print(line)
     print(cpu_line("raw %s, server end" % size, raws))
