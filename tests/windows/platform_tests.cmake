@@ -2,7 +2,7 @@
 # version resource (read from a test program that carries the program's resource, and refused
 # by one that carries none).
 lumen_add_test(NAME registry_tests SOURCES windows/registry_tests.cpp LIBRARIES windows_platform)
-lumen_add_test(NAME files_tests SOURCES windows/files_tests.cpp windows/files_io_tests.cpp
+lumen_add_test(NAME files_tests SOURCES windows/files_tests.cpp windows/files_io_tests.cpp windows/local_files_tests.cpp
     LIBRARIES windows_platform)
 
 # The child that the process tests start; it reports its command line, folder and environment.

@@ -6,7 +6,7 @@
 #include "windows/program_search.hpp"
 
 #include "tests/test_support.hpp"
-#include "tools/harness/viewer_harness.hpp"
+#include "test_tools/harness/viewer_harness.hpp"
 
 #include <windows.h>
 

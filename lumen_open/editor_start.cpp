@@ -1,0 +1,141 @@
+#include "lumen_open/editor_start.hpp"
+
+#include "lumen_open/command_template.hpp"
+#include "lumen_open/presets.hpp"
+#include "windows/command_processor.hpp"
+#include "windows/file_types.hpp"
+#include "windows/program_search.hpp"
+#include "windows/unique_handle.hpp"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <vector>
+
+namespace Open::Editor {
+
+namespace {
+
+namespace Command_Processor = Windows::Command_Processor;
+
+Templates::File_Quoting Quoting_For(bool through_command_processor)
+{
+    return through_command_processor ? Templates::File_Quoting::Always : Templates::File_Quoting::Blanks;
+}
+
+// On the way through cmd.exe the program stands in quotes whatever it holds ("C:\R&D\ed.cmd").
+std::string Program_Word_For(const std::string& program, bool through_command_processor)
+{
+    return through_command_processor ? Command_Processor::Quoted(program) : Templates::Program_Word(program);
+}
+
+// cmd.exe replaces %NAME% with the variable's value even inside quotes, and there is no escape
+// for it on a command line; a file name with a "%" would reach the editor changed.
+void Check_For_Command_Processor(const Call::Place& place)
+{
+    try {
+        Command_Processor::Check_Quotable(place.File);
+    } catch (const Command_Processor::UNSAFE_TEXT& failure) {
+        throw START_FAILURE(failure.Message() + " on its way to the batch file; name the editor's .exe instead");
+    }
+}
+
+Command Command_Of(const std::string& program, std::string_view arguments, const Call::Place& place)
+{
+    const bool batch = Command_Processor::Is_Batch_File(program);
+    if (batch) Check_For_Command_Processor(place);
+    return {program, Program_Word_For(program, batch) + Templates::Expand(arguments, place, Quoting_For(batch)), batch};
+}
+
+Command Preset_Command(const Presets::Preset& preset, const Call::Place& place)
+{
+    const Presets::Found found = Presets::Locate(preset);
+    return Command_Of(found.Path, " " + std::string(found.Arguments), place);
+}
+
+// A bare program is looked for beside lumen_open and in PATH's folders, never in the current
+// folder, which is usually the searched one.
+std::string Template_Program(const Templates::Template& parsed)
+{
+    if (Windows::Program_Search::Is_Bare_Name(parsed.Program)) {
+        if (std::optional<std::string> found = Windows::Program_Search::Find(parsed.Program)) return *found;
+        throw PROGRAM_NOT_FOUND("the editor program " + parsed.Program +
+                                " is neither beside lumen_open nor in a folder of PATH");
+    }
+    const std::string program = Windows::Program_Search::Locate(parsed.Program);
+    const DWORD attributes = GetFileAttributesA(program.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        throw PROGRAM_NOT_FOUND("the editor program " + program + " is not there");
+    return program;
+}
+
+Command Template_Command(std::string_view setting, const Call::Place& place)
+{
+    const Templates::Template parsed = Templates::Parse_Template(setting);
+    return Command_Of(Template_Program(parsed), parsed.Arguments, place);
+}
+
+} // namespace
+
+Command Command_For(std::string_view setting, const Call::Place& place)
+{
+    if (const Presets::Preset* preset = Presets::Find(setting)) return Preset_Command(*preset, place);
+    return Template_Command(setting, place);
+}
+
+Process_Start Process_Start_Of(const Command& command)
+{
+    if (!command.Through_Command_Processor) return {command.Program, command.Line};
+    return {Command_Processor::Program(), "cmd.exe " + Command_Processor::Arguments(command.Line)};
+}
+
+void Start(const Command& command)
+{
+    const Process_Start start = Process_Start_Of(command);
+    std::vector<char> line(start.Line.begin(), start.Line.end());
+    line.push_back('\0'); // CreateProcessA may write into its command line
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    const DWORD flags = command.Through_Command_Processor ? CREATE_NO_WINDOW : 0;
+    if (!CreateProcessA(start.Program.c_str(), line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
+                        &started)) {
+        const DWORD error = GetLastError();
+        throw START_FAILURE("cannot start " + start.Program + " (system error " + std::to_string(error) + ")");
+    }
+    // The editor runs on its own; nothing of it is kept.
+    Windows::Unique_Process_Information editor(started);
+}
+
+// The process ends right after this call, so the shell must finish its work within it
+// (SEE_MASK_NOASYNC); its own error box is left out, the caller shows one. A file whose type runs
+// is opened with its type's "edit" verb, named with its class so that the shell does not start
+// the file by its own rules, or not at all.
+void Open_With_Shell(const std::string& file)
+{
+    using Kind = Windows::File_Types::Shell_Opening::Kind;
+    const Windows::File_Types::Shell_Opening opening = Windows::File_Types::Opening_Of(file);
+    if (opening.How == Kind::Never)
+        throw RUNS_AS_PROGRAM(file + " runs as a program: Windows' \"open\" would start it instead of showing it, "
+                              "so nothing was opened.\nTo open such files, set an editor, for example\n"
+                              "    lumen_open --set notepad++\n(see lumen_open --help)");
+    if (opening.How == Kind::Missing)
+        throw START_FAILURE(file + " is not there, so nothing was opened (Windows would look for a program of "
+                                   "that name instead)");
+    SHELLEXECUTEINFOA request{};
+    request.cbSize = sizeof request;
+    request.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    request.lpFile = file.c_str();
+    request.nShow = SW_SHOWNORMAL;
+    if (opening.How == Kind::Edit) {
+        request.fMask |= SEE_MASK_CLASSNAME;
+        request.lpVerb = "edit";
+        request.lpClass = opening.Class.c_str();
+    }
+    if (!ShellExecuteExA(&request)) {
+        const DWORD error = GetLastError();
+        throw START_FAILURE("Windows cannot open " + file + " (system error " + std::to_string(error) + ")");
+    }
+}
+
+} // namespace Open::Editor

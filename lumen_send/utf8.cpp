@@ -1,0 +1,112 @@
+#include "lumen_send/utf8.hpp"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace Send::Utf8 {
+
+namespace {
+
+unsigned Byte(std::string_view text, std::size_t at) noexcept { return static_cast<unsigned char>(text[at]); }
+
+struct Sequence_Form {
+    std::size_t Length; // 0: the byte starts no sequence
+    unsigned Low;       // the range of the second byte
+    unsigned High;
+};
+
+// The second byte's range is what rules out overlong forms (after E0 and F0), surrogates (after
+// ED) and values beyond U+10FFFF (after F4).
+Sequence_Form Form_Of(unsigned lead) noexcept
+{
+    if (lead >= 0xC2 && lead <= 0xDF) return {2, 0x80, 0xBF};
+    if (lead == 0xE0) return {3, 0xA0, 0xBF};
+    if (lead == 0xED) return {3, 0x80, 0x9F};
+    if (lead >= 0xE1 && lead <= 0xEF) return {3, 0x80, 0xBF};
+    if (lead == 0xF0) return {4, 0x90, 0xBF};
+    if (lead == 0xF4) return {4, 0x80, 0x8F};
+    if (lead >= 0xF1 && lead <= 0xF3) return {4, 0x80, 0xBF};
+    return {0, 0, 0};
+}
+
+// The length of the UTF-8 sequence that starts Text, or 0 when none does.
+std::size_t Sequence_Length(std::string_view text) noexcept
+{
+    if (Byte(text, 0) < 0x80) return 1;
+    const Sequence_Form form = Form_Of(Byte(text, 0));
+    if (form.Length == 0 || text.size() < form.Length || Byte(text, 1) < form.Low || Byte(text, 1) > form.High)
+        return 0;
+    for (std::size_t at = 2; at < form.Length; ++at)
+        if (Byte(text, at) < 0x80 || Byte(text, at) > 0xBF) return 0;
+    return form.Length;
+}
+
+char32_t Code_Point(std::string_view sequence) noexcept
+{
+    static constexpr unsigned Lead_Bits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t value = Byte(sequence, 0) & Lead_Bits[sequence.size()];
+    for (std::size_t at = 1; at < sequence.size(); ++at) value = value << 6 | (Byte(sequence, at) & 0x3F);
+    return value;
+}
+
+// No ANSI code page holds a character beyond U+FFFF. Best-fit mappings ("a" for "ā") are refused:
+// a different letter would look like a match that is not there. An empty result is a character
+// the code page lacks.
+std::string In_Code_Page(char32_t code_point, unsigned code_page)
+{
+    if (code_point > 0xFFFF) return {};
+    const wchar_t wide = static_cast<wchar_t>(code_point);
+    char bytes[8];
+    BOOL used_default = FALSE;
+    const int count =
+        WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, &wide, 1, bytes, sizeof bytes, "?", &used_default);
+    if (count <= 0 || used_default) return {};
+    return std::string(bytes, static_cast<std::size_t>(count));
+}
+
+} // namespace
+
+Character Character_At(std::string_view text, std::size_t at) noexcept
+{
+    const std::size_t length = Sequence_Length(text.substr(at));
+    if (length == 0) return Character{1, Byte(text, at)};
+    return Character{length, Code_Point(text.substr(at, length))};
+}
+
+Kind Kind_Of(std::string_view text) noexcept
+{
+    Kind kind = Kind::Ascii;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = Sequence_Length(text.substr(at));
+        if (length == 0) return Kind::Invalid;
+        if (length > 1) kind = Kind::Utf8;
+        at += length;
+    }
+    return kind;
+}
+
+// WideCharToMultiByte refuses the flags and the default character that the conversion needs for
+// the UTF-8 code page, and nothing needs converting there anyway.
+Converted To_Code_Page(std::string_view text, std::size_t column, unsigned code_page)
+{
+    if (code_page == 0) code_page = GetACP();
+    if (code_page == CP_UTF8) return Converted{std::string(text), column, true};
+    Converted converted;
+    const std::size_t marked = column - 1; // the byte offset of the marked character
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = std::max<std::size_t>(Sequence_Length(text.substr(at)), 1);
+        if (marked >= at && marked < at + length) converted.Column = converted.Text.size() + 1;
+        std::string character = length == 1 ? std::string(1, text[at]) : In_Code_Page(Code_Point(text.substr(at, length)), code_page);
+        if (character.empty()) {
+            character = "?";
+            converted.Lossless = false;
+        }
+        converted.Text += character;
+        at += length;
+    }
+    if (marked >= text.size()) converted.Column = converted.Text.size() + 1 + (marked - text.size());
+    return converted;
+}
+
+} // namespace Send::Utf8

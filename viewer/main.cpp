@@ -1,0 +1,22 @@
+// lumen_roll.exe: started by a host program with the pipe name and, optionally, an editor.
+
+#include "viewer/control.hpp"
+#include "gui/gui.hpp"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    // A program started with an empty command line has no program name either (__argc 0).
+    std::vector<std::string> arguments;
+    if (__argc > 1) arguments.assign(__argv + 1, __argv + __argc);
+    Control::Initialise();
+    Control::Main(arguments);
+    // The transfer is over; the program lives on until the user has closed the window.
+    Gui::Wait_For_End();
+    return 0;
+}

@@ -1,0 +1,85 @@
+#include "viewer/preview_pane.hpp"
+
+#include "viewer/index_list.hpp"
+#include "gui/gui.hpp"
+#include "gui/registered/registered.hpp"
+
+#include <algorithm>
+
+namespace Control {
+
+void Preview_Pane::Create(const Gui::Page& page)
+{
+    using Gui::Registered::Read_Window_Setting;
+    const std::int32_t stored_height =
+        Read_Window_Setting({.Name = "Preview Height", .Default = Default_Height, .Current = [this] { return height_.load(); }});
+    height_ = std::clamp(stored_height, Least_Height, Greatest_Height);
+    shown_ = Read_Window_Setting({.Name = "Preview Shown", .Default = 1, .Current = [this] { return shown_ ? 1 : 0; }}) != 0;
+    pane_ = Gui::Create_Text_Pane(page, {.Height = height_,
+                                         .Fixed_Pitch = true,
+                                         .Resized = [this](std::int32_t height) { Resized(height); },
+                                         .Hidden = !shown_});
+    reader_.Start(
+        [this](const Gui::Pane_Text& text) {
+            Gui::Show_Text(pane_, text);
+            Publish_Counts();
+        },
+        Gui::Closing_Event());
+    Gui::Add_Key_Hook([this](const MSG& press) { return On_Key(press); });
+}
+
+void Preview_Pane::Follow(std::uintptr_t data, const std::string& text)
+{
+    if (data == 0) {
+        followed_ = Preview_Text::Place{.File = text, .Line = 0, .Column = 0};
+    } else {
+        const Index_List::Index_Entry& entry = Index_List::Item::Element_Of(reinterpret_cast<Index_List::Position>(data));
+        followed_ = Preview_Text::Place{.File = entry.File.Text(), .Line = entry.Line, .Column = entry.Column};
+    }
+    if (shown_) Ask(*followed_);
+}
+
+Gui::Menu_Item Preview_Pane::Menu_Item()
+{
+    return {.Text = "&Preview", .Key = "Ctrl+P", .Enabled = true, .Checked = shown_, .Command = [this] { Toggle(); }};
+}
+
+bool Preview_Pane::On_Key(const MSG& press)
+{
+    if (press.message != WM_KEYDOWN || press.wParam != 'P') return false;
+    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_MENU) < 0) return false;
+    Toggle();
+    return true;
+}
+
+void Preview_Pane::Toggle()
+{
+    shown_ = !shown_;
+    Gui::Set_Shown(pane_, shown_);
+    if (shown_ && followed_) Ask(*followed_);
+}
+
+// More or fewer lines fit now.
+void Preview_Pane::Resized(std::int32_t height)
+{
+    height_ = height;
+    if (shown_ && followed_) Ask(*followed_);
+}
+
+void Preview_Pane::Finish() { reader_.Stop(); }
+
+// Window properties, which any process may read: a measuring program sees how many of the
+// selections the pane followed were read (a read that a newer selection overtook counts too).
+void Preview_Pane::Publish_Counts() const
+{
+    const HWND window = pane_.Window();
+    SetPropW(window, Selections_Property, reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(reader_.Requests())));
+    SetPropW(window, Reads_Property, reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(reader_.Reads())));
+}
+
+void Preview_Pane::Ask(const Preview_Text::Place& place)
+{
+    reader_.Ask({.Place = place, .Fitting_Lines = Gui::Fitting_Lines(pane_)});
+}
+
+} // namespace Control
