@@ -166,17 +166,18 @@ bool Is_Msbuild_Part(std::string_view line) noexcept
 }
 
 // The name make runs as: "make", "gmake", "mingw32-make", with a folder, a "[2]" for its depth
-// and ".exe".
+// and ".exe"; and ninja, which says the same as make when it runs in a build folder.
 bool Is_Make_Name(std::string_view name) noexcept
 {
     name = Paths::Last_Component(name);
     name = name.substr(0, name.find('['));
     if (name.ends_with(".exe")) name.remove_suffix(4);
-    return name == "make" || name == "gmake" || name.ends_with("-make");
+    return name == "make" || name == "gmake" || name.ends_with("-make") || name == "ninja";
 }
 
 // GNU make's word that it changed folder: "make[2]: Entering directory '/src/lib'" (make 3.81
-// opened the quote with a backtick), "make[2]: Leaving directory '/src/lib'" on its way back.
+// and ninja open the quote with a backtick), "make[2]: Leaving directory '/src/lib'" on its way
+// back.
 struct Folder_Change {
     bool Entering = false;
     std::string_view Folder;
@@ -201,7 +202,8 @@ bool Is_Absolute_Name(std::string_view name) noexcept
 
 // A relative Name taken against Folder, with Windows' separators, "." and ".." taken out as the
 // system takes them out (by the text, never climbing above the root): "C:/src/lib" and
-// "../include/x.h" give "C:\src\include\x.h".
+// "../include/x.h" give "C:\src\include\x.h". Against a relative folder, a ".." that climbs out
+// of it stays: "build" and "../../a.c" give "..\a.c".
 std::string Joined_Path(std::string_view folder, std::string_view name)
 {
     std::size_t root_length = folder.size() >= 2 && folder[1] == ':' ? 2 : 0;
@@ -213,8 +215,9 @@ std::string Joined_Path(std::string_view folder, std::string_view name)
         for (std::size_t start = 0; start <= path.size();) {
             const std::size_t end = std::min(path.find_first_of("\\/", start), path.size());
             const std::string_view part = path.substr(start, end - start);
-            if (part == ".." && !parts.empty()) parts.pop_back();
-            else if (!part.empty() && part != "." && part != "..") parts.push_back(part);
+            const bool climbs = part == "..";
+            if (climbs && !parts.empty() && parts.back() != "..") parts.pop_back();
+            else if (!part.empty() && part != "." && !(climbs && root_length > 0)) parts.push_back(part);
             start = end + 1;
         }
     }

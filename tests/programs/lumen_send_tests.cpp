@@ -1,6 +1,7 @@
 #include "tests/test_support.hpp"
 #include "test_tools/harness/viewer_harness.hpp"
 #include "test_tools/harness/viewer_window.hpp"
+#include "tests/viewer/viewer_clicks.hpp"
 #include "lumen_send/compiler_messages.hpp"
 #include "lumen_send/options.hpp"
 #include "lumen_send/places.hpp"
@@ -479,6 +480,28 @@ TEST(Options, Encoding_And_Open_With)
     for (const auto& arguments : refused) EXPECT_FAILURE(Options::Parse(arguments), Options::USAGE_ERROR) << arguments[1];
 }
 
+// An editor that lumen_open would refuse at the first double-click is refused before anything
+// starts, with lumen_open's reason; a lone word is taken for a preset's name.
+TEST(Options, Open_With_Is_Judged_At_Once_By_Lumen_Opens_Rules)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"vscode", "--open-with: unknown preset `vscode`; presets: code, notepad++, sublime, gvim, emacs, notepad4"},
+        {"C:\\Tools\\ed.exe --goto {fiel}:{line}", "there is no {file} in the template"},
+        {"\"C:\\Program Files\\ed.exe -n{line} {file}", "the quote before the program is not closed"},
+        {"ed{line}.exe {file}", "the program (the first word) cannot hold a placeholder"},
+    };
+    for (const auto& [setting, message] : cases) {
+        try {
+            Options::Parse({"--viewer", "v.exe", "--open-with", setting});
+            ADD_FAILURE() << setting << " was taken";
+        } catch (const Options::USAGE_ERROR& failure) {
+            EXPECT_TRUE(failure.Message().find(message) != std::string::npos) << failure.Message();
+        }
+    }
+    for (const char* taken : {"Code", "C:\\Tools\\ed.exe --goto {file}:{line}:{column}"})
+        EXPECT_EQ(Options::Parse({"--viewer", "v.exe", "--open-with", taken}).Open_With, taken);
+}
+
 // ---- Starting the viewer ----------------------------------------------------------------------
 
 // What the system's standard splitting makes of "x.exe " followed by Text (ASCII only).
@@ -629,6 +652,17 @@ const std::string Final_Message; // empty, like the group's end
 // A value message from the four bytes of a literal, lowest first.
 std::string Value(const char (&bytes)[5]) { return std::string(bytes, 4); }
 
+// Polls until the viewer's pipe is there for a client.
+bool Pipe_Is_Listening()
+{
+    const std::string name = "\\\\.\\pipe\\" + std::string(Viewer::Pipe_Name);
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        if (WaitNamedPipeA(name.c_str(), 20)) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
 // The viewer's end of the pipe, served on a thread of its own: answers the first Answered
 // messages with Answer, then ends as told.
 class Test_Viewer {
@@ -641,16 +675,7 @@ public:
     }
     ~Test_Viewer() { Finish(); }
 
-    // Polls until the pipe is there for the client.
-    bool Is_Listening() const
-    {
-        const std::string name = "\\\\.\\pipe\\" + std::string(Viewer::Pipe_Name);
-        for (int attempt = 0; attempt < 500; ++attempt) {
-            if (WaitNamedPipeA(name.c_str(), 20)) return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
-    }
+    bool Is_Listening() const { return Pipe_Is_Listening(); }
 
     // Lets a silent viewer close its end, and waits until it has.
     const std::vector<std::string>& Finish()
@@ -804,6 +829,26 @@ TEST(Send_Program, Starts_The_Viewer_With_The_Pipe_Name_And_The_Editor)
     const std::vector<std::string> expected = {
         "Lumen_Roll_V1.1", record, "T", "a.c", "\x01", "abc", Value("\x02\0\0\0"), Value("\x03\0\0\0"), "", Final_Message};
     EXPECT_EQ(Decode_Record(Test_Support::Read_File(record)), expected);
+}
+
+// Without --editor the viewer gets the lumen_open beside lumen_send, which opens places in the
+// editor that lumen_open --set stored.
+TEST(Send_Program, Without_An_Editor_The_Viewer_Gets_Lumen_Open)
+{
+    Temporary_Folder folder;
+    const std::string record = folder.File("record.txt");
+    Test_Support::Scoped_Variable record_variable("LUMEN_FAKE_VIEWER_RECORD", record.c_str());
+    const Outcome outcome = Run_Send(folder, "--viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\"", "a.c:2:3:abc\n");
+    EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
+    for (int wait = 0; wait < 1000 && !Test_Support::File_Exists(record); ++wait) std::this_thread::sleep_for(10ms);
+    const std::string send = Windows_Path(LUMEN_SEND_EXE);
+    const std::vector<std::string> items = Decode_Record(Test_Support::Read_File(record));
+    ASSERT_GE(items.size(), 2u);
+    EXPECT_EQ(items[1], send.substr(0, send.rfind('\\')) + "\\lumen_open.exe");
+    // A refused --open-with ends the run as a bad command line, before anything is started.
+    const Outcome refused = Run_Send(folder, "--viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --open-with vscode", "a.c:1:x\n");
+    EXPECT_EQ(refused.Exit_Code, 1u);
+    EXPECT_TRUE(Contains(refused.Errors, "unknown preset `vscode`")) << refused.Errors;
 }
 
 // lumen_send runs in the searched folder, as a rule: bare --viewer and --editor names are found
@@ -969,3 +1014,129 @@ TEST(Send_Program, Counts_Lines_That_Are_No_Place_Beyond_Ten_And_Lists_Them_When
         EXPECT_TRUE(Contains(outcome.Output, "compiler_lines=9 skipped_lines=11")) << outcome.Output;
     }
 }
+
+// ---- Recursive make ---------------------------------------------------------------------------
+
+namespace {
+
+// make_recursive.txt is what "make -k" printed in make_recursive/ (GNU make 4.3, GCC 12): the
+// top makefile runs make in lib/, which runs make in lib/parse/, each checking its own files,
+// one of them through a chain of headers two deep. The folder it ran in stands as @ROOT@; the
+// tests put the data folder there, as GNU make on Windows prints a folder ("C:/src/project").
+const std::string Make_Root = Data_Folder + "\\make_recursive";
+
+std::string Recursive_Make_Output()
+{
+    std::string root = Make_Root;
+    std::replace(root.begin(), root.end(), '\\', '/');
+    std::string output = Data("make_recursive.txt");
+    for (std::size_t at = output.find("@ROOT@"); at != std::string::npos; at = output.find("@ROOT@", at))
+        output.replace(at, 6, root);
+    return output;
+}
+
+TEST(Compiler_Messages, A_Recursive_Make_Names_Each_File_From_The_Folder_Make_Entered)
+{
+    // Read in the top folder, where the user ran make: once make has left every folder it
+    // entered, names are the current folder's again.
+    Current_Folder in_root(Make_Root);
+    const Compiler::Reading reading = Compiler::Read_Places(Recursive_Make_Output(), {.Code_Page = Western});
+    // The chain of headers ("In file included from ../../include/inner.h:1," then "from" lines,
+    // the last ending in ":") is compiler output, as are make's own lines.
+    EXPECT_TRUE(reading.Skipped.empty()) << reading.Skipped.size() << " skipped, the first: "
+                                         << (reading.Skipped.empty() ? "" : reading.Skipped[0].Reason);
+    struct Expected {
+        std::string file;
+        std::int32_t line;
+        const char* marked;
+    };
+    const Expected expected[] = {
+        {Make_Root + "\\include\\types.h", 2, "long wide_count;"}, // ../../include/types.h from lib/parse
+        {Make_Root + "\\lib\\parse\\scan.c", 7, "token_count + 1;  <- error:"},
+        {Make_Root + "\\lib\\parse\\scan.c", 7, "token_count + 1;  <- note:"},
+        {Make_Root + "\\lib\\list.c", 4, "->length;"},
+        {"main.c", 4, "missing_call(2);"},
+    };
+    std::vector<Sent_Entry> sent;
+    for (const Places::Group& group : reading.Places.Groups())
+        for (const Places::Entry& entry : group.Entries) sent.push_back({group.File, entry});
+    ASSERT_EQ(sent.size(), std::size(expected));
+    for (std::size_t at = 0; at < sent.size(); ++at) {
+        EXPECT_EQ(sent[at].File, expected[at].file);
+        EXPECT_EQ(sent[at].Entry.Line, expected[at].line) << expected[at].file;
+        EXPECT_TRUE(sent[at].Marked().starts_with(expected[at].marked)) << sent[at].Marked();
+    }
+}
+
+TEST(Compiler_Messages, Make_Folder_Lines_In_Each_Spelling)
+{
+    struct Case {
+        const char* make_lines;
+        const char* name; // in the message
+        const char* file; // as sent
+    };
+    const Case cases[] = {
+        {"mingw32-make[1]: Entering directory 'C:/src/lib'\n", "a.c", "C:\\src\\lib\\a.c"},
+        {"make[1]: Entering directory `C:\\src\\lib'\n", "../inc/./a.h", "C:\\src\\inc\\a.h"}, // make 3.81
+        {"gmake[3]: Entering directory '/home/me/src'\n", "a.c", "\\home\\me\\src\\a.c"},
+        {"ninja: Entering directory `build'\n", "../../a.c", "..\\a.c"}, // a relative folder climbs no further
+        {"make: Entering directory 'C:/src'\n", "D:\\other\\a.c", "D:\\other\\a.c"},
+        {"make: Entering directory 'C:/src'\n", "/usr/include/a.h", "/usr/include/a.h"},
+        // make -j interleaves its jobs' lines: the folder left goes, wherever it stands.
+        {"make[1]: Entering directory 'C:/a'\nmake[1]: Entering directory 'C:/b'\nmake[1]: Leaving directory 'C:/a'\n",
+         "a.c", "C:\\b\\a.c"},
+        {"make[1]: Entering directory 'C:/a'\nmake[1]: Leaving directory 'C:/a'\n", "a.c", "a.c"},
+        {"notes.txt:3:make: Entering directory 'C:/a'\n", "a.c", "a.c"}, // a search hit that quotes make
+    };
+    for (const Case& c : cases) {
+        const std::string input = c.make_lines + std::string(c.name) + ":1:1: error: e\n";
+        const Compiler::Reading reading = Compiler::Read_Places(input, {});
+        ASSERT_FALSE(reading.Places.Groups().empty()) << c.make_lines;
+        EXPECT_EQ(reading.Places.Groups().back().File, c.file) << c.make_lines;
+    }
+}
+
+// The viewer's editor gets the full path of a place that a compiler in a folder of a recursive
+// make named, wherever the viewer runs.
+TEST(Send_Program, A_Place_From_A_Recursive_Make_Opens_In_The_Editor)
+{
+    Temporary_Folder folder;
+    Viewer_Harness::Viewer_Settings settings(folder.File("viewer.log"));
+    Viewer_Clicks::Editor_Stub editor(folder, EDITOR_STUB_EXE);
+    Viewer_Harness::Use_Viewer_Program(LUMEN_ROLL_EXE);
+    Viewer_Harness::Viewer_Process viewer({std::string(Viewer::Pipe_Name), editor.Program()});
+    ASSERT_TRUE(Pipe_Is_Listening());
+    {
+        Test_Support::Scoped_Folder in_root(Make_Root);
+        const Outcome sent = Run_Send(folder, "--title make -", Recursive_Make_Output());
+        EXPECT_EQ(sent.Exit_Code, 0u) << sent.Errors;
+    }
+    const Viewer_Harness::Remote_Tree tree(viewer, viewer.Tree_Window());
+    ASSERT_TRUE(tree.Wait_For_Count(9)); // 4 files, 5 places
+    const std::vector<Viewer_Harness::Tree_Node> files = tree.Read();
+    const auto scan = std::find_if(files.begin(), files.end(), [](const auto& file) { return file.Text.ends_with("scan.c"); });
+    ASSERT_NE(scan, files.end());
+    ASSERT_TRUE(Viewer_Clicks::Double_Click_Item(viewer, tree, scan->Children.at(0).Item));
+    EXPECT_TRUE(Viewer_Harness::Wait_Until([&] { return Contains(Test_Support::Read_File(editor.Output()), "\n"); }, 10s));
+    EXPECT_EQ(Test_Support::Read_File(editor.Output()), Make_Root + "\\lib\\parse\\scan.c/7/12\n");
+}
+
+// A message met again (a header's error in each file that includes it, a macro's at each
+// expansion) is shown once, and the run says how many were left out.
+TEST(Send_Program, Repeated_Compiler_Messages_Are_Counted)
+{
+    Temporary_Folder folder;
+    Test_Viewer viewer(16, Test_Viewer::Ending::Read_Final_Message); // title; groups of 1 and 2 entries
+    ASSERT_TRUE(viewer.Is_Listening());
+    const Outcome outcome = Run_Send(folder, "--stats", Data("gcc.txt") + Data("gcc.txt"));
+    viewer.Finish();
+    EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
+    EXPECT_TRUE(Contains(outcome.Errors, "lumen_send: 3 repeated compiler messages left out (each is shown once)"))
+        << outcome.Errors;
+    // After the fields that scripts read by position.
+    const std::size_t repeated = outcome.Output.find(" repeated_messages=3");
+    ASSERT_NE(repeated, std::string::npos) << outcome.Output;
+    EXPECT_GT(repeated, outcome.Output.find(" round_trip_p50_ms=")) << outcome.Output;
+}
+
+} // namespace
