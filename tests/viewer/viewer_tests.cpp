@@ -450,7 +450,7 @@ TEST_F(Viewer_Test, A_Close_While_The_Mouse_Button_Is_Held_On_The_Tree_Ends_Clea
     host.Text("b.txt", "file name");
     EXPECT_EQ(host.Send_Bytes("\x01\x02"), Answer::Closed);
     EXPECT_TRUE(viewer.Wait_For_End(10s)) << "the viewer should end while the button is held";
-    EXPECT_EQ(viewer.Exit_Code(), 0u);
+    EXPECT_EQ(viewer.Exit_Code(), 2u) << "a failed transfer, not a crash";
     Viewer_Log log = Log();
     EXPECT_TRUE(log.Contains("!!! Flag expected")) << Joined(log.Messages);
 }
@@ -691,6 +691,7 @@ TEST_F(Viewer_Test, Bad_Messages_Close_The_Window_With_Their_Reason)
         const Answer answer = test.Send(host);
         EXPECT_EQ(answer, test.Expected_Answer) << Answer_Name(answer);
         Viewer_Log log = Log_After_Own_End(viewer);
+        EXPECT_EQ(viewer.Exit_Code(), 2u);
         EXPECT_TRUE(log.Contains_Prefix(test.Expected_Log)) << Joined(log.Messages);
         EXPECT_FALSE(log.Contains("Complete")) << Joined(log.Messages);
     }
