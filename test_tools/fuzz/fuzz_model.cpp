@@ -145,7 +145,8 @@ Reaction Viewer_Model::Take_Text_Or_Group_End(std::string_view bytes)
 Reaction Viewer_Model::Take_Line(std::string_view bytes)
 {
     if (bytes.size() != 4) return Fail("!!! Value expected", false, Transfer_Failed);
-    if (Value_Of(bytes) < 0) return Fail(Exception_Prefix + "RANGE_ERROR", true, Transfer_Failed, Reaction::Acknowledgement_Then_Failure);
+    if (Value_Of(bytes) < 0)
+        return Fail(Exception_Prefix + "RANGE_ERROR", true, Transfer_Failed, Reaction::Acknowledgement_Then_Failure);
     state_ = Protocol_State::Column;
     return Reaction::Acknowledgement;
 }
@@ -154,7 +155,8 @@ Reaction Viewer_Model::Take_Column(std::string_view bytes)
 {
     if (bytes.size() != 4) return Fail("!!! Value expected", false, Transfer_Failed);
     const std::int32_t column = Value_Of(bytes);
-    if (column < 0) return Fail(Exception_Prefix + "RANGE_ERROR", true, Transfer_Failed, Reaction::Acknowledgement_Then_Failure);
+    if (column < 0)
+        return Fail(Exception_Prefix + "RANGE_ERROR", true, Transfer_Failed, Reaction::Acknowledgement_Then_Failure);
     if (column == 0 || static_cast<std::size_t>(column) > pending_text_.size() + 1)
         return Fail(Exception_Prefix + "INDEX_ERROR", true, Transfer_Failed, Reaction::Acknowledgement_Then_Failure);
     Shown_Group& group = outcome_.Tree.back();

@@ -123,7 +123,8 @@ void Check_Exit_Code(const Viewer_Process& viewer, const Outcome& expected, Prob
 {
     if (const DWORD code = viewer.Exit_Code(); code != expected.Exit_Code) {
         char image[64];
-        std::snprintf(image, sizeof image, "0x%08lX, expected %lu", static_cast<unsigned long>(code), expected.Exit_Code);
+        std::snprintf(image, sizeof image, "0x%08lX, expected %lu", static_cast<unsigned long>(code),
+                      expected.Exit_Code);
         problems.Add(std::string("the viewer's exit code is ") + image);
     }
 }

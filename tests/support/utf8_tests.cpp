@@ -19,17 +19,17 @@ TEST(Utf8, Valid_Bytes_Are_Told_From_Other_Bytes_Also_When_Cut_Off)
         {"plain", true, true},
         {"caf\xC3\xA9", true, true},
         {"\xF0\x9F\x98\x80", true, true},
-        {"\xF4\x8F\xBF\xBF", true, true},    // U+10FFFF, the last one
+        {"\xF4\x8F\xBF\xBF", true, true}, // U+10FFFF, the last one
         {"cut \xE2\x82", false, true},
         {"cut \xF0", false, true},
-        {"caf\xE9 x", false, false},          // code page 1252
-        {"\xC0\x80", false, false},           // overlong
-        {"\xE0\x9F\xBF", false, false},       // overlong, three bytes
-        {"\xED\xA0\x80", false, false},       // a surrogate
-        {"\xF4\x90\x80\x80", false, false},   // beyond U+10FFFF
+        {"caf\xE9 x", false, false},        // code page 1252
+        {"\xC0\x80", false, false},         // overlong
+        {"\xE0\x9F\xBF", false, false},     // overlong, three bytes
+        {"\xED\xA0\x80", false, false},     // a surrogate
+        {"\xF4\x90\x80\x80", false, false}, // beyond U+10FFFF
         {"\xF5\x80\x80\x80", false, false},
         {"\x80 alone", false, false},
-        {"\xE2\x28\xA1", false, false},       // broken inside, not at the end
+        {"\xE2\x28\xA1", false, false}, // broken inside, not at the end
         {"cut \xE2\x28", false, false},
     };
     for (const Case& test : cases) {

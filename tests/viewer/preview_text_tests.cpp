@@ -218,19 +218,20 @@ TEST_F(Preview_Text_Test, Only_Files_On_Local_Drives_Are_Read_Whatever_The_Spell
 // A host waits on this pipe: opening its name would connect to it, as the name does reach it.
 TEST_F(Preview_Text_Test, The_Viewers_Pipe_Is_Never_Opened)
 {
-    const Windows::Unique_Handle server{CreateNamedPipeA("\\\\.\\pipe\\Lumen_Roll_V1.1", PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                                         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1, 1024, 1024, 0,
-                                                         nullptr)};
+    const Windows::Unique_Handle server{
+        CreateNamedPipeA("\\\\.\\pipe\\Lumen_Roll_V1.1", PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1, 1024, 1024, 0, nullptr)};
     ASSERT_TRUE(server);
-    for (const std::string name : {"//./pipe/Lumen_Roll_V1.1", "\\\\.\\pipe\\Lumen_Roll_V1.1", "//?/pipe/Lumen_Roll_V1.1"})
+    for (const std::string name :
+         {"//./pipe/Lumen_Roll_V1.1", "\\\\.\\pipe\\Lumen_Roll_V1.1", "//?/pipe/Lumen_Roll_V1.1"})
         EXPECT_EQ(Read({name, 1, 1}, 9).Lines, std::vector<std::wstring>{L"Not a file: " + Widened(name)});
     const Windows::Unique_Handle connected{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     OVERLAPPED waiting{};
     waiting.hEvent = connected.get();
     EXPECT_FALSE(ConnectNamedPipe(server.get(), &waiting));
     EXPECT_EQ(GetLastError(), DWORD{ERROR_IO_PENDING}) << "ERROR_PIPE_CONNECTED (535): the preview opened the pipe";
-    const Windows::Unique_File client{CreateFileA("//./pipe/Lumen_Roll_V1.1", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                                  OPEN_EXISTING, 0, nullptr)};
+    const Windows::Unique_File client{
+        CreateFileA("//./pipe/Lumen_Roll_V1.1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)};
     EXPECT_TRUE(client) << "the name does not reach the pipe: the test proves nothing";
     CancelIo(server.get());
 }
