@@ -116,6 +116,21 @@ std::string Decimal_Image(std::uint32_t value) { return Strings::Normalized_Word
 
 void Preview_Selection(std::uintptr_t data, const std::string& text) { The_State().Preview.Follow(data, text); }
 
+// Terminate has logged why; before the transfer could begin, the arguments were the cause.
+Exit_Code Termination_Code(const std::vector<std::string>& arguments)
+{
+    const bool accepted = (arguments.size() == 1 || arguments.size() == 2) && arguments[0] == Protocol::Pipe_Name;
+    return accepted ? Exit_Code::Transfer_Failed : Exit_Code::Bad_Command_Line;
+}
+
+// The general failure path, inside the handler of the failure in flight.
+Exit_Code Give_Up(Exit_Code exit_code)
+{
+    Gui::Close_Main_Window();
+    Log::Put_Exception("!!! Exception");
+    return exit_code;
+}
+
 } // namespace
 
 void Initialise()
@@ -258,9 +273,10 @@ void Open_Entry(std::uintptr_t data)
     }
 }
 
-void Main(const std::vector<std::string>& arguments)
+Exit_Code Main(const std::vector<std::string>& arguments)
 {
     State& state = The_State();
+    Exit_Code exit_code = Exit_Code::Success;
     try {
         Create_Display();
         if (arguments.size() < 1) Terminate("Pipe name missing");
@@ -269,17 +285,20 @@ void Main(const std::vector<std::string>& arguments)
         if (arguments.size() == 2) state.Editor_Program.Set(arguments[1]);
     } catch (const Termination&) {
         Gui::Close_Main_Window();
+        exit_code = Termination_Code(arguments);
     } catch (const Windows::Pipe::STOPPED&) {
         // The host learns it at its next write or read, when the pipe is gone.
         Windows::Pipe::Close(state.Pipe);
         Log::Put(Transfer_Stopped_Line);
+    } catch (const Windows::Pipe::TIMEOUT&) {
+        exit_code = Give_Up(Exit_Code::No_Host);
     } catch (...) {
-        Gui::Close_Main_Window();
-        Log::Put_Exception("!!! Exception");
+        exit_code = Give_Up(Exit_Code::Transfer_Failed);
     }
     // The window may stay open for a long time: what the run logged should be readable now, and
     // the few lines that may follow (editor starts) are written as they come.
     Log::Process_Log().Flush_From_Now_On();
+    return exit_code;
 }
 
 } // namespace Control

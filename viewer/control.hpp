@@ -46,7 +46,8 @@ std::string Editor_Arguments(const Index_List::Index_Entry& entry);
 std::string Shell_Parameters(const Index_List::Index_Entry& entry);
 
 // The main procedure, with the command-line arguments after the program name. It returns when
-// the transfer is over (or failed); the window may still be open then.
-void Main(const std::vector<std::string>& arguments);
+// the transfer is over (or failed), with the code the process is to end with once the window has
+// closed; the window may still be open then.
+Exit_Code Main(const std::vector<std::string>& arguments);
 
 } // namespace Control

@@ -53,6 +53,9 @@ struct Outcome {
     std::optional<std::string> Title_Message;
     std::string Caption; // the window's caption once the title was taken
     std::vector<Shown_Group> Tree; // in arrival order; the tree sorts the file nodes itself
+    // As the README gives them: 0 once the window (closed by the host's user) stayed open, 1 for
+    // a bad command line, 2 for a failed transfer, 3 when the host did not come or fell silent.
+    unsigned long Exit_Code = 0;
 };
 
 // The text of an entry node: the marker in front of the column, spaces removed at both ends,
@@ -82,7 +85,8 @@ public:
     void No_Client();
 
 private:
-    Reaction Fail(std::string message, bool is_prefix, Reaction reaction = Reaction::No_Answer);
+    Reaction Fail(std::string message, bool is_prefix, unsigned long exit_code,
+                  Reaction reaction = Reaction::No_Answer);
     void Finish(bool timed_out);
     Reaction Take_Title(std::string_view bytes);
     Reaction Take_File_Or_End(std::string_view bytes);
