@@ -982,7 +982,6 @@ TEST(Send_Program, Counts_Lines_That_Are_No_Place_Beyond_Ten_And_Lists_Them_When
 TEST(Places, Git_Quoted_Names_Are_The_Bytes_They_Stand_For)
 {
     const Parse_Case cases[] = {
-        {"\"caf\\303\\251.c\":2:3:xyz", "caf\xE9.c", 2, 3, "xyz"}, // UTF-8 from git, the viewer's code page here
         {"\"a \\\"q\\\" \\\\b.c\":3:y", "a \"q\" \\b.c", 3, 1, "y"},
         {"\"\\101.c\":1:1:z:w", "A.c", 1, 1, "z:w"},
         // Not git's form: read as before, quotes and all.
@@ -990,13 +989,7 @@ TEST(Places, Git_Quoted_Names_Are_The_Bytes_They_Stand_For)
         {"\"a\\q.c\":1:x", "\"a\\q.c\"", 1, 1, "x"},
         {"\"a\\4.c\":1:x", "\"a\\4.c\"", 1, 1, "x"},
     };
-    for (const Parse_Case& c : cases) {
-        const Places::Place place = Places::Parse_Line(c.line, {.Code_Page = Western});
-        EXPECT_EQ(place.File, c.file) << c.line;
-        EXPECT_EQ(place.Line, c.number) << c.line;
-        EXPECT_EQ(place.Column, c.column) << c.line;
-        EXPECT_EQ(place.Text, c.text) << c.line;
-    }
+    Expect_Parsed(cases);
     // A compiler message whose name holds a control byte ("#line" can name anything) is skipped
     // with the reason, like a search hit.
     const Compiler::Reading reading = Compiler::Read_Places("x.bat\x01.c:3:1: error: e\n", {});
@@ -1006,44 +999,36 @@ TEST(Places, Git_Quoted_Names_Are_The_Bytes_They_Stand_For)
 
 TEST(Places, Long_Lines_Keep_Their_Place_Cut_Around_The_Column)
 {
-    struct Case {
-        std::string text;
-        std::size_t column;
-        unsigned code_page;
-        bool cut_before; // "..." in front
-        bool cut_after;  // "..." at the end
-    };
     std::string ascii;
-    for (std::size_t at = 0; ascii.size() < 5000; ++at) ascii += "v" + std::to_string(at) + "=" + std::to_string(at % 7) + ";";
+    std::string utf8; // characters of two bytes
+    std::string dbcs; // the same in Japanese 8-bit text
+    for (int at = 0; ascii.size() < 5000; ++at) ascii += "v" + std::to_string(at) + ";";
     ascii.resize(5000);
-    std::string utf8;  // two-byte characters
-    std::string dbcs;  // Japanese two-byte characters, as 8-bit text
     for (int count = 0; count < 2500; ++count) {
         utf8 += "\xC3\xA9";
         dbcs += "\x82\xA0";
     }
-    const Case cases[] = {
-        {ascii, 4000, Western, true, true}, {ascii, 3, Western, false, true},
-        {ascii, 4990, Western, true, false}, {ascii, 5001, Western, true, false}, // the end column
-        {utf8, 3001, CP_UTF8, true, true},   {utf8, 11, CP_UTF8, false, true},
-        {dbcs, 3001, Japanese, true, true},  {dbcs, 4999, Japanese, true, false},
+    struct Case {
+        const std::string& text;
+        std::size_t column;
+        unsigned code_page;
+        const char* cuts; // "<" for "..." in front, ">" for "..." at the end
     };
+    const Case cases[] = {{ascii, 4000, Western, "<>"}, {ascii, 3, Western, ">"},       {ascii, 4990, Western, "<"},
+                          {ascii, 5001, Western, "<"},  {utf8, 3001, CP_UTF8, "<>"},    {utf8, 11, CP_UTF8, ">"},
+                          {dbcs, 3001, Japanese, "<>"}, {dbcs, 4999, Japanese, "<"}};
     for (const Case& c : cases) {
-        const std::string line = "min.js:1:" + std::to_string(c.column) + ":" + c.text;
-        const Places::Place place = Places::Parse_Line(line, {.Input_Encoding = Places::Encoding::Ansi, .Code_Page = c.code_page});
-        const std::string where = std::to_string(c.text.size()) + " bytes, column " + std::to_string(c.column);
-        EXPECT_LE(place.Text.size(), Places::Message_Limit) << where;
-        EXPECT_TRUE(place.Cut) << where;
-        EXPECT_EQ(place.Text.starts_with("..."), c.cut_before) << where;
-        EXPECT_EQ(place.Text.ends_with("..."), c.cut_after) << where;
-        const std::size_t marked = static_cast<std::size_t>(place.Column) - 1;
-        EXPECT_EQ(place.Text.substr(marked, 8), c.text.substr(c.column - 1, 8)) << where;
-        const std::size_t inner_start = c.cut_before ? 3 : 0;
-        const std::string inner = place.Text.substr(inner_start, place.Text.size() - inner_start - (c.cut_after ? 3 : 0));
-        if (c.code_page != Western) { // whole characters only
-            EXPECT_EQ(inner.size() % 2, 0u) << where;
-            EXPECT_EQ(inner.substr(0, 2), c.text.substr(0, 2)) << where;
-        }
+        const Places::Place place = Places::Parse_Line("m.js:1:" + std::to_string(c.column) + ":" + c.text,
+                                                       {.Input_Encoding = Places::Encoding::Ansi, .Code_Page = c.code_page});
+        const std::string& cut = place.Text;
+        const std::string cuts = std::string(cut.starts_with("...") ? "<" : "") + (cut.ends_with("...") ? ">" : "");
+        EXPECT_EQ(cuts, c.cuts) << c.column;
+        EXPECT_LE(cut.size(), Places::Message_Limit) << c.column;
+        EXPECT_EQ(cut.substr(static_cast<std::size_t>(place.Column) - 1, 8), c.text.substr(c.column - 1, 8)) << c.column;
+        if (c.code_page == Western) continue;
+        // Whole characters only, between the cuts.
+        EXPECT_EQ((cut.size() - 3 * cuts.size()) % 2, 0u) << c.column;
+        EXPECT_EQ(cut[cuts.starts_with('<') ? 3 : 0], c.text[0]) << c.column;
     }
 }
 
