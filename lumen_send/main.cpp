@@ -62,6 +62,14 @@ void Report_Repeated(const Send::Compiler::Reading& reading)
                  " left out (each is shown once)");
 }
 
+void Report_Cut(const Send::Places::Index& index)
+{
+    const std::size_t count = index.Cut_Count();
+    if (count == 0) return;
+    Complain(std::to_string(count) + (count == 1 ? " line" : " lines") +
+             " longer than 1024 bytes cut to the part around the place (\"...\" marks a cut)");
+}
+
 std::chrono::milliseconds Milliseconds_Of(double seconds)
 {
     return std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0 + 0.5));
@@ -179,10 +187,11 @@ void Print_Statistics(const Send::Transfer::Statistics& statistics, const Send::
         statistics.Messages ? statistics.Seconds * 1000.0 / static_cast<double>(statistics.Messages) : 0.0;
     // Scripts read the fields by position: new ones go at the end.
     std::printf("lumen_send: groups=%zu entries=%zu messages=%llu seconds=%.6f per_message_ms=%.4f "
-                "compiler_lines=%zu skipped_lines=%zu %s repeated_messages=%zu\n",
+                "compiler_lines=%zu skipped_lines=%zu %s repeated_messages=%zu cut_lines=%zu\n",
                 statistics.Groups, statistics.Entries, static_cast<unsigned long long>(statistics.Messages),
                 statistics.Seconds, per_message_ms, reading.Compiler_Lines, reading.Skipped.size(),
-                Send::Transfer::Round_Trip_Figures(statistics.Answers).c_str(), reading.Repeated_Messages);
+                Send::Transfer::Round_Trip_Figures(statistics.Answers).c_str(), reading.Repeated_Messages,
+                reading.Places.Cut_Count());
     std::fflush(stdout);
 }
 
@@ -214,6 +223,7 @@ int Run(const std::vector<std::string>& arguments)
     }
     Report_Skipped(reading, settings);
     Report_Repeated(reading);
+    Report_Cut(reading.Places);
 
     std::optional<Send::Viewer::Turn> turn; // held until the transfer has ended
     Windows::Unique_Process_Information viewer;

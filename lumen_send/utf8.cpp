@@ -59,6 +59,22 @@ Kind Kind_Of(std::string_view text) noexcept
     return kind;
 }
 
+// A double-byte code page's trail bytes may be anything from 0x40 up, "\\" included: only a walk
+// from the start tells which byte begins a character.
+std::size_t Character_Start(std::string_view text, std::size_t at, unsigned code_page)
+{
+    if (code_page == 0) code_page = GetACP();
+    std::size_t start = 0;
+    while (start < std::min(at, text.size())) {
+        std::size_t length = 1;
+        if (code_page == CP_UTF8) length = Character_At(text, start).Length;
+        else if (IsDBCSLeadByteEx(code_page, static_cast<BYTE>(text[start])) && start + 1 < text.size()) length = 2;
+        if (start + length > at) break;
+        start += length;
+    }
+    return start;
+}
+
 // WideCharToMultiByte refuses the flags and the default character that the conversion needs for
 // the UTF-8 code page, and nothing needs converting there anyway.
 Converted To_Code_Page(std::string_view text, std::size_t column, unsigned code_page)

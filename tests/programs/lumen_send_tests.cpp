@@ -5,6 +5,7 @@
 #include "lumen_send/compiler_messages.hpp"
 #include "lumen_send/options.hpp"
 #include "lumen_send/places.hpp"
+#include "lumen_send/source_files.hpp"
 #include "lumen_send/transfer.hpp"
 #include "lumen_send/utf8.hpp"
 #include "lumen_send/viewer_start.hpp"
@@ -13,6 +14,7 @@
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
+#include <psapi.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 // The system headers define NO_DATA as a number; here it is the pipe's failure.
@@ -94,8 +96,9 @@ TEST(Places, Refuses_What_The_Viewer_Cannot_Take)
         {"a.c:12:0:x", "column is 0"},
         {"a.c:12:4294967297:x", "column is too large"}, // would wrap to 1 in 32 bits
         {"a.c:12:5:abc", "column 5 is beyond the end of the text (3 bytes)"},
-        {"a.c:1:" + std::string(1025, 'x'), "text longer than 1024 bytes"},
         {std::string(1025, 'f') + ":1:x", "file name longer than 1024 bytes"},
+        {std::string("x.bat\0.txt:1:1:x", 16), "file name holds a control character"},
+        {"\"a\\tb.c\":1:x", "file name holds a control character"}, // git's quoted tab
     };
     Test_Support::Expect_Refused<Places::BAD_LINE>([](const std::string& line) { Places::Parse_Line(line, {}); },
                                                    cases);
@@ -617,6 +620,7 @@ public:
     }
 
     DWORD Id() const { return process_.Process_Id; }
+    HANDLE Process() const { return process_.Process.get(); }
 
     // Waits for the end and returns the exit code; a run that does not end is ended.
     Outcome Finish() const
@@ -683,6 +687,7 @@ public:
         return messages_;
     }
     const std::string& Failure() const { return failure_; }
+    bool Await_First_Message() const { return WaitForSingleObject(received_.get(), 60000) == WAIT_OBJECT_0; }
 
 private:
     void Serve(std::size_t answered, Ending ending, char answer) noexcept
@@ -719,9 +724,11 @@ private:
     {
         char buffer[1024];
         messages_.emplace_back(buffer, Windows::Pipe::Read(pipe, buffer, Windows::Pipe::Seconds{10.0}));
+        SetEvent(received_.get());
     }
 
     Windows::Unique_Handle release_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    Windows::Unique_Handle received_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     std::vector<std::string> messages_;
     std::string failure_;
     std::thread thread_; // last: it uses everything above
@@ -1118,3 +1125,189 @@ TEST(Send_Program, Repeated_Compiler_Messages_Are_Counted)
 }
 
 } // namespace
+
+// ---- Names from outside, long lines, and the viewer that answers ------------------------------
+
+TEST(Places, Git_Quoted_Names_Are_The_Bytes_They_Stand_For)
+{
+    const Parse_Case cases[] = {
+        {"\"a \\\"q\\\" \\\\b.c\":3:y", "a \"q\" \\b.c", 3, 1, "y"},
+        {"\"\\101.c\":1:1:z:w", "A.c", 1, 1, "z:w"},
+        // Not git's form: read as before, quotes and all.
+        {"\"open.c:1:x", "\"open.c", 1, 1, "x"},
+        {"\"a\\q.c\":1:x", "\"a\\q.c\"", 1, 1, "x"},
+        {"\"a\\4.c\":1:x", "\"a\\4.c\"", 1, 1, "x"},
+    };
+    Expect_Parsed(cases);
+    // A compiler message whose name holds a control byte ("#line" can name anything) is skipped
+    // with the reason, like a search hit.
+    const Compiler::Reading reading = Compiler::Read_Places("x.bat\x01.c:3:1: error: e\n", {});
+    ASSERT_EQ(reading.Skipped.size(), 1u);
+    EXPECT_EQ(reading.Skipped[0].Reason, "file name holds a control character");
+}
+
+TEST(Places, Long_Lines_Keep_Their_Place_Cut_Around_The_Column)
+{
+    std::string ascii;
+    std::string utf8; // characters of two bytes
+    std::string dbcs; // the same in Japanese 8-bit text
+    for (int at = 0; ascii.size() < 5000; ++at) ascii += "v" + std::to_string(at) + ";";
+    ascii.resize(5000);
+    for (int count = 0; count < 2500; ++count) {
+        utf8 += "\xC3\xA9";
+        dbcs += "\x82\xA0";
+    }
+    struct Case {
+        const std::string& text;
+        std::size_t column;
+        unsigned code_page;
+        const char* cuts; // "<" for "..." in front, ">" for "..." at the end
+    };
+    const Case cases[] = {{ascii, 4000, Western, "<>"}, {ascii, 3, Western, ">"},       {ascii, 4990, Western, "<"},
+                          {ascii, 5001, Western, "<"},  {utf8, 3001, CP_UTF8, "<>"},    {utf8, 11, CP_UTF8, ">"},
+                          {dbcs, 3001, Japanese, "<>"}, {dbcs, 4999, Japanese, "<"}};
+    for (const Case& c : cases) {
+        const Places::Place place = Places::Parse_Line("m.js:1:" + std::to_string(c.column) + ":" + c.text,
+                                                       {.Input_Encoding = Places::Encoding::Ansi, .Code_Page = c.code_page});
+        const std::string& cut = place.Text;
+        const std::string cuts = std::string(cut.starts_with("...") ? "<" : "") + (cut.ends_with("...") ? ">" : "");
+        EXPECT_EQ(cuts, c.cuts) << c.column;
+        EXPECT_LE(cut.size(), Places::Message_Limit) << c.column;
+        EXPECT_EQ(cut.substr(static_cast<std::size_t>(place.Column) - 1, 8), c.text.substr(c.column - 1, 8)) << c.column;
+        if (c.code_page == Western) continue;
+        // Whole characters only, between the cuts.
+        EXPECT_EQ((cut.size() - 3 * cuts.size()) % 2, 0u) << c.column;
+        EXPECT_EQ(cut[cuts.starts_with('<') ? 3 : 0], c.text[0]) << c.column;
+    }
+}
+
+// The canonical path decides: spellings of the network or of the system's name spaces are
+// never read, even for a file on a local drive; other spellings of one file share what is held;
+// beyond the cap the least recently used file goes. A file changed on disk tells a held file
+// (its old text) from one read again.
+TEST(Source_Files, Reads_Local_Full_Paths_Only_And_Holds_Each_File_Once_Within_The_Cap)
+{
+    Temporary_Folder folder;
+    const auto write = [&](const char* name, const std::string& first_line) {
+        Test_Support::Write_File(folder.File(name), first_line + "\n" + std::string(1000, 'x') + "\n");
+    };
+    for (const char* name : {"a.c", "b.c", "c.c"}) write(name, std::string("first of ") + name);
+    Current_Folder here(folder.Path());
+    Source_Files::Source_Files files(2500); // room for two of the files
+    const auto first_line = [&](const std::string& name) {
+        const std::optional<Source_Files::Source_Line> line = files.Line(name, 1);
+        return line ? std::string(line->Text) : std::string("(not read)");
+    };
+    const std::string full = folder.File("a.c");
+    for (const std::string& spelling : {"\\??\\" + full, "\\??\\UNC\\localhost\\" + full.substr(0, 1) + "$" + full.substr(2),
+                                        "\\\\?\\" + full, "//?/" + full, "\\\\.\\" + full, "//./" + full,
+                                        std::string("a.c\\."), std::string("a.c::$DATA"), std::string("nul\\a.c")})
+        EXPECT_EQ(first_line(spelling), "(not read)") << spelling;
+
+    EXPECT_EQ(first_line("a.c"), "first of a.c");
+    write("a.c", "changed a.c");
+    EXPECT_EQ(first_line(".\\a.c"), "first of a.c");
+    EXPECT_EQ(first_line("sub\\..\\\\a.c"), "first of a.c");
+    EXPECT_EQ(first_line(full), "first of a.c");
+    EXPECT_EQ(first_line("b.c"), "first of b.c");
+    EXPECT_EQ(first_line("a.c"), "first of a.c"); // used after b.c
+    EXPECT_EQ(first_line("c.c"), "first of c.c"); // b.c goes
+    write("b.c", "changed b.c");
+    EXPECT_EQ(first_line("b.c"), "changed b.c"); // a.c goes
+    EXPECT_EQ(first_line("a.c"), "changed a.c");
+}
+
+// One source of 60 MiB in short lines (its line index weighs as much as a third of its text),
+// named four ways by compiler messages. Measured from outside while the run waits for the
+// viewer's first answer, when it has read its input and the sources.
+TEST(Send_Program, A_Source_Named_Four_Ways_Costs_No_More_Than_The_Cap)
+{
+    Temporary_Folder folder;
+    std::string source;
+    source.reserve(60 * 1024 * 1024);
+    while (source.size() < 60 * 1024 * 1024) source += "int value_of_x;\n";
+    Test_Support::Write_File(folder.File("big.c"), source);
+    source = {};
+    std::string input;
+    for (const char* name : {"big.c", ".\\big.c", ".\\\\big.c", "sub\\..\\big.c"})
+        input += std::string(name) + ":3:5: error: '" + name + "' here\n";
+    Test_Support::Scoped_Folder in_folder(folder.Path());
+    Test_Viewer viewer(0, Test_Viewer::Ending::Go_Silent);
+    ASSERT_TRUE(viewer.Is_Listening());
+    Running_Send run(folder, "send", "--timeout 60", input);
+    ASSERT_TRUE(viewer.Await_First_Message());
+    PROCESS_MEMORY_COUNTERS memory{};
+    ASSERT_TRUE(GetProcessMemoryInfo(run.Process(), &memory, sizeof memory)) << GetLastError();
+    viewer.Finish();
+    run.Finish();
+    EXPECT_GT(memory.PeakWorkingSetSize, 60u * 1024 * 1024) << "the source was not read";
+    EXPECT_LE(memory.PeakWorkingSetSize, Source_Files::Default_Cap) << memory.PeakWorkingSetSize / (1024 * 1024) << " MiB";
+}
+
+TEST(Send_Program, Fails_With_A_Message_When_Its_Turn_Object_Is_No_Mutex)
+{
+    Temporary_Folder folder;
+    // The runs' turn mutex's name, copied on purpose: lumen_send's own is in viewer_start.cpp.
+    const Windows::Unique_Handle squatter{CreateEventA(nullptr, TRUE, FALSE, "Local\\Lumen_Roll_V1.1 lumen_send turn")};
+    ASSERT_TRUE(squatter);
+    const std::string record = folder.File("record.txt");
+    const Outcome outcome = Run_Send(folder, "--viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --editor \"" + record + "\"",
+                                     "a.c:1:x\n");
+    EXPECT_EQ(outcome.Exit_Code, 2u);
+    EXPECT_TRUE(Contains(outcome.Errors, "SEND.VIEWER.NO_TURN: cannot take turns with other runs: the name "
+                                         "\"Local\\Lumen_Roll_V1.1 lumen_send turn\" is held by an object that is "
+                                         "not a mutex (system error 6)"))
+        << outcome.Errors;
+    EXPECT_FALSE(Test_Support::File_Exists(record)) << "the viewer was started";
+}
+
+// The run's viewer (a stand-in that never opens its pipe) is up when another process serves the
+// pipe: the run opens it, sees whose it is, and sends nothing.
+TEST(Send_Program, Talks_Only_To_The_Viewer_It_Started)
+{
+    Temporary_Folder folder;
+    const char* const idle_name = "Local\\lumen_send_tests idle viewer";
+    const Windows::Unique_Handle idle_end{CreateEventA(nullptr, TRUE, FALSE, idle_name)};
+    Test_Support::Scoped_Variable idle("LUMEN_FAKE_VIEWER_IDLE", idle_name);
+    Running_Send run(folder, "send", "--timeout 3 --viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\"", "a.c:1:x\n");
+    ASSERT_TRUE(Viewer_Harness::Wait_Until([&] { return Children_Of(run.Id()).size() == 1; }, 10s));
+    Test_Viewer other_host(0, Test_Viewer::Ending::Read_Final_Message);
+    const Outcome outcome = run.Finish();
+    SetEvent(idle_end.get());
+    EXPECT_EQ(outcome.Exit_Code, 2u);
+    EXPECT_TRUE(Contains(outcome.Errors, "SEND.VIEWER.NOT_REACHED: no pipe Lumen_Roll_V1.1 of the viewer started"))
+        << outcome.Errors;
+    EXPECT_TRUE(other_host.Finish().empty()) << "lumen_send talked to another host's viewer";
+    EXPECT_TRUE(Contains(other_host.Failure(), "WINDOWS.PIPE.BROKEN")) << "not opened: " << other_host.Failure();
+}
+
+// git grep's output as git 2.39 printed it over data/git_names (café.txt quoted, "with blank.txt"
+// not), and a minified line of 5,000 bytes with a hit at column 4,000, into the real viewer.
+TEST(Send_Program, Real_Tool_Output_Reaches_The_Viewer_With_Its_Names_And_Marks)
+{
+    Temporary_Folder folder;
+    std::string minified;
+    for (int at = 0; minified.size() < 5000; ++at) minified += "a" + std::to_string(at) + "=b(" + std::to_string(at) + ");";
+    minified.resize(5000);
+    minified.replace(3999, 6, "NEEDLE");
+    const std::string input = Data("git_grep.txt") + "app.min.js:1:4000:" + minified + "\n";
+    Test_Support::Scoped_Folder in_names(Data_Folder + "\\git_names");
+    Running_Send run(folder, "send", "--stats --viewer \"" + Windows_Path(LUMEN_ROLL_EXE) + "\"", input);
+    const Outcome outcome = run.Finish();
+    EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
+    EXPECT_TRUE(Contains(outcome.Errors, "1 line longer than 1024 bytes cut")) << outcome.Errors;
+    EXPECT_TRUE(Contains(outcome.Output, " cut_lines=1")) << outcome.Output;
+    Started_Viewer started(run.Id());
+    ASSERT_TRUE(started.Found());
+    std::map<std::string, std::string> entry_of_file;
+    for (const Viewer_Harness::Tree_Node& file : started.Tree(6)) {
+        ASSERT_EQ(file.Children.size(), 1u) << file.Text;
+        entry_of_file[file.Text] = file.Children[0].Text;
+    }
+    EXPECT_EQ(entry_of_file["caf\xE9.txt"], "soup, then \x95TODO: dessert");
+    EXPECT_EQ(entry_of_file["with blank.txt"], "\x95TODO: a name with a blank");
+    const std::string& cut = entry_of_file["app.min.js"];
+    EXPECT_EQ(cut.size(), Places::Message_Limit + 1); // and the marker
+    EXPECT_TRUE(cut.starts_with("...") && cut.ends_with("...")) << cut;
+    EXPECT_TRUE(Contains(cut, "\x95NEEDLE")) << cut;
+}
