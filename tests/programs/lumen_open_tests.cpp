@@ -461,14 +461,6 @@ TEST_F(Open_Program, A_Program_Planted_In_The_Current_Folder_Is_Never_Started)
         EXPECT_EQ(Editor_Output(), started);
         EXPECT_FALSE(Test_Support::File_Exists(planted_output)) << text << ": the planted program ran";
     }
-    // A relative program is refused at use too, whoever stored it.
-    CreateDirectoryA(folder_.File("sub").c_str(), nullptr);
-    CopyFileA(Windows_Path(PLANTED_EXE).c_str(), folder_.File("sub\\lumen_ed.exe").c_str(), FALSE);
-    Scoped_Variable relative(Settings::Variable, "sub\\lumen_ed.exe {file}");
-    std::string box;
-    EXPECT_EQ(Run_Program(LUMEN_OPEN_EXE, "a.txt/7/3", "", [&] { box = Answer_Message_Box(); }).Exit_Code, 2u);
-    EXPECT_TRUE(Contains(box, "is a relative path")) << box;
-    EXPECT_FALSE(Test_Support::File_Exists(planted_output)) << "sub\\lumen_ed.exe ran";
 }
 
 // A template that quotes {file} itself gets it quoted once; through cmd.exe, "&" in a name stays

@@ -322,37 +322,33 @@ TEST_F(Viewer_Test, Without_An_Editor_No_Found_File_Runs)
         Planted_Batch_File(folder_.File(batch_file), marker);
     Test_Support::Scoped_Folder in_repository(folder_.Path());
 
-    struct Case {
-        std::string File;
-        std::string Editor_Line; // what the editor stub writes, or empty when the log says Refusal
-        std::string Refusal;
-    };
-    const Case cases[] = {
-        {"setup.py", folder_.File("setup.py") + "\n", ""},
-        {"build.sh", folder_.File("build.sh") + "\n", ""},
-        {"tool.cmd", folder_.File("tool.cmd") + "\n", ""},
-        {"setup.bat", folder_.File("setup.bat") + "|-XMovAbs(12,6)\n", ""},
-        {"tool", "", "Not opened: tool is not there"},
-        {"sub\\x.bat\\.", "", "Not opened: sub\\x.bat\\. is read by the system as " + folder_.File("sub\\x.bat")},
-        {std::string("x.bat\0.txt", 10), "", "Not opened: x.bat?.txt holds a control character"},
+    // Each file with the line the editor stub writes for it, or the log's refusal.
+    const std::pair<std::string, std::string> cases[] = {
+        {"setup.py", folder_.File("setup.py") + "\n"},
+        {"build.sh", folder_.File("build.sh") + "\n"},
+        {"tool.cmd", folder_.File("tool.cmd") + "\n"},
+        {"setup.bat", folder_.File("setup.bat") + "|-XMovAbs(12,6)\n"},
+        {"tool", "Not opened: tool is not there"},
+        {"sub\\x.bat\\.", "Not opened: sub\\x.bat\\. is read by the system as " + folder_.File("sub\\x.bat")},
+        {std::string("x.bat\0.txt", 10), "Not opened: x.bat?.txt holds a control character"},
     };
     std::vector<std::string> files;
-    for (const Case& test : cases) files.push_back(test.File);
+    for (const auto& test : cases) files.push_back(test.first);
     Viewer_Process viewer({Pipe_Name});
     const HWND tree_window = viewer.Tree_Window();
     ASSERT_NE(tree_window, nullptr);
     const Remote_Tree tree(viewer, tree_window);
     const std::map<std::string, HTREEITEM> entries = Send_One_Entry_Each(viewer, tree, files);
     std::string editor_lines;
-    for (const Case& test : cases) {
-        SCOPED_TRACE(test.File.c_str());
-        ASSERT_TRUE(entries.contains(test.File.c_str()));
-        ASSERT_TRUE(Open_With_Enter(viewer, tree, entries.at(test.File.c_str())));
-        if (test.Editor_Line.empty()) {
-            EXPECT_TRUE(Wait_Until([&] { return Log().Contains(test.Refusal); }, 10s)) << Joined(Log().Messages);
+    for (const auto& [file, opened] : cases) {
+        SCOPED_TRACE(file.c_str());
+        ASSERT_TRUE(entries.contains(file.c_str()));
+        ASSERT_TRUE(Open_With_Enter(viewer, tree, entries.at(file.c_str())));
+        if (opened.starts_with("Not opened: ")) {
+            EXPECT_TRUE(Wait_Until([&] { return Log().Contains(opened); }, 10s)) << Joined(Log().Messages);
             continue;
         }
-        editor_lines += test.Editor_Line;
+        editor_lines += opened;
         EXPECT_TRUE(Wait_Until([&] { return Test_Support::Read_File(text_editor.Output()) == editor_lines; }, 10s))
             << Test_Support::Read_File(text_editor.Output());
     }

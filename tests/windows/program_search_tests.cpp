@@ -92,20 +92,20 @@ TEST(File_Types, A_Command_Names_Its_Program_Or_The_File_Itself)
 }
 
 // A found file opens with its type's "edit" when that names an .exe, else in the text editor that
-// .txt's "edit" names; never by its type's "open". Names that are not local files, or not there,
-// are refused.
+// .txt's "edit" names, else notepad.exe: a script is no editor. A folder or a name that is not a
+// local file's is refused.
 TEST(File_Types, Only_An_Edit_Verb_Naming_An_Exe_Is_Used_Else_The_Text_Editor)
 {
     namespace Types = Windows::File_Types;
     using Kind = Types::Opening::Kind;
     Temporary_Folder folder;
     const std::string editor = folder.File("ed.exe");
-    for (const char* file : {"ed.exe", "ed.cmd", "a.lumen_edited", "a.lumen_opened", "a.lumen_script", "no_type"})
+    for (const char* file : {"ed.exe", "ed.cmd", "a.lumen_edited", "a.lumen_script", "no_type"})
         Test_Support::Write_File(folder.File(file), "MZ");
     CreateDirectoryA(folder.File("sub").c_str(), nullptr);
-    const Test_Support::Registered_Type text(".txt", "edit", editor), edited(".lumen_edited", "edit", editor),
-        opened(".lumen_opened", "open", editor), by_script(".lumen_script", "edit", folder.File("ed.cmd"));
-    EXPECT_EQ(Types::Text_Editor(), editor);
+    const Test_Support::Registered_Type text(".txt", "edit", folder.File("ed.cmd")),
+        edited(".lumen_edited", "edit", editor), by_script(".lumen_script", "edit", folder.File("ed.cmd"));
+    const std::string notepad = Windows::Program_Search::In_System_Folder("notepad.exe");
 
     struct Case {
         std::string Name;
@@ -114,10 +114,8 @@ TEST(File_Types, Only_An_Edit_Verb_Naming_An_Exe_Is_Used_Else_The_Text_Editor)
     };
     const Case cases[] = {
         {folder.File("a.lumen_edited"), Kind::Edit, "Lumen_Roll.Test.lumen_edited"},
-        {folder.File("a.lumen_opened"), Kind::Text_Editor, editor},
-        {folder.File("a.lumen_script"), Kind::Text_Editor, editor},
-        {folder.File("no_type"), Kind::Text_Editor, editor},
-        {folder.File("gone.lumen_edited"), Kind::Refused, "is not there"},
+        {folder.File("a.lumen_script"), Kind::Text_Editor, notepad},
+        {folder.File("no_type"), Kind::Text_Editor, notepad},
         {folder.File("sub"), Kind::Refused, "is a folder"},
         {"\\\\host\\share\\a.lumen_edited", Kind::Refused, "is on another computer"},
     };
@@ -128,20 +126,6 @@ TEST(File_Types, Only_An_Edit_Verb_Naming_An_Exe_Is_Used_Else_The_Text_Editor)
             << c.Name;
         EXPECT_EQ(opening.File, c.How == Kind::Refused ? "" : c.Name);
     }
-}
-
-// Without a usable .txt editor, the system's notepad.exe; a script is no editor.
-TEST(File_Types, The_Text_Editor_Falls_Back_To_Notepad)
-{
-    Temporary_Folder folder;
-    Test_Support::Write_File(folder.File("ed.cmd"), "@echo off");
-    const std::string notepad = Windows::Program_Search::In_System_Folder("notepad.exe");
-    {
-        const Test_Support::Registered_Type by_script(".txt", "edit", folder.File("ed.cmd"));
-        EXPECT_EQ(Windows::File_Types::Text_Editor(), notepad);
-    }
-    const Test_Support::Registered_Type missing(".txt", "open", folder.File("gone.exe"));
-    EXPECT_EQ(Windows::File_Types::Text_Editor(), notepad);
 }
 
 TEST(Command_Processor, Quotes_What_Cmd_Leaves_Alone_And_Refuses_The_Rest)
