@@ -1,5 +1,6 @@
 #include "viewer/control.hpp"
 
+#include "viewer/entry_text.hpp"
 #include "viewer/place_opener.hpp"
 #include "viewer/preview_pane.hpp"
 #include "viewer/protocol.hpp"
@@ -12,7 +13,6 @@
 #include "gui/tree_view.hpp"
 #include "support/log.hpp"
 #include "support/strings.hpp"
-#include "support/text.hpp"
 #include "windows/pipe.hpp"
 #include "windows/version.hpp"
 #include "windows/windows.hpp"
@@ -185,20 +185,6 @@ void Start_Group(const std::string& file)
     state.Feed.Add_File(file);
 }
 
-std::string Shown_Text(std::string_view text, std::uint32_t column)
-{
-    if (column < 1 || column > text.size() + 1)
-        throw Failures::INDEX_ERROR("column " + std::to_string(column) + " outside 1 .. " +
-                                    std::to_string(text.size() + 1));
-    std::string shown;
-    shown.reserve(text.size() + 1);
-    shown.append(text.substr(0, column - 1));
-    shown += Marker;
-    shown.append(text.substr(column - 1));
-    Text::Trim_In_Place(shown);
-    return shown;
-}
-
 void Add_Entry(std::uint32_t line, std::uint32_t column, const std::string& text)
 {
     State& state = The_State();
@@ -206,28 +192,6 @@ void Add_Entry(std::uint32_t line, std::uint32_t column, const std::string& text
     std::string shown = Shown_Text(text, column);
     auto data = reinterpret_cast<std::uintptr_t>(state.Index.Last());
     state.Feed.Add_Entry(shown, data, state.Expand_Group != 0);
-}
-
-std::string Status_Text(Transfer_Phase phase, std::uint64_t entries, std::uint64_t files)
-{
-    const std::string counts = std::to_string(entries) + (entries == 1 ? " entry in " : " entries in ") +
-                               std::to_string(files) + (files == 1 ? " file" : " files");
-    switch (phase) {
-    case Transfer_Phase::Receiving:
-        return "Receiving - " + counts;
-    case Transfer_Phase::Timed_Out:
-        return "Timed out - " + counts;
-    case Transfer_Phase::Complete:
-        break;
-    }
-    return counts;
-}
-
-std::string Place_Text(const Index_List::Index_Entry& entry, std::string_view node_text)
-{
-    std::string text(node_text);
-    if (const std::size_t marker = text.find(Marker); marker != std::string::npos) text.erase(marker, 1);
-    return entry.File.Text() + ":" + Decimal_Image(entry.Line) + ":" + Decimal_Image(entry.Column) + ":" + text;
 }
 
 std::string Editor_Arguments(const Index_List::Index_Entry& entry)

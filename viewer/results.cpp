@@ -1,6 +1,6 @@
 #include "viewer/results.hpp"
 
-#include "viewer/control.hpp"
+#include "viewer/entry_text.hpp"
 
 #include <windows.h>
 

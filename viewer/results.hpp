@@ -7,6 +7,8 @@
 // The texts are kept compactly, since a run may hold hundreds of thousands of entries: the
 // characters one after the other in large chunks, a length and the tree data per entry.
 
+#include "viewer/status_text.hpp"
+
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -35,10 +37,7 @@ public:
     using File_Index = std::uint32_t;
     static constexpr std::uint32_t None = 0xFFFFFFFF;
 
-    struct Counts {
-        std::uint64_t Entries = 0;
-        std::uint64_t Files = 0;
-    };
+    using Counts = Control::Counts;
     // An entry or a file, as a tree node stands for one.
     struct Node {
         File_Index File = None;

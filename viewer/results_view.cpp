@@ -44,11 +44,6 @@ void CALLBACK On_Work_Timer(HWND, UINT, UINT_PTR, DWORD) noexcept
 
 bool Pressed(int key) { return GetKeyState(key) < 0; }
 
-std::string Counted(std::uint64_t shown, std::uint64_t received, const char* one, const char* many)
-{
-    return std::to_string(shown) + " of " + std::to_string(received) + (received == 1 ? one : many);
-}
-
 // A file name made from the title: what Windows does not allow in one becomes "_".
 std::string Name_From_Title(const std::string& title)
 {
@@ -149,12 +144,7 @@ std::string Results_View::Status_Line(Transfer_Phase phase, const Tree_Feed::Cou
             line = Status_Text(phase, in_tree.Entries, in_tree.Files);
             return LRESULT{0};
         }
-        const Results::Counts shown = results_.Shown();
-        const Results::Counts received = results_.Received();
-        line = Counted(shown.Entries, received.Entries, " entry in ", " entries in ") +
-               Counted(shown.Files, received.Files, " file", " files");
-        if (phase == Transfer_Phase::Receiving) line = "Receiving - " + line;
-        if (phase == Transfer_Phase::Timed_Out) line = "Timed out - " + line;
+        line = Narrowed_Status_Text(phase, results_.Shown(), results_.Received());
         return LRESULT{0};
     });
     return line;

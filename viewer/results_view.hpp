@@ -11,8 +11,8 @@
 // milliseconds. A narrowed tree that is no longer wanted is emptied in the background, in short
 // rounds, and used again.
 
-#include "viewer/control.hpp"
 #include "viewer/results.hpp"
+#include "viewer/status_text.hpp"
 #include "viewer/tree_feed.hpp"
 #include "gui/controls.hpp"
 #include "gui/tree_view.hpp"

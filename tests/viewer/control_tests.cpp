@@ -1,4 +1,5 @@
 #include "viewer/control.hpp"
+#include "viewer/entry_text.hpp"
 #include "tests/test_support.hpp"
 
 namespace {

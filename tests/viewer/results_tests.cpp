@@ -1,7 +1,7 @@
 // The results model: which entries a filter keeps, what dismissing hides and undoing brings back,
 // the copied lines, and the files' order, which must be the tree's own.
 
-#include "viewer/control.hpp"
+#include "viewer/entry_text.hpp"
 #include "viewer/results.hpp"
 #include "tests/test_support.hpp"
 
