@@ -55,12 +55,11 @@ struct State {
     std::string Product_Name;
     std::string Product_Version;
     Editor_Setting Editor_Program;
-    Index_List::File_Name Current_File; // shared by the entries of the group
     unsigned char Expand_Group = 0;
-    Index_List::Item Index;
+    Results Index; // every file and entry received, once: the trees show it
     Gui::Tree_View Display_Tree;
     Tree_Feed Feed; // the way into Display_Tree during the transfer
-    Results_View View; // the filter, the dismissed entries and the keys that work the results
+    Results_View View{Index, Feed}; // the filter, the dismissed entries and the keys that work the results
     Preview_Pane Preview; // below the tree: the lines around the selected entry
     Windows::Pipe::Pipe_Handle Pipe;
 };
@@ -85,11 +84,11 @@ public:
 // While entries arrive the status line changes every Status_Period at most: each change costs
 // the window thread a repaint, and a faster count is not read anyway. The last count is shown
 // when the transfer ends (Show_Status), however soon after a change.
-void Show_Progress(const Tree_Feed::Counts& in_tree)
+void Show_Progress(const Counts& in_tree)
 {
     using Clock = std::chrono::steady_clock;
     static Clock::time_point next_change{}; // window thread only
-    static Tree_Feed::Counts shown{};
+    static Counts shown{};
     const Clock::time_point now = Clock::now();
     if ((in_tree.Entries == shown.Entries && in_tree.Files == shown.Files) || now < next_change) return;
     next_change = now + Status_Period;
@@ -99,7 +98,7 @@ void Show_Progress(const Tree_Feed::Counts& in_tree)
 
 void Show_Status(Transfer_Phase phase)
 {
-    const Tree_Feed::Counts in_tree = The_State().Feed.In_Tree();
+    const Counts in_tree = The_State().Feed.In_Tree();
     Gui::Set_Status_Text(The_State().View.Status_Line(phase, in_tree));
 }
 
@@ -107,14 +106,25 @@ void Show_Status(Transfer_Phase phase)
 // take; its node shows the text with the marker, which the copy leaves out.
 std::string Copied_Text(std::uintptr_t data, const std::string& node_text)
 {
-    if (data == 0) return node_text; // a file node: its file name
-    const Index_List::Index_Entry& entry = Index_List::Item::Element_Of(reinterpret_cast<Index_List::Position>(data));
-    return Place_Text(entry, node_text);
+    const Results::Node node = The_State().Index.Node_Of(data);
+    if (!node.Is_Entry()) return node_text; // a file node: its file name
+    return Place_Text(The_State().Index.Element_Of(node), node_text);
 }
 
 std::string Decimal_Image(std::uint32_t value) { return Strings::Normalized_Words(" " + std::to_string(value)); }
 
-void Preview_Selection(std::uintptr_t data, const std::string& text) { The_State().Preview.Follow(data, text); }
+// A file node previews the file's first lines.
+void Preview_Selection(std::uintptr_t data)
+{
+    State& state = The_State();
+    const Results::Node node = state.Index.Node_Of(data);
+    if (node.Is_File()) {
+        state.Preview.Follow({.File = state.Index.File_Name(node.File), .Line = 0, .Column = 0});
+    } else if (node.Is_Entry()) {
+        const Index_List::Index_Entry entry = state.Index.Element_Of(node);
+        state.Preview.Follow({.File = entry.File, .Line = entry.Line, .Column = entry.Column});
+    }
+}
 
 } // namespace
 
@@ -142,15 +152,13 @@ void Create_Display()
     Gui::Page page = Gui::Create_Page("Display", Gui::Layout_Option{}, nullptr);
     state.Display_Tree = state.View.Create(
         page, {.Activation = Open_Entry,
-               .Opens = [](std::uintptr_t data) { return data != 0; },
+               .Opens = [](std::uintptr_t data) { return The_State().Index.Node_Of(data).Is_Entry(); },
                .Copy_Text = Copied_Text,
                .More_Menu_Items = [] { return std::vector{The_State().Preview.Menu_Item()}; },
-               .Selection_Changed = Preview_Selection});
+               .Selection_Changed = [](std::uintptr_t data, const std::string&) { Preview_Selection(data); }});
     state.Preview.Create(page);
-    state.Feed.Observe_Inserts([](bool is_file, const std::string& text, std::uintptr_t data) {
-        The_State().View.Take_Item(is_file, text, data);
-    });
-    state.Feed.Start(state.Display_Tree, [](const Tree_Feed::Counts& in_tree) {
+    state.Feed.Observe_Inserts([](Results::Node node) { The_State().View.Take_Item(node); });
+    state.Feed.Start(state.Display_Tree, state.Index, [](const Counts& in_tree) {
         Show_Progress(in_tree);
         The_State().View.After_Round();
     });
@@ -181,22 +189,20 @@ void Process_Pipe(std::string_view name)
 void Start_Group(const std::string& file)
 {
     State& state = The_State();
-    state.Current_File = file;
-    state.Feed.Add_File(file);
+    state.Feed.Add_File(state.Index.Add_File(file));
 }
 
 void Add_Entry(std::uint32_t line, std::uint32_t column, const std::string& text)
 {
     State& state = The_State();
-    state.Index.Append({state.Current_File, line, column});
-    std::string shown = Shown_Text(text, column);
-    auto data = reinterpret_cast<std::uintptr_t>(state.Index.Last());
-    state.Feed.Add_Entry(shown, data, state.Expand_Group != 0);
+    state.Index.Append(line, column, text); // to the latest group
+    Check_Column(text, column);
+    state.Feed.Add_Entry(state.Index.Last(), state.Expand_Group != 0);
 }
 
 std::string Editor_Arguments(const Index_List::Index_Entry& entry)
 {
-    return entry.File.Text() + "/" + Decimal_Image(entry.Line) + "/" + Decimal_Image(entry.Column);
+    return entry.File + "/" + Decimal_Image(entry.Line) + "/" + Decimal_Image(entry.Column);
 }
 
 std::string Shell_Parameters(const Index_List::Index_Entry& entry)
@@ -206,11 +212,12 @@ std::string Shell_Parameters(const Index_List::Index_Entry& entry)
 
 void Open_Entry(std::uintptr_t data)
 {
-    if (data == 0) return; // a file node
-    const Index_List::Index_Entry& entry = Index_List::Item::Element_Of(reinterpret_cast<Index_List::Position>(data));
+    const Results::Node node = The_State().Index.Node_Of(data);
+    if (!node.Is_Entry()) return; // a file node
+    const Index_List::Index_Entry entry = The_State().Index.Element_Of(node);
     std::string editor = The_State().Editor_Program.Get();
     if (editor.empty()) {
-        Place_Opener::Open_With_Shell(entry.File.Text(), Shell_Parameters(entry));
+        Place_Opener::Open_With_Shell(entry.File, Shell_Parameters(entry));
         return;
     }
     try {

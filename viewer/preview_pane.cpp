@@ -1,6 +1,5 @@
 #include "viewer/preview_pane.hpp"
 
-#include "viewer/index_list.hpp"
 #include "gui/gui.hpp"
 #include "gui/registered/registered.hpp"
 
@@ -28,14 +27,9 @@ void Preview_Pane::Create(const Gui::Page& page)
     Gui::Add_Key_Hook([this](const MSG& press) { return On_Key(press); });
 }
 
-void Preview_Pane::Follow(std::uintptr_t data, const std::string& text)
+void Preview_Pane::Follow(const Preview_Text::Place& place)
 {
-    if (data == 0) {
-        followed_ = Preview_Text::Place{.File = text, .Line = 0, .Column = 0};
-    } else {
-        const Index_List::Index_Entry& entry = Index_List::Item::Element_Of(reinterpret_cast<Index_List::Position>(data));
-        followed_ = Preview_Text::Place{.File = entry.File.Text(), .Line = entry.Line, .Column = entry.Column};
-    }
+    followed_ = place;
     if (shown_) Ask(*followed_);
 }
 

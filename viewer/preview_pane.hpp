@@ -33,9 +33,8 @@ public:
 
     // Main thread, after the window and the views above the pane exist.
     void Create(const Gui::Page& page);
-    // Window thread: the shown tree's selection moved to an item with this data and text (an entry's
-    // data is its place in the index; a file node has 0 and its file name).
-    void Follow(std::uintptr_t data, const std::string& text);
+    // Window thread: the shown tree's selection moved to this place (line 0 for a file node).
+    void Follow(const Preview_Text::Place& place);
     // Window thread: hides a shown pane, shows a hidden one.
     void Toggle();
     // The item menu's item that does it, checked while the pane shows.

@@ -82,14 +82,12 @@ struct Results_View::Narrowed {
     State Status = State::Free;
     std::vector<Gui::Tree_Item> File_Items; // per file of the results; null when not in this tree
     std::vector<std::uint32_t> Children;    // per file: its entries in this tree
-    std::unordered_map<Gui::Tree_Item, Node> Nodes;
     Results::Entry_Index Entries_Seen = 0; // the entries after these are still to be judged
 
     void Forget()
     {
         File_Items.clear();
         Children.clear();
-        Nodes.clear();
         Entries_Seen = 0;
     }
 };
@@ -104,7 +102,7 @@ struct Results_View::Build {
 
 // --- Creation and the feed ------------------------------------------------------------------------
 
-Results_View::Results_View() = default;
+Results_View::Results_View(const Results& results, const Tree_Feed& feed) : results_(results), feed_(feed) {}
 Results_View::~Results_View() = default;
 
 Gui::Tree_View Results_View::Create(const Gui::Page& page, Gui::Tree_View_Options options)
@@ -124,27 +122,23 @@ Gui::Tree_View Results_View::Create(const Gui::Page& page, Gui::Tree_View_Option
     return full_;
 }
 
-void Results_View::Take_Item(bool is_file, const std::string& text, std::uintptr_t data)
-{
-    if (is_file) results_.Add_File(text);
-    else results_.Add_Entry(text, data);
-}
+void Results_View::Take_Item(Results::Node node) { narrowing_.Take(node); }
 
 void Results_View::After_Round()
 {
     if (shown_ && !build_) Append_New_Entries(*shown_);
 }
 
-std::string Results_View::Status_Line(Transfer_Phase phase, const Tree_Feed::Counts& in_tree)
+std::string Results_View::Status_Line(Transfer_Phase phase, const Counts& in_tree)
 {
     phase_ = phase;
     std::string line;
     Gui::Run_On_Window_Thread([&] {
-        if (results_.Is_Plain()) {
+        if (narrowing_.Is_Plain()) {
             line = Status_Text(phase, in_tree.Entries, in_tree.Files);
             return LRESULT{0};
         }
-        line = Narrowed_Status_Text(phase, results_.Shown(), results_.Received());
+        line = Narrowed_Status_Text(phase, narrowing_.Shown(), narrowing_.Received());
         return LRESULT{0};
     });
     return line;
@@ -152,8 +146,7 @@ std::string Results_View::Status_Line(Transfer_Phase phase, const Tree_Feed::Cou
 
 void Results_View::Refresh_Status()
 {
-    const Results::Counts received = results_.Received();
-    Gui::Set_Status_Text(Status_Line(phase_, {received.Entries, received.Files}));
+    Gui::Set_Status_Text(Status_Line(phase_, narrowing_.Received()));
 }
 
 // --- Keys and the menu ----------------------------------------------------------------------------
@@ -210,7 +203,7 @@ std::vector<Gui::Menu_Item> Results_View::Menu_Items()
         {.Text = "&Dismiss", .Key = "Del", .Enabled = selected, .Command = [this] { Dismiss_Selected(); }},
         {.Text = "&Undo dismiss",
          .Key = "Ctrl+Z",
-         .Enabled = results_.Has_Dismissed(),
+         .Enabled = narrowing_.Has_Dismissed(),
          .Command = [this] { Undo_Dismiss(); }},
         {.Text = "Copy &all", .Key = "Ctrl+Shift+C", .Enabled = true, .Command = [this] { Copy_All(); }},
         {.Text = "&Save as...", .Key = "Ctrl+S", .Enabled = true, .Command = [this] { Save_As(); }},
@@ -225,25 +218,9 @@ std::vector<Gui::Menu_Item> Results_View::Menu_Items()
 
 Gui::Tree_View Results_View::Shown_Tree() const { return shown_ ? shown_->Tree : full_; }
 
-// The full tree's file nodes carry no data: their place among the top items tells which file
-// they are, since the results keep the files in the tree's order.
 Node Results_View::Node_Of(const Gui::Tree_View& tree, Gui::Tree_Item item) const
 {
-    if (Gui::Is_Root(item)) return {};
-    if (shown_ && tree == shown_->Tree) {
-        const auto found = shown_->Nodes.find(item);
-        return found == shown_->Nodes.end() ? Node{} : found->second;
-    }
-    if (const std::uintptr_t data = Gui::Item_Data(tree, item)) {
-        const Results::Entry_Index entry = results_.Entry_With_Data(data);
-        return entry == Results::None ? Node{} : Node{results_.File_Of(entry), entry};
-    }
-    std::size_t place = 0;
-    for (Gui::Tree_Item before = Gui::Previous_Sibling(tree, item); !Gui::Is_Root(before);
-         before = Gui::Previous_Sibling(tree, before))
-        ++place;
-    const auto& order = results_.File_Order();
-    return place < order.size() ? Node{order[place], Results::None} : Node{};
+    return Gui::Is_Root(item) ? Node{} : results_.Node_Of(Gui::Item_Data(tree, item));
 }
 
 Node Results_View::Selected_Node() const
@@ -252,13 +229,11 @@ Node Results_View::Selected_Node() const
     return Node_Of(tree, Gui::Selected_Item(tree));
 }
 
+// An entry's node is found among its file's children by its place in arrival order.
 Gui::Tree_Item Results_View::Full_Tree_Item(Node node) const
 {
     if (node.File == Results::None) return Gui::Root_Item;
-    const auto& order = results_.File_Order();
-    const auto place = std::find(order.begin(), order.end(), node.File) - order.begin();
-    Gui::Tree_Item item = Gui::First_Child(full_, Gui::Root_Item);
-    for (auto step = 0; step < place && !Gui::Is_Root(item); ++step) item = Gui::Next_Sibling(full_, item);
+    const Gui::Tree_Item item = feed_.File_Item(node.File);
     if (node.Is_File() || Gui::Is_Root(item)) return item;
     Gui::Tree_Item entry = Gui::First_Child(full_, item);
     for (auto step = results_.First_Entry(node.File); step < node.Entry && !Gui::Is_Root(entry); ++step)
@@ -274,7 +249,7 @@ void Results_View::Apply_Filter()
 {
     KillTimer(Gui::Main_Window(), Filter_Timer);
     const Node target = Selected_Node();
-    results_.Set_Filter(Gui::Edit_Text(filter_box_));
+    narrowing_.Set_Filter(Gui::Edit_Text(filter_box_));
     Show(target);
 }
 
@@ -285,7 +260,7 @@ void Results_View::Show(Node target)
         Retire(build_->Tree);
         build_.reset();
     }
-    if (results_.Is_Plain()) Show_Full_Tree(target);
+    if (narrowing_.Is_Plain()) Show_Full_Tree(target);
     else Start_Build(Free_Narrowed(), target);
     Refresh_Status();
 }
@@ -323,11 +298,11 @@ void Results_View::Start_Build(Narrowed& tree, Node target)
     build_ = std::make_unique<Build>();
     build_->Tree = &tree;
     build_->Target = target;
+    const Counts received = narrowing_.Received();
     for (const Results::File_Index file : results_.File_Order())
-        if (results_.Is_Shown_File(file)) build_->Files.push_back(file);
+        if (file < received.Files && narrowing_.Is_Shown_File(file)) build_->Files.push_back(file);
     tree.Status = Narrowed::State::Building;
     tree.Forget();
-    const Results::Counts received = results_.Received();
     tree.File_Items.assign(received.Files, nullptr);
     tree.Children.assign(received.Files, 0);
     tree.Entries_Seen = static_cast<Results::Entry_Index>(received.Entries);
@@ -355,10 +330,11 @@ bool Results_View::Build_Slice(Clock::time_point end)
 
 Gui::Tree_Item Results_View::Insert_File_Node(Narrowed& tree, Results::File_Index file, Gui::Tree_Item after)
 {
-    const Gui::Tree_Item item = Gui::Insert_After_Item(tree.Tree, results_.File_Name(file), Gui::Root_Item, after, 0);
+    const Node node{file, Results::None};
+    results_.Node_Text(node, text_);
+    const Gui::Tree_Item item = Gui::Insert_After_Item(tree.Tree, text_, Gui::Root_Item, after, Results::Item_Data(node));
     if (!item) return after;
     tree.File_Items[file] = item;
-    tree.Nodes[item] = {file, Results::None};
     return item;
 }
 
@@ -367,17 +343,31 @@ void Results_View::Insert_Entries(Narrowed& tree, Results::File_Index file)
     const Gui::Tree_Item parent = tree.File_Items[file];
     if (!parent) return;
     const std::uint32_t before = tree.Children[file];
-    results_.For_Each_Entry(file, [&](Results::Entry_Index entry, std::string_view text) {
-        if (entry >= tree.Entries_Seen || !results_.Is_Shown(entry)) return;
-        const Gui::Tree_Item item = Gui::Insert_Unmarked(tree.Tree, std::string(text), parent,
-                                                         Gui::Insert_Position::Last, results_.Data_Of(entry));
-        if (!item) return;
-        tree.Nodes[item] = {file, entry};
-        ++tree.Children[file];
-    });
+    const Results::Entry_Index first = results_.First_Entry(file);
+    const Results::Entry_Index end = std::min(first + results_.Entry_Count(file), tree.Entries_Seen);
+    for (Results::Entry_Index entry = first; entry < end; ++entry)
+        if (narrowing_.Is_Shown({file, entry}) && Insert_Entry(tree, {file, entry}, parent)) ++tree.Children[file];
     if (before != 0 || tree.Children[file] == 0) return;
     Gui::Mark_Having_Children(tree.Tree, parent);
     Gui::Expand(tree.Tree, parent);
+}
+
+bool Results_View::Insert_Entry(Narrowed& tree, Node entry, Gui::Tree_Item parent)
+{
+    results_.Node_Text(entry, text_);
+    return Gui::Insert_Unmarked(tree.Tree, text_, parent, Gui::Insert_Position::Last, Results::Item_Data(entry)) != nullptr;
+}
+
+// The narrowed tree's node of Target: its file's node, or the entry's among that node's children.
+Gui::Tree_Item Results_View::Narrowed_Item(const Narrowed& tree, Node target) const
+{
+    if (target.File >= tree.File_Items.size() || !tree.File_Items[target.File]) return Gui::Root_Item;
+    const Gui::Tree_Item file = tree.File_Items[target.File];
+    if (target.Is_File()) return file;
+    for (Gui::Tree_Item entry = Gui::First_Child(tree.Tree, file); !Gui::Is_Root(entry);
+         entry = Gui::Next_Sibling(tree.Tree, entry))
+        if (Node_Of(tree.Tree, entry) == target) return entry;
+    return Gui::Root_Item;
 }
 
 void Results_View::Finish_Build()
@@ -392,9 +382,8 @@ void Results_View::Finish_Build()
     shown_ = &tree;
     tree.Status = Narrowed::State::Shown;
     Gui::Show_Held_Changes(tree.Tree);
-    Gui::Tree_Item selected = Gui::First_Child(tree.Tree, Gui::Root_Item);
-    for (const auto& [item, node] : tree.Nodes)
-        if (node == target) selected = item;
+    Gui::Tree_Item selected = Narrowed_Item(tree, target);
+    if (Gui::Is_Root(selected)) selected = Gui::First_Child(tree.Tree, Gui::Root_Item);
     if (!Gui::Is_Root(selected)) {
         Gui::Select(tree.Tree, selected);
         Gui::Ensure_Visible(tree.Tree, selected);
@@ -407,31 +396,24 @@ void Results_View::Finish_Build()
 // among the shown files when it is new.
 void Results_View::Append_New_Entries(Narrowed& tree)
 {
-    const Results::Counts received = results_.Received();
+    const Counts received = narrowing_.Received();
     tree.File_Items.resize(received.Files, nullptr);
     tree.Children.resize(received.Files, 0);
     const Results::Entry_Index first = tree.Entries_Seen;
     tree.Entries_Seen = static_cast<Results::Entry_Index>(received.Entries);
-    const auto& order = results_.File_Order();
-    results_.For_Each_Entry_From(first, tree.Entries_Seen, [&](Results::Entry_Index entry, std::string_view text) {
-        if (!results_.Is_Shown(entry)) return;
-        const Results::File_Index file = results_.File_Of(entry);
-        if (!tree.File_Items[file]) {
-            auto place = std::find(order.begin(), order.end(), file);
-            Gui::Tree_Item previous = Gui::Root_Item;
-            while (place != order.begin() && Gui::Is_Root(previous)) previous = tree.File_Items[*--place];
-            Insert_File_Node(tree, file, previous ? previous : Gui::Root_Item);
+    for (Results::Entry_Index entry = first; entry < tree.Entries_Seen; ++entry) {
+        const Node node{results_.File_Of(entry), entry};
+        if (!narrowing_.Is_Shown(node)) continue;
+        if (!tree.File_Items[node.File]) {
+            const Results::File_Index previous = results_.Previous_File(
+                node.File, [&tree](Results::File_Index other) { return other < tree.File_Items.size() && tree.File_Items[other]; });
+            Insert_File_Node(tree, node.File, previous == Results::None ? Gui::Root_Item : tree.File_Items[previous]);
         }
-        const Gui::Tree_Item parent = tree.File_Items[file];
-        if (!parent) return;
-        const Gui::Tree_Item item = Gui::Insert_Unmarked(tree.Tree, std::string(text), parent,
-                                                         Gui::Insert_Position::Last, results_.Data_Of(entry));
-        if (!item) return;
-        tree.Nodes[item] = {file, entry};
-        if (tree.Children[file]++ != 0) return;
+        const Gui::Tree_Item parent = tree.File_Items[node.File];
+        if (!parent || !Insert_Entry(tree, node, parent) || tree.Children[node.File]++ != 0) continue;
         Gui::Mark_Having_Children(tree.Tree, parent);
         Gui::Expand(tree.Tree, parent);
-    });
+    }
 }
 
 void Results_View::Retire(Narrowed* tree)
@@ -544,13 +526,13 @@ void Results_View::Dismiss_Selected()
     const Node node = Node_Of(tree, item);
     if (Gui::Is_Root(item) || node.File == Results::None) return;
     if (shown_ && !build_) {
-        results_.Dismiss(node);
+        narrowing_.Dismiss(node);
         Dismiss_In_Narrowed(*shown_, item, node);
         Refresh_Status();
         return;
     }
     const Node next = Node_Of(tree, Node_After(tree, item));
-    results_.Dismiss(node);
+    narrowing_.Dismiss(node);
     Show(next);
 }
 
@@ -562,9 +544,6 @@ void Results_View::Dismiss_In_Narrowed(Narrowed& tree, Gui::Tree_Item item, Node
     if (gone != item || node.Is_File()) {
         tree.File_Items[node.File] = nullptr;
         tree.Children[node.File] = 0;
-        std::erase_if(tree.Nodes, [&](const auto& each) { return each.second.File == node.File; });
-    } else {
-        tree.Nodes.erase(item);
     }
     Gui::Delete(tree.Tree, gone);
     if (!Gui::Is_Root(next)) Gui::Select(tree.Tree, next);
@@ -573,10 +552,10 @@ void Results_View::Dismiss_In_Narrowed(Narrowed& tree, Gui::Tree_Item item, Node
 void Results_View::Undo_Dismiss()
 {
     Node restored;
-    if (results_.Undo_Dismiss(restored)) Show(restored);
+    if (narrowing_.Undo_Dismiss(restored)) Show(restored);
 }
 
-void Results_View::Copy_All() { Gui::Put_On_Clipboard_In_Both_Forms(Gui::Main_Window(), results_.Place_Lines()); }
+void Results_View::Copy_All() { Gui::Put_On_Clipboard_In_Both_Forms(Gui::Main_Window(), narrowing_.Place_Lines()); }
 
 // The dialog runs its own message loop: the feed goes on meanwhile, and what has arrived by the
 // time the user confirms is saved.
@@ -595,7 +574,7 @@ void Results_View::Save_As()
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
     if (!GetSaveFileNameA(&dialog)) return;
     try {
-        Write_File(path, results_.Place_Lines());
+        Write_File(path, narrowing_.Place_Lines());
     } catch (...) {
         Gui::Show_Current_Failure();
     }

@@ -11,6 +11,7 @@
 // milliseconds. A narrowed tree that is no longer wanted is emptied in the background, in short
 // rounds, and used again.
 
+#include "viewer/narrowing.hpp"
 #include "viewer/results.hpp"
 #include "viewer/status_text.hpp"
 #include "viewer/tree_feed.hpp"
@@ -22,7 +23,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace Control {
@@ -34,7 +34,8 @@ public:
     // The longest stretch of work on the window thread at a time while a tree is built or emptied.
     static constexpr unsigned Work_Slice_Ms = 30;
 
-    Results_View();
+    // Shows Results, whose full tree Feed fills.
+    Results_View(const Results& results, const Tree_Feed& feed);
     ~Results_View();
     Results_View(const Results_View&) = delete;
     Results_View& operator=(const Results_View&) = delete;
@@ -43,14 +44,14 @@ public:
     // tree, for the feed. Options are the trees' own; the view adds its menu items.
     Gui::Tree_View Create(const Gui::Page& page, Gui::Tree_View_Options options);
 
-    // Window thread: an item that went into the full tree (Tree_Feed's Observe_Inserts), and the end
+    // Window thread: a node that went into the full tree (Tree_Feed's Observe_Inserts), and the end
     // of a round of the feed.
-    void Take_Item(bool is_file, const std::string& text, std::uintptr_t data);
+    void Take_Item(Results::Node node);
     void After_Round();
 
     // The status line's text: today's texts while the view shows everything, else
     // "S of N entries in T of M files" with the same prefix. Any thread.
-    std::string Status_Line(Transfer_Phase phase, const Tree_Feed::Counts& in_tree);
+    std::string Status_Line(Transfer_Phase phase, const Counts& in_tree);
 
     // Window thread: the work the keys and the menu start.
     void Step(bool forward);
@@ -84,6 +85,8 @@ private:
     bool Build_Slice(Clock::time_point end);
     void Finish_Build();
     void Insert_Entries(Narrowed& tree, Results::File_Index file);
+    bool Insert_Entry(Narrowed& tree, Results::Node entry, Gui::Tree_Item parent);
+    Gui::Tree_Item Narrowed_Item(const Narrowed& tree, Results::Node target) const;
     Gui::Tree_Item Insert_File_Node(Narrowed& tree, Results::File_Index file, Gui::Tree_Item after);
     void Append_New_Entries(Narrowed& tree);
     void Retire(Narrowed* tree);
@@ -92,7 +95,10 @@ private:
     void Schedule_Work();
     void Refresh_Status();
 
-    Results results_;
+    const Results& results_;
+    const Tree_Feed& feed_;
+    Narrowing narrowing_{results_};
+    std::string text_; // of the node being inserted, used again for every node
     Gui::Page page_;
     Gui::Tree_View_Options options_;
     std::function<std::vector<Gui::Menu_Item>()> caller_menu_items_; // after the view's own

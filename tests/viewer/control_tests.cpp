@@ -21,31 +21,12 @@ TEST(Control, Shown_Text_Puts_The_Marker_Before_The_Column_And_Trims_Blanks)
 
 TEST(Control, Editor_And_Shell_Arguments_Carry_Line_And_Column_In_Decimal)
 {
-    Control::Index_List::Index_Entry entry{"a.txt", 12, 5};
+    Control::Index_List::Index_Entry entry{"a.txt", 12, 5, "x"};
     EXPECT_EQ(Control::Editor_Arguments(entry), "a.txt/12/5");
     EXPECT_EQ(Control::Shell_Parameters(entry), "-XMovAbs(12,5)");
-    Control::Index_List::Index_Entry largest{"C:\\src dir\\b.c", 2147483647, 1};
+    Control::Index_List::Index_Entry largest{"C:\\src dir\\b.c", 2147483647, 1, "x"};
     EXPECT_EQ(Control::Editor_Arguments(largest), "C:\\src dir\\b.c/2147483647/1");
-    EXPECT_EQ(Control::Shell_Parameters({"x", 0, 0}), "-XMovAbs(0,0)");
-}
-
-// The entries of a group hold one copy of its name between them, and still compare and find
-// by the name's text.
-TEST(Control, Entries_Of_A_Group_Share_One_File_Name_And_Compare_By_Its_Text)
-{
-    using namespace Control::Index_List;
-    const File_Name name("src/unit_00001.adb");
-    Item index;
-    index.Append({name, 1, 1});
-    index.Append({name, 2, 7});
-    EXPECT_EQ(&Item::Element_Of(index.First()).File.Text(), &Item::Element_Of(index.Last()).File.Text());
-    EXPECT_EQ(index.Last_Element(), (Index_Entry{"src/unit_00001.adb", 2, 7}));
-    EXPECT_NE(index.First_Element(), (Index_Entry{"src/unit_00002.adb", 1, 1}));
-    EXPECT_EQ(Index_Entry{}.File.Text(), "");
-    // The index names its own failures.
-    EXPECT_FAILURE(Item().Last(), Item::NO_ELEMENTS);
-    EXPECT_STREQ(Item::NO_ELEMENTS::name, "CONTROL.INDEX_LIST.NO_ELEMENTS");
-    EXPECT_STREQ(Item::NOT_IN_LIST::name, "CONTROL.INDEX_LIST.NOT_IN_LIST");
+    EXPECT_EQ(Control::Shell_Parameters({"x", 0, 0, ""}), "-XMovAbs(0,0)");
 }
 
 } // namespace
