@@ -151,6 +151,20 @@ TEST(Results, Entries_Come_Back_By_The_Identity_Their_Items_Carry)
     EXPECT_STREQ(Control::Index_List::NO_ELEMENTS::name, "CONTROL.INDEX_LIST.NO_ELEMENTS");
 }
 
+// An empty text needs no room: the first entry's may be empty, and those after it still read back.
+TEST(Results, An_Empty_First_Text_Reads_Back_Empty_And_The_Next_Whole)
+{
+    Results store;
+    store.Add_File("a.txt");
+    store.Append(1, 1, "");
+    store.Append(2, 3, "abc");
+    EXPECT_EQ(store.Element_Of({0, 0}).Text, "");
+    EXPECT_EQ(store.Element_Of({0, 1}).Text, "abc");
+    std::string text;
+    store.Node_Text({0, 0}, text);
+    EXPECT_EQ(text, std::string(1, Marker));
+}
+
 // Texts are kept in large chunks that no text straddles: each comes back whole, in order, also
 // from the middle of a file and across chunk ends.
 TEST(Results, Long_Texts_Come_Back_Whole_Across_The_Chunks)
