@@ -102,13 +102,12 @@ void Show_Status(Transfer_Phase phase)
     Gui::Set_Status_Text(The_State().View.Status_Line(phase, in_tree));
 }
 
-// An entry goes to the clipboard as a place in the common form, which editors and terminals
-// take; its node shows the text with the marker, which the copy leaves out.
+// An entry goes to the clipboard as a place in the common form, which editors and terminals take.
 std::string Copied_Text(std::uintptr_t data, const std::string& node_text)
 {
     const Results::Node node = The_State().Index.Node_Of(data);
     if (!node.Is_Entry()) return node_text; // a file node: its file name
-    return Place_Text(The_State().Index.Element_Of(node), node_text);
+    return Place_Line(The_State().Index.Element_Of(node));
 }
 
 std::string Decimal_Image(std::uint32_t value) { return Strings::Normalized_Words(" " + std::to_string(value)); }

@@ -22,17 +22,40 @@ std::string Shown_Text(std::string_view text, std::uint32_t column)
 void Shown_Text(std::string_view text, std::uint32_t column, std::string& shown)
 {
     Check_Column(text, column);
-    shown.assign(text.substr(0, column - 1));
-    shown += Marker;
-    shown.append(text.substr(column - 1));
+    shown.clear();
+    std::size_t width = 0; // of what is shown before the next character, the marker left out
+    for (std::size_t index = 0; index <= text.size(); ++index) {
+        if (index == column - 1) shown += Marker;
+        if (index == text.size()) break;
+        if (text[index] == '\t') {
+            const std::size_t blanks = Tab_Width - width % Tab_Width;
+            shown.append(blanks, ' ');
+            width += blanks;
+        } else {
+            shown += text[index];
+            ++width;
+        }
+    }
     Text::Trim_In_Place(shown);
 }
 
-std::string Place_Text(const Index_List::Index_Entry& entry, std::string_view node_text)
+std::string Place_Line(const Index_List::Index_Entry& entry)
 {
-    std::string text(node_text);
-    if (const std::size_t marker = text.find(Marker); marker != std::string::npos) text.erase(marker, 1);
-    return entry.File + ":" + std::to_string(entry.Line) + ":" + std::to_string(entry.Column) + ":" + text;
+    std::string line;
+    Append_Place_Line(line, entry.File, entry.Line, entry.Column, entry.Text);
+    return line;
+}
+
+void Append_Place_Line(std::string& lines, std::string_view file, std::uint32_t line, std::uint32_t column,
+                       std::string_view text)
+{
+    lines.append(file);
+    lines += ':';
+    lines += std::to_string(line);
+    lines += ':';
+    lines += std::to_string(column);
+    lines += ':';
+    lines.append(text);
 }
 
 } // namespace Control

@@ -41,18 +41,6 @@ std::string_view Searchable(std::string_view text, std::string& buffer)
     return buffer;
 }
 
-// The entry's text as the node shows it, so that the line read back shows the same node: the
-// blanks the node lost before the marker's place come back in front, so that the column still
-// names the same character. (Blanks after the column at the line's end stay off.)
-std::string Place_Line(const std::string& file, const Results::Entry_View& entry)
-{
-    std::string text = Shown_Text(entry.Text, entry.Column);
-    const std::size_t marker = text.find(Marker);
-    text.erase(marker, 1);
-    if (entry.Column - 1 > marker) text.insert(0, entry.Column - 1 - marker, ' ');
-    return file + ":" + std::to_string(entry.Line) + ":" + std::to_string(entry.Column) + ":" + text;
-}
-
 } // namespace
 
 char Lower_Case(char character) noexcept { return Lower_Table()[static_cast<unsigned char>(character)]; }
@@ -189,7 +177,7 @@ std::string Narrowing::Place_Lines() const
         const auto [first, end] = Covered_Entries(file);
         results_.For_Each_Entry(first, end, [&](Entry_Index entry, const Results::Entry_View& view) {
             if (!matched_[entry] || dismissed_[entry]) return;
-            lines += Place_Line(name, view);
+            Append_Place_Line(lines, name, view.Line, view.Column, view.Text);
             lines += "\r\n";
         });
     }

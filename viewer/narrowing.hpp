@@ -54,8 +54,7 @@ public:
     bool Undo_Dismiss(Node& restored);
     bool Has_Dismissed() const noexcept { return !undo_.empty(); }
 
-    // Every shown entry in the tree's order as "file:line:column:text" (the text without its
-    // marker, with the blanks in front that the node lost), each line ended by CR LF.
+    // Every shown entry in the tree's order as its place line, each ended by CR LF.
     std::string Place_Lines() const;
 
 private:

@@ -19,6 +19,27 @@ TEST(Control, Shown_Text_Puts_The_Marker_Before_The_Column_And_Trims_Blanks)
     EXPECT_FAILURE(Shown_Text("abc", 0xFFFFFFFF), Failures::INDEX_ERROR);
 }
 
+// A tab shows as blanks to the next multiple of 8 of the text's own width (the marker takes no
+// room), the marker still before the same character; the place line keeps the text as it came.
+TEST(Control, Tabs_Show_As_Blanks_To_The_Next_Stop_And_The_Place_Line_Keeps_Them)
+{
+    struct Case {
+        const char* Text;
+        std::uint32_t Column;
+        const char* Shown;
+    };
+    const Case cases[] = {
+        {"\t\tTODO", 3, "\x95TODO"},              // leading tabs go with the blanks
+        {"a\tb", 3, "a       \x95" "b"},           // to column 8: seven blanks
+        {"ab\tc", 3, "ab\x95      c"},             // the marker before the tab's blanks
+        {"12345678\tx", 10, "12345678        \x95x"}, // on a stop: a whole tab's width
+        {"a\tbc\td", 5, "a       bc\x95      d"},  // the second stop counts from the first
+        {"x\t", 2, "x\x95"},                        // the tab's blanks trail the marker and go
+    };
+    for (const Case& test : cases) EXPECT_EQ(Shown_Text(test.Text, test.Column), test.Shown) << test.Text;
+    EXPECT_EQ(Control::Place_Line({"src/a b.c", 4, 3, "  \tx := 1;  "}), "src/a b.c:4:3:  \tx := 1;  ");
+}
+
 TEST(Control, Editor_And_Shell_Arguments_Carry_Line_And_Column_In_Decimal)
 {
     Control::Index_List::Index_Entry entry{"a.txt", 12, 5, "x"};

@@ -186,9 +186,10 @@ bool Send_File(const std::string& path)
     return code == 0;
 }
 
-// Ctrl+S saves the lines of Copy all; lumen_send reads them back into a second viewer, which shows
-// the same tree: the blanks the nodes lost in front come back with the text, so that each column
-// still names the same character.
+// Ctrl+S saves the lines of Copy all, and Ctrl+C copies the same line for an entry; lumen_send reads
+// the saved file back into a second viewer, which shows the same tree: the texts come as they were
+// sent, blanks and tabs included, so that each column still names the same character. A tab shows
+// as blanks in the node.
 TEST_F(Results_Window_Test, A_Saved_File_Read_Back_By_Lumen_Send_Shows_The_Same_Tree)
 {
     const std::string saved = folder_.File("saved.txt");
@@ -198,13 +199,18 @@ TEST_F(Results_Window_Test, A_Saved_File_Read_Back_By_Lumen_Send_Shows_The_Same_
         Host host(viewer);
         ASSERT_TRUE(host.Is_Connected());
         host.Text("Saved: one", "title");
-        host.Group("src/x.c", 1, {{"    int x = 1;", 1, 9}, {"return x; // a:b", 9, 1}});
+        host.Group("src/x.c", 1, {{"    int x = 1;", 1, 9}, {"return x;\t// a:b", 9, 11}});
         host.Group("inc/y.h", 1, {{"#define Y 2   ", 1, 9}});
         EXPECT_EQ(host.Send_Text(""), Answer::Closed);
         ASSERT_TRUE(Status_Becomes(viewer, "3 entries in 2 files")) << viewer.Status_Text();
         first_paths = Shown_Paths(viewer);
+        EXPECT_EQ(first_paths.back(), "src/x.c/return x;       // a:b");
         Remote_Tree tree(viewer, viewer.Tree_Window());
-        ASSERT_TRUE(Viewer_Clicks::Item_Point(viewer, tree, tree.Read().at(0).Item));
+        ASSERT_TRUE(Viewer_Clicks::Click_Item(viewer, tree, tree.Read().at(1).Children.at(1).Item, 1));
+        ASSERT_TRUE(Press_Keys("ctrl+c"));
+        const std::string copied = "src/x.c:9:11:return x;\t// a:b";
+        EXPECT_TRUE(Wait_Until([&] { return Viewer_Clicks::Clipboard_Text() == copied; }, 5s))
+            << Viewer_Clicks::Clipboard_Text();
         ASSERT_TRUE(Press_Keys("ctrl+s"));
         ASSERT_TRUE(Wait_Until([&] { return Viewer_Clicks::Dialog_Of(viewer) != nullptr; }, 10s)) << "no Save dialog";
         ASSERT_TRUE(Press_Keys("ctrl+a BackSpace"));
@@ -212,7 +218,7 @@ TEST_F(Results_Window_Test, A_Saved_File_Read_Back_By_Lumen_Send_Shows_The_Same_
         ASSERT_TRUE(Press_Keys("Return"));
         ASSERT_TRUE(Wait_Until([&] { return Viewer_Clicks::Dialog_Of(viewer) == nullptr; }, 10s));
         EXPECT_EQ(Test_Support::Read_File(saved),
-                  "inc/y.h:1:9:#define Y 2\r\nsrc/x.c:1:9:    int x = 1;\r\nsrc/x.c:9:1:return x; // a:b\r\n");
+                  "inc/y.h:1:9:#define Y 2   \r\nsrc/x.c:1:9:    int x = 1;\r\n" + copied + "\r\n");
     }
     Viewer_Process second({Pipe_Name});
     ASSERT_TRUE(second.Main_Window());
