@@ -729,6 +729,68 @@ void Collapse_All(const Tree_View& tree)
     With_Record_On_Window_Thread(tree, [](Tree_View_Record& record) { record.Change_All(TVE_COLLAPSE); });
 }
 
+namespace {
+
+Tree_Item Last_Child(const Tree_View& tree, Tree_Item parent)
+{
+    Tree_Item last = First_Child(tree, parent);
+    for (Tree_Item next = last; !Is_Root(next); next = Next_Sibling(tree, next)) last = next;
+    return last;
+}
+
+// The next or previous top-level item, round the end.
+Tree_Item Adjacent_Top_Item(const Tree_View& tree, Tree_Item item, bool forward)
+{
+    const Tree_Item adjacent = forward ? Next_Sibling(tree, item) : Previous_Sibling(tree, item);
+    if (!Is_Root(adjacent)) return adjacent;
+    return forward ? First_Child(tree, Root_Item) : Last_Child(tree, Root_Item);
+}
+
+// The second-level item after or before Item, round the end; the root when there is none.
+Tree_Item Adjacent_Child(const Tree_View& tree, Tree_Item item, bool forward)
+{
+    Tree_Item top = Root_Item;
+    if (Is_Root(item)) {
+        top = forward ? First_Child(tree, Root_Item) : Last_Child(tree, Root_Item);
+    } else if (Is_Root(Parent(tree, item))) {
+        top = forward ? item : Adjacent_Top_Item(tree, item, false); // forward, its own children come first
+    } else {
+        const Tree_Item sibling = forward ? Next_Sibling(tree, item) : Previous_Sibling(tree, item);
+        if (!Is_Root(sibling)) return sibling;
+        top = Adjacent_Top_Item(tree, Parent(tree, item), forward);
+    }
+    const Tree_Item start = top;
+    for (bool first = true; !Is_Root(top) && (first || top != start); first = false) {
+        const Tree_Item child = forward ? First_Child(tree, top) : Last_Child(tree, top);
+        if (!Is_Root(child)) return child;
+        top = Adjacent_Top_Item(tree, top, forward);
+    }
+    return Root_Item;
+}
+
+} // namespace
+
+Tree_Item Select_Adjacent_Child(const Tree_View& tree, bool forward)
+{
+    const Tree_Item child = Adjacent_Child(tree, Selected_Item(tree), forward);
+    if (Is_Root(child)) return child;
+    const Tree_Item parent = Parent(tree, child);
+    if (!Is_Expanded(tree, parent)) Expand(tree, parent);
+    Select(tree, child);
+    Ensure_Visible(tree, child);
+    return child;
+}
+
+Tree_Item Item_After_Removal(const Tree_View& tree, Tree_Item item)
+{
+    for (Tree_Item from = item; !Is_Root(from); from = Parent(tree, from)) {
+        const Tree_Item next = Next_Sibling(tree, from);
+        if (!Is_Root(next)) return next;
+    }
+    const Tree_Item previous = Previous_Sibling(tree, item);
+    return Is_Root(previous) ? Parent(tree, item) : previous;
+}
+
 void Hold_Drawing(const Tree_View& tree) { Record_Of(tree).Hold_Drawing(); }
 bool Held_Changes_In_View(const Tree_View& tree) { return Record_Of(tree).Changed_In_View(); }
 void Show_Held_Changes(const Tree_View& tree) { Record_Of(tree).Show_Held_Changes(); }

@@ -120,6 +120,16 @@ void Select(const Tree_View& tree, Tree_Item item);
 void Expand_All(const Tree_View& tree);
 void Collapse_All(const Tree_View& tree);
 
+// --- Moving between items (window thread) --------------------------------------------------------
+// Selects the item of the second level (a child of a top-level item) after or before the selected
+// one in the tree's order, round the end (from no selection or a top-level item: its first child,
+// or going back the last child before it), opens its parent when closed and scrolls it into view.
+// Returns it; the root when no top-level item has children.
+Tree_Item Select_Adjacent_Child(const Tree_View& tree, bool forward);
+// Where the selection goes when Item leaves: the next item at Item's level or, after the last, at
+// the nearest level above; else the one before it; else its parent.
+Tree_Item Item_After_Removal(const Tree_View& tree, Tree_Item item);
+
 // --- Filling in bulk (window thread only) ---------------------------------------------------------
 // Each insert into a tree whose picture is up to date costs the control work over all its items.
 // While the drawing is held, inserts and expansions change neither the picture nor the scroll

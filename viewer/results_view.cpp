@@ -1,133 +1,39 @@
 #include "viewer/results_view.hpp"
 
-#include "gui/clipboard.hpp"
+#include "viewer/results_export.hpp"
+#include "viewer/timers.hpp"
 #include "gui/gui.hpp"
-#include "support/failure.hpp"
-#include "windows/unique_handle.hpp"
 
 #include <windows.h>
-#include <commdlg.h>
-
-#include <algorithm>
 
 namespace Control {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using Node = Results::Node;
-
-constexpr UINT_PTR Filter_Timer = 0x4C53; // beside the tree feed's timer
-constexpr UINT_PTR Work_Timer = 0x4C54;
-constexpr unsigned Work_Period_Ms = 10;
-
-Results_View* Running_View = nullptr; // window thread only
-
-void CALLBACK On_Filter_Timer(HWND window, UINT, UINT_PTR, DWORD) noexcept
-{
-    KillTimer(window, Filter_Timer);
-    try {
-        if (Running_View) Running_View->Apply_Filter();
-    } catch (...) {
-        Gui::Show_Current_Failure(); // nothing may leave a system callback
-    }
-}
-
-void CALLBACK On_Work_Timer(HWND, UINT, UINT_PTR, DWORD) noexcept
-{
-    try {
-        if (Running_View) Running_View->Work_Round();
-    } catch (...) {
-        Gui::Show_Current_Failure();
-    }
-}
-
 bool Pressed(int key) { return GetKeyState(key) < 0; }
-
-// A file name made from the title: what Windows does not allow in one becomes "_".
-std::string Name_From_Title(const std::string& title)
-{
-    std::string name;
-    for (const char character : title)
-        name += (static_cast<unsigned char>(character) < 32 ||
-                 std::string_view("\\/:*?\"<>|").find(character) != std::string_view::npos)
-                    ? '_'
-                    : character;
-    name = name.substr(0, 200);
-    return (name.empty() ? "Results" : name) + ".txt";
-}
-
-using SAVE_FAILURE = Failures::Failure<"CONTROL.SAVE_FAILURE">;
-
-void Write_File(const std::string& path, const std::string& text)
-{
-    Windows::Unique_File file{
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (!file) throw SAVE_FAILURE(path + ": CreateFileA error " + std::to_string(GetLastError()));
-    std::size_t written = 0;
-    while (written < text.size()) {
-        DWORD part = 0;
-        const auto size = static_cast<DWORD>(std::min<std::size_t>(text.size() - written, 1 << 20));
-        if (!WriteFile(file.get(), text.data() + written, size, &part, nullptr))
-            throw SAVE_FAILURE(path + ": WriteFile error " + std::to_string(GetLastError()));
-        written += part;
-    }
-}
 
 } // namespace
 
-struct Results_View::Narrowed {
-    enum class State { Free, Building, Shown, Emptying };
-    Gui::Tree_View Tree;
-    State Status = State::Free;
-    std::vector<Gui::Tree_Item> File_Items; // per file of the results; null when not in this tree
-    std::vector<std::uint32_t> Children;    // per file: its entries in this tree
-    Results::Entry_Index Entries_Seen = 0; // the entries after these are still to be judged
-
-    void Forget()
-    {
-        File_Items.clear();
-        Children.clear();
-        Entries_Seen = 0;
-    }
-};
-
-struct Results_View::Build {
-    Narrowed* Tree = nullptr;
-    Node Target;
-    std::vector<Results::File_Index> Files; // the shown files in the tree's order
-    std::size_t Next = 0;                   // the next file whose entries go in
-    bool Nodes_Inserted = false;
-};
-
-// --- Creation and the feed ------------------------------------------------------------------------
-
-Results_View::Results_View(const Results& results, const Tree_Feed& feed) : results_(results), feed_(feed) {}
-Results_View::~Results_View() = default;
+Results_View::Results_View(const Results& results, const Tree_Feed& feed)
+    : results_(results), trees_(results, narrowing_, feed)
+{
+}
 
 Gui::Tree_View Results_View::Create(const Gui::Page& page, Gui::Tree_View_Options options)
 {
-    page_ = page;
     caller_menu_items_ = std::move(options.More_Menu_Items);
     options.More_Menu_Items = [this] { return Menu_Items(); };
-    options_ = options;
     filter_box_ = Gui::Create_Edit_Box(page, {.Cue = "Filter", .Changed = [this] { Filter_Changed(); }});
-    full_ = Gui::Create_Tree_View(page, options);
-    Gui::Use_Font_Of(filter_box_, full_);
-    Gui::Run_On_Window_Thread([this] {
-        Running_View = this;
-        return LRESULT{0};
-    });
+    const Gui::Tree_View full = Gui::Create_Tree_View(page, options);
+    Gui::Use_Font_Of(filter_box_, full);
+    trees_.Create(page, full, options, [this] { Refresh_Status(); });
     Gui::Add_Key_Hook([this](const MSG& press) { return On_Key(press); });
-    return full_;
+    return full;
 }
 
-void Results_View::Take_Item(Results::Node node) { narrowing_.Take(node); }
+void Results_View::Take_Item(Node node) { narrowing_.Take(node); }
 
-void Results_View::After_Round()
-{
-    if (shown_ && !build_) Append_New_Entries(*shown_);
-}
+void Results_View::After_Round() { trees_.After_Round(); }
 
 std::string Results_View::Status_Line(Transfer_Phase phase, const Counts& in_tree)
 {
@@ -164,7 +70,7 @@ bool Results_View::On_Key(const MSG& press)
     else if (control && shift && key == 'C') Copy_All();
     else if (control && !shift && key == 'S') Save_As();
     else if (press.hwnd == filter_box_.Window()) return !control && !shift && On_Filter_Key(key);
-    else if (press.hwnd == Shown_Tree().Window()) return !shift && On_Tree_Key(key, control);
+    else if (press.hwnd == trees_.Shown_Tree().Window()) return !shift && On_Tree_Key(key, control);
     else return false;
     return true;
 }
@@ -192,13 +98,13 @@ bool Results_View::On_Filter_Key(WPARAM key)
         return true;
     }
     if (key != VK_DOWN && key != VK_RETURN && key != VK_ESCAPE) return false;
-    Gui::Focus(Shown_Tree());
+    Gui::Focus(trees_.Shown_Tree());
     return true;
 }
 
 std::vector<Gui::Menu_Item> Results_View::Menu_Items()
 {
-    const bool selected = !Gui::Is_Root(Gui::Selected_Item(Shown_Tree()));
+    const bool selected = !Gui::Is_Root(Gui::Selected_Item(trees_.Shown_Tree()));
     std::vector<Gui::Menu_Item> items{
         {.Text = "&Dismiss", .Key = "Del", .Enabled = selected, .Command = [this] { Dismiss_Selected(); }},
         {.Text = "&Undo dismiss",
@@ -214,339 +120,48 @@ std::vector<Gui::Menu_Item> Results_View::Menu_Items()
     return items;
 }
 
-// --- Which node is which ----------------------------------------------------------------------------
-
-Gui::Tree_View Results_View::Shown_Tree() const { return shown_ ? shown_->Tree : full_; }
-
-Node Results_View::Node_Of(const Gui::Tree_View& tree, Gui::Tree_Item item) const
+Results_View::Node Results_View::Selected_Node() const
 {
-    return Gui::Is_Root(item) ? Node{} : results_.Node_Of(Gui::Item_Data(tree, item));
+    const Gui::Tree_View tree = trees_.Shown_Tree();
+    return Node_Of_Item(results_, tree, Gui::Selected_Item(tree));
 }
 
-Node Results_View::Selected_Node() const
+// --- The filter, dismissing and undoing ----------------------------------------------------------------
+
+void Results_View::Filter_Changed()
 {
-    const Gui::Tree_View tree = Shown_Tree();
-    return Node_Of(tree, Gui::Selected_Item(tree));
+    Start_Timer(Timer::Filter_Delay, Filter_Delay_Ms, [this] { Apply_Filter(); });
 }
-
-// An entry's node is found among its file's children by its place in arrival order.
-Gui::Tree_Item Results_View::Full_Tree_Item(Node node) const
-{
-    if (node.File == Results::None) return Gui::Root_Item;
-    const Gui::Tree_Item item = feed_.File_Item(node.File);
-    if (node.Is_File() || Gui::Is_Root(item)) return item;
-    Gui::Tree_Item entry = Gui::First_Child(full_, item);
-    for (auto step = results_.First_Entry(node.File); step < node.Entry && !Gui::Is_Root(entry); ++step)
-        entry = Gui::Next_Sibling(full_, entry);
-    return entry;
-}
-
-// --- The filter and the trees ------------------------------------------------------------------------
-
-void Results_View::Filter_Changed() { SetTimer(Gui::Main_Window(), Filter_Timer, Filter_Delay_Ms, On_Filter_Timer); }
 
 void Results_View::Apply_Filter()
 {
-    KillTimer(Gui::Main_Window(), Filter_Timer);
+    Stop_Timer(Timer::Filter_Delay);
     const Node target = Selected_Node();
     narrowing_.Set_Filter(Gui::Edit_Text(filter_box_));
     Show(target);
 }
 
-// The view as the results now want it, the selection on Target when it is shown.
 void Results_View::Show(Node target)
 {
-    if (build_) {
-        Retire(build_->Tree);
-        build_.reset();
-    }
-    if (narrowing_.Is_Plain()) Show_Full_Tree(target);
-    else Start_Build(Free_Narrowed(), target);
+    trees_.Show(target);
     Refresh_Status();
-}
-
-void Results_View::Show_Full_Tree(Node target)
-{
-    if (!shown_) return;
-    const bool had_focus = GetFocus() == shown_->Tree.Window();
-    Gui::Show_Instead(full_, shown_->Tree);
-    Retire(shown_);
-    shown_ = nullptr;
-    const Gui::Tree_Item item = Full_Tree_Item(target);
-    if (!Gui::Is_Root(item)) {
-        Gui::Select(full_, item);
-        Gui::Ensure_Visible(full_, item);
-    }
-    if (had_focus) Gui::Focus(full_);
-}
-
-Results_View::Narrowed& Results_View::Free_Narrowed()
-{
-    for (const auto& tree : narrowed_)
-        if (tree->Status == Narrowed::State::Free) return *tree;
-    Gui::Tree_View_Options options = options_;
-    options.Hidden = true;
-    auto tree = std::make_unique<Narrowed>();
-    tree->Tree = Gui::Create_Tree_View(page_, options);
-    Gui::Place_After(tree->Tree, full_); // above whatever the page holds below the full tree
-    narrowed_.push_back(std::move(tree));
-    return *narrowed_.back();
-}
-
-void Results_View::Start_Build(Narrowed& tree, Node target)
-{
-    build_ = std::make_unique<Build>();
-    build_->Tree = &tree;
-    build_->Target = target;
-    const Counts received = narrowing_.Received();
-    for (const Results::File_Index file : results_.File_Order())
-        if (file < received.Files && narrowing_.Is_Shown_File(file)) build_->Files.push_back(file);
-    tree.Status = Narrowed::State::Building;
-    tree.Forget();
-    tree.File_Items.assign(received.Files, nullptr);
-    tree.Children.assign(received.Files, 0);
-    tree.Entries_Seen = static_cast<Results::Entry_Index>(received.Entries);
-    Gui::Give_Place(Shown_Tree(), tree.Tree); // sized while empty: sizing a full tree costs a pass over it
-    Gui::Hold_Drawing(tree.Tree);
-    Work_Round(); // a small view shows at once
-}
-
-// Within one slice: the file nodes first, so that the control finds them fast as parents, then the
-// entries file by file, each file opened after its entries. The control measures the text of every
-// row in view when it catches up, once, when the tree is shown: catching up slice by slice would
-// cost more in all, as every catching up goes over all rows in view.
-bool Results_View::Build_Slice(Clock::time_point end)
-{
-    Build& build = *build_;
-    Narrowed& tree = *build.Tree;
-    if (!build.Nodes_Inserted) {
-        Gui::Tree_Item previous = Gui::Root_Item;
-        for (const Results::File_Index file : build.Files) previous = Insert_File_Node(tree, file, previous);
-        build.Nodes_Inserted = true;
-    }
-    while (build.Next < build.Files.size() && Clock::now() < end) Insert_Entries(tree, build.Files[build.Next++]);
-    return build.Next == build.Files.size();
-}
-
-Gui::Tree_Item Results_View::Insert_File_Node(Narrowed& tree, Results::File_Index file, Gui::Tree_Item after)
-{
-    const Node node{file, Results::None};
-    results_.Node_Text(node, text_);
-    const Gui::Tree_Item item = Gui::Insert_After_Item(tree.Tree, text_, Gui::Root_Item, after, Results::Item_Data(node));
-    if (!item) return after;
-    tree.File_Items[file] = item;
-    return item;
-}
-
-void Results_View::Insert_Entries(Narrowed& tree, Results::File_Index file)
-{
-    const Gui::Tree_Item parent = tree.File_Items[file];
-    if (!parent) return;
-    const std::uint32_t before = tree.Children[file];
-    const Results::Entry_Index first = results_.First_Entry(file);
-    const Results::Entry_Index end = std::min(first + results_.Entry_Count(file), tree.Entries_Seen);
-    for (Results::Entry_Index entry = first; entry < end; ++entry)
-        if (narrowing_.Is_Shown({file, entry}) && Insert_Entry(tree, {file, entry}, parent)) ++tree.Children[file];
-    if (before != 0 || tree.Children[file] == 0) return;
-    Gui::Mark_Having_Children(tree.Tree, parent);
-    Gui::Expand(tree.Tree, parent);
-}
-
-bool Results_View::Insert_Entry(Narrowed& tree, Node entry, Gui::Tree_Item parent)
-{
-    results_.Node_Text(entry, text_);
-    return Gui::Insert_Unmarked(tree.Tree, text_, parent, Gui::Insert_Position::Last, Results::Item_Data(entry)) != nullptr;
-}
-
-// The narrowed tree's node of Target: its file's node, or the entry's among that node's children.
-Gui::Tree_Item Results_View::Narrowed_Item(const Narrowed& tree, Node target) const
-{
-    if (target.File >= tree.File_Items.size() || !tree.File_Items[target.File]) return Gui::Root_Item;
-    const Gui::Tree_Item file = tree.File_Items[target.File];
-    if (target.Is_File()) return file;
-    for (Gui::Tree_Item entry = Gui::First_Child(tree.Tree, file); !Gui::Is_Root(entry);
-         entry = Gui::Next_Sibling(tree.Tree, entry))
-        if (Node_Of(tree.Tree, entry) == target) return entry;
-    return Gui::Root_Item;
-}
-
-void Results_View::Finish_Build()
-{
-    Narrowed& tree = *build_->Tree;
-    const Node target = build_->Target;
-    build_.reset();
-    const bool had_focus = GetFocus() == Shown_Tree().Window();
-    Append_New_Entries(tree);
-    Gui::Show_Instead(tree.Tree, Shown_Tree());
-    if (shown_) Retire(shown_);
-    shown_ = &tree;
-    tree.Status = Narrowed::State::Shown;
-    Gui::Show_Held_Changes(tree.Tree);
-    Gui::Tree_Item selected = Narrowed_Item(tree, target);
-    if (Gui::Is_Root(selected)) selected = Gui::First_Child(tree.Tree, Gui::Root_Item);
-    if (!Gui::Is_Root(selected)) {
-        Gui::Select(tree.Tree, selected);
-        Gui::Ensure_Visible(tree.Tree, selected);
-    }
-    if (had_focus) Gui::Focus(tree.Tree);
-    Refresh_Status();
-}
-
-// Entries that came after the tree was built: under their file node, which comes into its place
-// among the shown files when it is new.
-void Results_View::Append_New_Entries(Narrowed& tree)
-{
-    const Counts received = narrowing_.Received();
-    tree.File_Items.resize(received.Files, nullptr);
-    tree.Children.resize(received.Files, 0);
-    const Results::Entry_Index first = tree.Entries_Seen;
-    tree.Entries_Seen = static_cast<Results::Entry_Index>(received.Entries);
-    for (Results::Entry_Index entry = first; entry < tree.Entries_Seen; ++entry) {
-        const Node node{results_.File_Of(entry), entry};
-        if (!narrowing_.Is_Shown(node)) continue;
-        if (!tree.File_Items[node.File]) {
-            const Results::File_Index previous = results_.Previous_File(
-                node.File, [&tree](Results::File_Index other) { return other < tree.File_Items.size() && tree.File_Items[other]; });
-            Insert_File_Node(tree, node.File, previous == Results::None ? Gui::Root_Item : tree.File_Items[previous]);
-        }
-        const Gui::Tree_Item parent = tree.File_Items[node.File];
-        if (!parent || !Insert_Entry(tree, node, parent) || tree.Children[node.File]++ != 0) continue;
-        Gui::Mark_Having_Children(tree.Tree, parent);
-        Gui::Expand(tree.Tree, parent);
-    }
-}
-
-void Results_View::Retire(Narrowed* tree)
-{
-    tree->Status = Narrowed::State::Emptying;
-    tree->Forget();
-    Gui::Hold_Drawing(tree->Tree);
-    Schedule_Work();
-}
-
-void Results_View::Schedule_Work() { SetTimer(Gui::Main_Window(), Work_Timer, Work_Period_Ms, On_Work_Timer); }
-
-// One slice: the build first, then the emptying of trees no longer shown.
-void Results_View::Work_Round()
-{
-    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(Work_Slice_Ms);
-    if (build_) {
-        if (!Build_Slice(end)) {
-            Schedule_Work();
-            return;
-        }
-        Finish_Build();
-    }
-    bool emptying = false;
-    for (const auto& tree : narrowed_) {
-        if (tree->Status != Narrowed::State::Emptying) continue;
-        if (Clock::now() >= end ||
-            !Gui::Delete_Some(tree->Tree, std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()))) {
-            emptying = true;
-            continue;
-        }
-        Gui::Show_Held_Changes(tree->Tree);
-        tree->Status = Narrowed::State::Free;
-    }
-    if (emptying) Schedule_Work();
-    else KillTimer(Gui::Main_Window(), Work_Timer);
-}
-
-// --- Stepping, dismissing, copying and saving ------------------------------------------------------------
-
-namespace {
-
-Gui::Tree_Item Last_Child(const Gui::Tree_View& tree, Gui::Tree_Item parent)
-{
-    Gui::Tree_Item last = Gui::First_Child(tree, parent);
-    for (Gui::Tree_Item next = last; !Gui::Is_Root(next); next = Gui::Next_Sibling(tree, next)) last = next;
-    return last;
-}
-
-// The next or previous file node, round the end.
-Gui::Tree_Item Adjacent_File(const Gui::Tree_View& tree, Gui::Tree_Item file, bool forward)
-{
-    const Gui::Tree_Item adjacent = forward ? Gui::Next_Sibling(tree, file) : Gui::Previous_Sibling(tree, file);
-    if (!Gui::Is_Root(adjacent)) return adjacent;
-    return forward ? Gui::First_Child(tree, Gui::Root_Item) : Last_Child(tree, Gui::Root_Item);
-}
-
-// The entry after or before Item in the tree's order, round the end; the root when there is none.
-Gui::Tree_Item Adjacent_Entry(const Gui::Tree_View& tree, Gui::Tree_Item item, bool forward)
-{
-    Gui::Tree_Item file = Gui::Root_Item;
-    if (Gui::Is_Root(item)) {
-        file = forward ? Gui::First_Child(tree, Gui::Root_Item) : Last_Child(tree, Gui::Root_Item);
-    } else if (Gui::Is_Root(Gui::Parent(tree, item))) {
-        file = item; // from a file node: its own entries come first going forward
-        if (!forward) file = Adjacent_File(tree, item, false);
-    } else {
-        const Gui::Tree_Item sibling = forward ? Gui::Next_Sibling(tree, item) : Gui::Previous_Sibling(tree, item);
-        if (!Gui::Is_Root(sibling)) return sibling;
-        file = Adjacent_File(tree, Gui::Parent(tree, item), forward);
-    }
-    const Gui::Tree_Item start = file;
-    for (bool first = true; !Gui::Is_Root(file) && (first || file != start); first = false) {
-        const Gui::Tree_Item entry = forward ? Gui::First_Child(tree, file) : Last_Child(tree, file);
-        if (!Gui::Is_Root(entry)) return entry;
-        file = Adjacent_File(tree, file, forward);
-    }
-    return Gui::Root_Item;
-}
-
-// Where the selection goes when Item leaves: the node after it, else the one before.
-Gui::Tree_Item Node_After(const Gui::Tree_View& tree, Gui::Tree_Item item)
-{
-    for (Gui::Tree_Item from = item; !Gui::Is_Root(from); from = Gui::Parent(tree, from)) {
-        const Gui::Tree_Item next = Gui::Next_Sibling(tree, from);
-        if (!Gui::Is_Root(next)) return next;
-    }
-    const Gui::Tree_Item previous = Gui::Previous_Sibling(tree, item);
-    return Gui::Is_Root(previous) ? Gui::Parent(tree, item) : previous;
-}
-
-} // namespace
-
-void Results_View::Step(bool forward)
-{
-    const Gui::Tree_View tree = Shown_Tree();
-    const Gui::Tree_Item entry = Adjacent_Entry(tree, Gui::Selected_Item(tree), forward);
-    if (Gui::Is_Root(entry)) return;
-    const Gui::Tree_Item file = Gui::Parent(tree, entry);
-    if (!Gui::Is_Expanded(tree, file)) Gui::Expand(tree, file);
-    Gui::Select(tree, entry);
-    Gui::Ensure_Visible(tree, entry);
-    Gui::Activate(tree, entry);
 }
 
 void Results_View::Dismiss_Selected()
 {
-    const Gui::Tree_View tree = Shown_Tree();
+    const Gui::Tree_View tree = trees_.Shown_Tree();
     const Gui::Tree_Item item = Gui::Selected_Item(tree);
-    const Node node = Node_Of(tree, item);
+    const Node node = Node_Of_Item(results_, tree, item);
     if (Gui::Is_Root(item) || node.File == Results::None) return;
-    if (shown_ && !build_) {
+    if (trees_.Can_Take_Out()) {
         narrowing_.Dismiss(node);
-        Dismiss_In_Narrowed(*shown_, item, node);
+        trees_.Take_Out(item, node);
         Refresh_Status();
         return;
     }
-    const Node next = Node_Of(tree, Node_After(tree, item));
+    const Node next = Node_Of_Item(results_, tree, Gui::Item_After_Removal(tree, item));
     narrowing_.Dismiss(node);
     Show(next);
-}
-
-void Results_View::Dismiss_In_Narrowed(Narrowed& tree, Gui::Tree_Item item, Node node)
-{
-    Gui::Tree_Item gone = item;
-    if (!node.Is_File() && --tree.Children[node.File] == 0) gone = tree.File_Items[node.File]; // its last entry
-    const Gui::Tree_Item next = Node_After(tree.Tree, gone);
-    if (gone != item || node.Is_File()) {
-        tree.File_Items[node.File] = nullptr;
-        tree.Children[node.File] = 0;
-    }
-    Gui::Delete(tree.Tree, gone);
-    if (!Gui::Is_Root(next)) Gui::Select(tree.Tree, next);
 }
 
 void Results_View::Undo_Dismiss()
@@ -555,29 +170,20 @@ void Results_View::Undo_Dismiss()
     if (narrowing_.Undo_Dismiss(restored)) Show(restored);
 }
 
-void Results_View::Copy_All() { Gui::Put_On_Clipboard_In_Both_Forms(Gui::Main_Window(), narrowing_.Place_Lines()); }
+// --- Stepping, copying and saving ------------------------------------------------------------------------
 
-// The dialog runs its own message loop: the feed goes on meanwhile, and what has arrived by the
-// time the user confirms is saved.
+void Results_View::Step(bool forward)
+{
+    const Gui::Tree_View tree = trees_.Shown_Tree();
+    const Gui::Tree_Item entry = Gui::Select_Adjacent_Child(tree, forward);
+    if (!Gui::Is_Root(entry)) Gui::Activate(tree, entry);
+}
+
+void Results_View::Copy_All() { Control::Copy_All(narrowing_.Place_Lines()); }
+
 void Results_View::Save_As()
 {
-    char path[MAX_PATH] = {};
-    const std::string name = Name_From_Title(Gui::Title());
-    name.copy(path, MAX_PATH - 1);
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = Gui::Main_Window();
-    dialog.lpstrFilter = "Places (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrDefExt = "txt";
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-    if (!GetSaveFileNameA(&dialog)) return;
-    try {
-        Write_File(path, narrowing_.Place_Lines());
-    } catch (...) {
-        Gui::Show_Current_Failure();
-    }
+    Control::Save_As(Gui::Title(), [this] { return narrowing_.Place_Lines(); });
 }
 
 } // namespace Control

@@ -1,5 +1,6 @@
 #include "viewer/tree_feed.hpp"
 
+#include "viewer/timers.hpp"
 #include "gui/gui.hpp"
 #include "support/log.hpp"
 
@@ -9,27 +10,13 @@
 
 namespace Control {
 
-namespace {
-
-constexpr UINT_PTR Round_Timer = 0x4C52; // any identifier; the main window has no other timers
-
-Tree_Feed* Running_Feed = nullptr; // set and read on the window thread only
-
-void CALLBACK On_Round_Timer(HWND, UINT, UINT_PTR, DWORD) noexcept
-{
-    if (Running_Feed) Running_Feed->Run_Round(); // lets nothing out: this is a system callback
-}
-
-} // namespace
-
 void Tree_Feed::Start(const Gui::Tree_View& tree, const Results& results, Progress_Routine progress)
 {
     tree_ = tree;
     results_ = &results;
     progress_ = std::move(progress);
     Gui::Run_On_Window_Thread([this]() -> LRESULT {
-        Running_Feed = this;
-        SetTimer(Gui::Main_Window(), Round_Timer, Insert_Period_Ms, On_Round_Timer);
+        Start_Timer(Timer::Tree_Feed_Round, Insert_Period_Ms, [this] { Run_Round(); });
         return 0;
     });
 }
@@ -216,8 +203,7 @@ void Tree_Feed::Stop_When_Done()
 {
     std::lock_guard guard(lock_);
     if (!finishing_ || !pending_.empty()) return;
-    KillTimer(Gui::Main_Window(), Round_Timer);
-    Running_Feed = nullptr;
+    Stop_Timer(Timer::Tree_Feed_Round);
 }
 
 } // namespace Control
