@@ -59,8 +59,8 @@ struct State {
     Results Index; // every file and entry received, once: the trees show it
     Gui::Tree_View Display_Tree;
     Tree_Feed Feed; // the way into Display_Tree during the transfer
-    Results_View View{Index, Feed}; // the filter, the dismissed entries and the keys that work the results
     Preview_Pane Preview; // below the tree: the lines around the selected entry
+    Results_View View{Index, Feed, Preview}; // the filter, the dismissed entries and the window's commands
     Windows::Pipe::Pipe_Handle Pipe;
 };
 
@@ -100,14 +100,6 @@ void Show_Status(Transfer_Phase phase)
 {
     const Counts in_tree = The_State().Feed.In_Tree();
     Gui::Set_Status_Text(The_State().View.Status_Line(phase, in_tree));
-}
-
-// An entry goes to the clipboard as a place in the common form, which editors and terminals take.
-std::string Copied_Text(std::uintptr_t data, const std::string& node_text)
-{
-    const Results::Node node = The_State().Index.Node_Of(data);
-    if (!node.Is_Entry()) return node_text; // a file node: its file name
-    return Place_Line(The_State().Index.Element_Of(node));
 }
 
 std::string Decimal_Image(std::uint32_t value) { return Strings::Normalized_Words(" " + std::to_string(value)); }
@@ -151,9 +143,6 @@ void Create_Display()
     Gui::Page page = Gui::Create_Page("Display", Gui::Layout_Option{}, nullptr);
     state.Display_Tree = state.View.Create(
         page, {.Activation = Open_Entry,
-               .Opens = [](std::uintptr_t data) { return The_State().Index.Node_Of(data).Is_Entry(); },
-               .Copy_Text = Copied_Text,
-               .More_Menu_Items = [] { return std::vector{The_State().Preview.Menu_Item()}; },
                .Selection_Changed = [](std::uintptr_t data, const std::string&) { Preview_Selection(data); }});
     state.Preview.Create(page);
     state.Feed.Observe_Inserts([](Results::Node node) { The_State().View.Take_Item(node); });

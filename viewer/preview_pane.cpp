@@ -24,26 +24,12 @@ void Preview_Pane::Create(const Gui::Page& page)
             Publish_Counts();
         },
         Gui::Closing_Event());
-    Gui::Add_Key_Hook([this](const MSG& press) { return On_Key(press); });
 }
 
 void Preview_Pane::Follow(const Preview_Text::Place& place)
 {
     followed_ = place;
     if (shown_) Ask(*followed_);
-}
-
-Gui::Menu_Item Preview_Pane::Menu_Item()
-{
-    return {.Text = "&Preview", .Key = "Ctrl+P", .Enabled = true, .Checked = shown_, .Command = [this] { Toggle(); }};
-}
-
-bool Preview_Pane::On_Key(const MSG& press)
-{
-    if (press.message != WM_KEYDOWN || press.wParam != 'P') return false;
-    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_MENU) < 0) return false;
-    Toggle();
-    return true;
 }
 
 void Preview_Pane::Toggle()

@@ -5,11 +5,13 @@
 #include "viewer/entry_text.hpp"
 #include "viewer/narrowing.hpp"
 #include "viewer/results.hpp"
+#include "viewer/results_view.hpp"
 #include "tests/test_support.hpp"
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -223,6 +225,74 @@ TEST(Results, The_Files_Order_Is_The_Tree_Views_Sorted_Order)
     }
     DestroyWindow(tree);
     EXPECT_EQ(model.File_Order(), tree_order);
+}
+
+// ---- the window's commands ------------------------------------------------------------------------
+
+using View = Control::Results_View;
+
+// The README's key table ("### Working the results") lists exactly the commands' keys, a row per
+// command in the table's order of keys, the filter box's marked as such.
+TEST(Commands, The_Readme_Key_Table_Lists_Exactly_The_Commands_Keys)
+{
+    std::string path = std::string("Z:") + README_MD;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    const std::string readme = Test_Support::Read_File(path);
+    const std::size_t section = readme.find("### Working the results");
+    ASSERT_NE(section, std::string::npos);
+    std::multiset<std::string> listed;
+    std::size_t line = readme.find("\n|", section);
+    for (int row = 0; line != std::string::npos && readme.compare(line, 2, "\n|") == 0; ++row) {
+        const std::size_t end = readme.find('\n', line + 1);
+        const std::string cells = readme.substr(line + 2, end - line - 2);
+        if (row >= 2) listed.insert(cells.substr(1, cells.find(" |") - 1)); // after the head and its rule
+        line = end;
+    }
+    std::multiset<std::string> declared;
+    for (const View::Command& command : View::Commands()) {
+        if (command.Keys.empty()) continue;
+        std::string keys;
+        for (const View::Key& key : command.Keys) keys += (keys.empty() ? "" : ", ") + std::string(key.Name);
+        declared.insert(keys + (command.Place == View::Key_Place::Filter_Box ? " (in the filter box)" : ""));
+    }
+    EXPECT_EQ(listed, declared);
+}
+
+// A key works where its command's keys do: the window's anywhere, the others only where the focus
+// is; a modifier more or less is another key.
+TEST(Commands, A_Key_Names_Its_Command_Only_Where_It_Works)
+{
+    struct Case {
+        WORD Code;
+        bool Control;
+        bool Shift;
+        View::Key_Place Place;
+        const char* Menu_Text; // of the command; "" for one without, null for none
+    };
+    using Place = View::Key_Place;
+    const Case cases[] = {
+        {VK_RETURN, false, false, Place::Tree, "&Open"},
+        {VK_RETURN, false, false, Place::Filter_Box, ""},         // back to the tree
+        {'C', true, false, Place::Tree, "&Copy"},
+        {'C', true, false, Place::Filter_Box, nullptr},           // the box's own copy
+        {'C', true, true, Place::Filter_Box, "Copy &all"},        // the window's
+        {VK_DELETE, false, false, Place::Filter_Box, nullptr},
+        {VK_DELETE, true, false, Place::Tree, nullptr},
+        {'P', true, false, Place::Window, "&Preview"},
+        {'P', true, true, Place::Window, nullptr},
+        {VK_F4, false, true, Place::Tree, ""},
+        {VK_F10, false, true, Place::Tree, ""},                   // the item menu
+        {VK_F10, false, false, Place::Tree, nullptr},             // the system's
+    };
+    for (const Case& test : cases) {
+        const View::Command* command = View::Command_For(test.Code, test.Control, test.Shift, test.Place);
+        if (!test.Menu_Text) {
+            EXPECT_EQ(command, nullptr) << test.Code;
+            continue;
+        }
+        ASSERT_NE(command, nullptr) << test.Code;
+        EXPECT_STREQ(command->Menu_Text ? command->Menu_Text : "", test.Menu_Text) << test.Code;
+    }
 }
 
 } // namespace
