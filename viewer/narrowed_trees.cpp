@@ -63,6 +63,14 @@ void Narrowed_Trees::Create(const Gui::Page& page, const Gui::Tree_View& full, G
 
 Gui::Tree_View Narrowed_Trees::Shown_Tree() const { return shown_ ? shown_->Tree : full_; }
 
+Results::Node Narrowed_Trees::Wanted_Selection() const
+{
+    const Gui::Tree_View tree = Shown_Tree();
+    const Gui::Tree_Item item = Gui::Selected_Item(tree);
+    if (shown_ && stand_in_.Item && item == stand_in_.Item) return stand_in_.For;
+    return Node_Of_Item(results_, tree, item);
+}
+
 bool Narrowed_Trees::Can_Take_Out() const noexcept { return shown_ && !build_; }
 
 void Narrowed_Trees::After_Round()
@@ -100,6 +108,7 @@ void Narrowed_Trees::Show_Full_Tree(Node target)
     Gui::Show_Instead(full_, shown_->Tree);
     Retire(shown_);
     shown_ = nullptr;
+    stand_in_ = {};
     const Gui::Tree_Item item = Full_Tree_Item(target);
     if (!Gui::Is_Root(item)) {
         Gui::Select(full_, item);
@@ -211,7 +220,11 @@ void Narrowed_Trees::Finish_Build()
     tree.Status = Narrowed::State::Shown;
     Gui::Show_Held_Changes(tree.Tree);
     Gui::Tree_Item selected = Narrowed_Item(tree, target);
-    if (Gui::Is_Root(selected)) selected = Gui::First_Child(tree.Tree, Gui::Root_Item);
+    stand_in_ = {};
+    if (Gui::Is_Root(selected)) {
+        selected = Gui::First_Child(tree.Tree, Gui::Root_Item);
+        stand_in_ = {.Item = selected, .For = target};
+    }
     if (!Gui::Is_Root(selected)) {
         Gui::Select(tree.Tree, selected);
         Gui::Ensure_Visible(tree.Tree, selected);

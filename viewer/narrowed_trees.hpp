@@ -44,6 +44,10 @@ public:
 
     // The tree in view: the full one or a narrowed one.
     Gui::Tree_View Shown_Tree() const;
+    // The node the user's selection is on. A narrowed tree that does not show the node selected
+    // before selects its first node in its place, and while that stays selected, the node before
+    // is still the one wanted: emptying the filter goes back to it.
+    Node Wanted_Selection() const;
     // The view as the narrowing now wants it, the selection on Target (a node of the results)
     // when that is in view.
     void Show(Node target);
@@ -86,6 +90,10 @@ private:
     std::vector<std::unique_ptr<Narrowed>> narrowed_;
     Narrowed* shown_ = nullptr; // null: the full tree
     std::unique_ptr<Build> build_;
+    struct Stand_In {
+        Gui::Tree_Item Item = nullptr; // selected by the build
+        Node For;                      // in place of this node, which the narrowed tree does not show
+    } stand_in_;
     std::string text_; // of the node being inserted, used again for every node
 };
 

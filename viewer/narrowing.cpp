@@ -168,12 +168,12 @@ bool Narrowing::Undo_Dismiss(Node& restored)
     return true;
 }
 
-std::string Narrowing::Place_Lines() const
+std::string Narrowing::Place_Lines(const std::function<std::string(const std::string& name)>& written_name) const
 {
     std::string lines;
     for (const File_Index file : results_.File_Order()) {
         if (file >= files_.size() || files_[file].Dismissed) continue;
-        const std::string name = results_.File_Name(file);
+        const std::string name = written_name ? written_name(results_.File_Name(file)) : results_.File_Name(file);
         const auto [first, end] = Covered_Entries(file);
         results_.For_Each_Entry(first, end, [&](Entry_Index entry, const Results::Entry_View& view) {
             if (!matched_[entry] || dismissed_[entry]) return;

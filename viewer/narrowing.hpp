@@ -6,6 +6,7 @@
 #include "viewer/results.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,8 +55,9 @@ public:
     bool Undo_Dismiss(Node& restored);
     bool Has_Dismissed() const noexcept { return !undo_.empty(); }
 
-    // Every shown entry in the tree's order as its place line, each ended by CR LF.
-    std::string Place_Lines() const;
+    // Every shown entry in the tree's order as its place line, each ended by CR LF; the file's
+    // name as Written_Name gives it, without one as it came.
+    std::string Place_Lines(const std::function<std::string(const std::string& name)>& written_name = {}) const;
 
 private:
     struct File_State {

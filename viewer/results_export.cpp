@@ -2,6 +2,7 @@
 
 #include "gui/clipboard.hpp"
 #include "gui/window_thread.hpp"
+#include "windows/local_files.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
@@ -43,6 +44,12 @@ std::string Name_From_Title(const std::string& title)
 }
 
 } // namespace
+
+std::string Saved_Name(const std::string& name)
+{
+    const Windows::Local_Files::Decision local = Windows::Local_Files::Canonical(name);
+    return local.Accepted() ? local.Path : name;
+}
 
 void Copy_All(const std::string& lines) { Gui::Put_On_Clipboard_In_Both_Forms(Gui::Main_Window(), lines); }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Copy all and Save: the place lines of what is in view, to the clipboard or to a file the user
-// names.
+// names. A saved file is read back from any folder: its lines name the files by full paths.
 
 #include "support/failure.hpp"
 
@@ -17,5 +17,8 @@ void Copy_All(const std::string& lines);
 // lines that Lines gives then; a failure to write is shown. The dialog runs its own message loop:
 // the tree feed goes on meanwhile, and what has arrived by the time the user confirms is saved.
 void Save_As(const std::string& title, const std::function<std::string()>& lines);
+// The name that a saved line gives a file: the full path against the current folder for a name of
+// a file on a drive, any other name as it came (whoever reads it back refuses it there).
+std::string Saved_Name(const std::string& name);
 
 } // namespace Control

@@ -173,7 +173,7 @@ void Results_View::Copy_All() { Control::Copy_All(narrowing_.Place_Lines()); }
 
 void Results_View::Save_As()
 {
-    Control::Save_As(Gui::Title(), [this] { return narrowing_.Place_Lines(); });
+    Control::Save_As(Gui::Title(), [this] { return narrowing_.Place_Lines(Saved_Name); });
 }
 
 void Results_View::Toggle_Preview() { preview_.Toggle(); }
@@ -232,7 +232,7 @@ void Results_View::Filter_Changed()
 void Results_View::Apply_Filter()
 {
     Stop_Timer(Timer::Filter_Delay);
-    const Node target = Selected_Node();
+    const Node target = trees_.Wanted_Selection();
     narrowing_.Set_Filter(Gui::Edit_Text(filter_box_));
     Show(target);
 }
