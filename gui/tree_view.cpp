@@ -261,7 +261,7 @@ public:
 
     void Open(Tree_Item item) const
     {
-        if (!item) return;
+        if (Is_Root(item)) return;
         if (Has_Children(item)) Send(TVM_EXPAND, TVE_TOGGLE, reinterpret_cast<LPARAM>(item));
         else Activate(item);
     }

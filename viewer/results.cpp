@@ -75,12 +75,6 @@ Index_List::Index_Entry Results::Element_Of(Node entry) const
     return {.File = files_[entry.File].Name, .Line = view.Line, .Column = view.Column, .Text = std::string(view.Text)};
 }
 
-Counts Results::Stored() const
-{
-    std::lock_guard guard(lock_);
-    return {entries_.size(), files_.size()};
-}
-
 std::string Results::File_Name(File_Index file) const
 {
     std::lock_guard guard(lock_);

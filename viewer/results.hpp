@@ -63,7 +63,6 @@ public:
     // --- Reading (any thread) -----------------------------------------------------------------------
     // NOT_IN_LIST unless Entry is an entry of the model.
     Index_List::Index_Entry Element_Of(Node entry) const;
-    Counts Stored() const;
     std::string File_Name(File_Index file) const;
     // The file's entries are First_Entry .. First_Entry + Entry_Count - 1.
     Entry_Index First_Entry(File_Index file) const;
