@@ -1,6 +1,5 @@
 #include "gui/tree_view.hpp"
 
-#include "gui/clipboard.hpp"
 #include "gui/owners.hpp"
 #include "gui/window_thread.hpp"
 
@@ -18,8 +17,7 @@ constexpr int Item_Text_Limit = 4096;
 // The rows in view are the visible count and the row cut off at the bottom.
 constexpr LRESULT Partial_Rows = 1;
 
-enum Menu_Command : UINT_PTR { Open_Command = 1, Copy_Command, Expand_All_Command, Collapse_All_Command };
-constexpr UINT_PTR First_More_Command = 100; // the application's items, in their order
+constexpr UINT_PTR First_Menu_Command = 1; // the application's items, in their order
 
 struct Region_Traits {
     using Value = HRGN;
@@ -85,15 +83,8 @@ public:
         case static_cast<UINT>(NM_DBLCLK):
             Activate(Selected());
             return 0;
-        case static_cast<UINT>(NM_RETURN):
-            if (!options_.Keys_And_Menu) return 0;
-            On_Enter();
-            return TRUE; // handled: no beep
-        case static_cast<UINT>(TVN_KEYDOWN):
-            if (options_.Keys_And_Menu) On_Key(reinterpret_cast<const NMTVKEYDOWN&>(header).wVKey);
-            return 0;
         case static_cast<UINT>(NM_RCLICK):
-            if (options_.Keys_And_Menu) Select_Item_Under_Mouse();
+            if (options_.Menu_Items) Select_Item_Under_Mouse();
             return 0; // the control then asks for the context menu
         case static_cast<UINT>(NM_CUSTOMDRAW):
             return Custom_Draw(reinterpret_cast<NMTVCUSTOMDRAW&>(header));
@@ -108,22 +99,13 @@ public:
 
     void Handle_Context_Menu(POINT screen_point, bool from_keyboard) override
     {
-        if (!options_.Keys_And_Menu) return;
+        if (!options_.Menu_Items) return;
         Show_Held_Changes();
-        const Tree_Item item = Selected();
-        if (from_keyboard) screen_point = Menu_Point_For(item);
-        Run_Command(Track_Menu(item, screen_point), item);
+        if (from_keyboard) screen_point = Menu_Point_For(Selected());
+        Run_Command(Track_Menu(screen_point));
     }
 
     bool Held() const noexcept { return held_; }
-
-    // Shift+F10 and the menu key, before the control or the system see them.
-    bool Is_Menu_Key(UINT message, WPARAM key) const noexcept
-    {
-        if (!options_.Keys_And_Menu) return false;
-        if (message == WM_KEYDOWN) return key == VK_APPS;
-        return message == WM_SYSKEYDOWN && key == VK_F10 && GetKeyState(VK_SHIFT) < 0;
-    }
 
     void Hold_Drawing()
     {
@@ -277,36 +259,14 @@ public:
         Post_Action(options_.Activation, Data_Of(item));
     }
 
-private:
-    bool Opens(Tree_Item item) const
+    void Open(Tree_Item item) const
     {
-        if (!item || !options_.Activation) return false;
-        return options_.Opens ? options_.Opens(Data_Of(item)) : !Has_Children(item);
-    }
-
-    void On_Enter() const
-    {
-        const Tree_Item item = Selected();
-        if (!item) return;
+        if (Is_Root(item)) return;
         if (Has_Children(item)) Send(TVM_EXPAND, TVE_TOGGLE, reinterpret_cast<LPARAM>(item));
         else Activate(item);
     }
 
-    void On_Key(WORD key) const
-    {
-        const bool control = GetKeyState(VK_CONTROL) < 0;
-        if (control && (key == 'C' || key == VK_INSERT)) Copy(Selected());
-    }
-
-    void Copy(Tree_Item item) const
-    {
-        if (!item) return;
-        char text[Item_Text_Limit] = {};
-        const TVITEMA fields = Item_Fields(item, TVIF_TEXT | TVIF_PARAM, text);
-        const std::string shown = text;
-        const auto data = static_cast<std::uintptr_t>(fields.lParam);
-        Put_On_Clipboard(Window, options_.Copy_Text ? options_.Copy_Text(data, shown) : shown);
-    }
+private:
 
     // A hidden tree's selection is nobody's to follow.
     void Tell_Selection(Tree_Item item) const
@@ -344,56 +304,28 @@ private:
     }
 
     // Each item shows its key after a tab, which the menu aligns at the right.
-    UINT_PTR Track_Menu(Tree_Item item, POINT point)
+    UINT_PTR Track_Menu(POINT point)
     {
         Unique_Menu menu{CreatePopupMenu()};
         if (!menu) return 0;
-        const UINT with_item = item ? MF_ENABLED : MF_GRAYED;
-        if (Opens(item)) AppendMenuA(menu.get(), MF_STRING, Open_Command, "&Open\tEnter");
-        AppendMenuA(menu.get(), MF_STRING | with_item, Copy_Command, "&Copy\tCtrl+C");
-        AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(menu.get(), MF_STRING, Expand_All_Command, "&Expand all");
-        AppendMenuA(menu.get(), MF_STRING, Collapse_All_Command, "Co&llapse all");
-        Append_More_Items(menu.get());
+        menu_items_ = options_.Menu_Items();
+        for (std::size_t index = 0; index < menu_items_.size(); ++index) {
+            const Menu_Item& item = menu_items_[index];
+            if (item.Separator_Before && index != 0) AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
+            const std::string text = item.Key.empty() ? item.Text : item.Text + "\t" + item.Key;
+            const UINT state = (item.Enabled ? MF_ENABLED : MF_GRAYED) | (item.Checked ? MF_CHECKED : MF_UNCHECKED);
+            AppendMenuA(menu.get(), MF_STRING | state, First_Menu_Command + index, text.c_str());
+        }
         return static_cast<UINT_PTR>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN,
                                                     point.x, point.y, 0, Main_Window(), nullptr));
     }
 
-    void Append_More_Items(HMENU menu)
+    // Command 0: the menu was dismissed.
+    void Run_Command(UINT_PTR command)
     {
-        more_items_ = options_.More_Menu_Items ? options_.More_Menu_Items() : std::vector<Menu_Item>{};
-        if (!more_items_.empty()) AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-        for (std::size_t index = 0; index < more_items_.size(); ++index) {
-            const Menu_Item& more = more_items_[index];
-            const std::string text = more.Key.empty() ? more.Text : more.Text + "\t" + more.Key;
-            const UINT state = (more.Enabled ? MF_ENABLED : MF_GRAYED) | (more.Checked ? MF_CHECKED : MF_UNCHECKED);
-            AppendMenuA(menu, MF_STRING | state, First_More_Command + index, text.c_str());
-        }
-    }
-
-    void Run_Command(UINT_PTR command, Tree_Item item)
-    {
-        if (command >= First_More_Command && command - First_More_Command < more_items_.size()) {
-            const Menu_Item chosen = more_items_[command - First_More_Command];
-            if (chosen.Command) chosen.Command();
-            return;
-        }
-        switch (command) {
-        case Open_Command:
-            Activate(item);
-            break;
-        case Copy_Command:
-            Copy(item);
-            break;
-        case Expand_All_Command:
-            Change_All(TVE_EXPAND);
-            break;
-        case Collapse_All_Command:
-            Change_All(TVE_COLLAPSE);
-            break;
-        default:
-            break; // the menu was dismissed
-        }
+        if (command < First_Menu_Command || command - First_Menu_Command >= menu_items_.size()) return;
+        const Menu_Item chosen = menu_items_[command - First_Menu_Command];
+        if (chosen.Command) chosen.Command();
     }
 
     // Parent 0 stands for the root.
@@ -425,7 +357,7 @@ private:
 
     const Tree_View_Options options_;
     WNDPROC control_procedure_ = nullptr;
-    std::vector<Menu_Item> more_items_; // of the open menu
+    std::vector<Menu_Item> menu_items_; // of the open menu
     // Window thread only.
     bool held_ = false;
     bool changed_in_view_ = false;
@@ -455,10 +387,6 @@ LRESULT CALLBACK Catch_Up(HWND window, UINT message, WPARAM w_parameter, LPARAM 
 {
     auto& tree = *reinterpret_cast<Tree_View_Record*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     try {
-        if (tree.Is_Menu_Key(message, w_parameter)) {
-            tree.Handle_Context_Menu({}, true);
-            return 0;
-        }
         if (tree.Held() && Needs_Current_Picture(message, w_parameter)) tree.Show_Held_Changes();
     } catch (...) {
         Show_Current_Failure(); // nothing may leave a window procedure
@@ -563,8 +491,7 @@ Tree_View Create_Tree_View(const Page& page, Tree_View_Options options)
 
 Tree_View Create_Tree_View(const Page& page, Action_Routine_With_Argument activation, Colour_Callback colour)
 {
-    return Create_Tree_View(page,
-                            {.Activation = std::move(activation), .Colour = std::move(colour), .Keys_And_Menu = false});
+    return Create_Tree_View(page, {.Activation = std::move(activation), .Colour = std::move(colour)});
 }
 
 Tree_Item Insert(const Tree_View& tree, const std::string& text, Tree_Item parent, Insert_Position position,
@@ -665,6 +592,16 @@ void Activate(const Tree_View& tree, Tree_Item item)
     With_Record_On_Window_Thread(tree, [item](Tree_View_Record& record) { record.Activate(item); });
 }
 
+void Open(const Tree_View& tree, Tree_Item item)
+{
+    With_Record_On_Window_Thread(tree, [item](Tree_View_Record& record) { record.Open(item); });
+}
+
+void Show_Item_Menu(const Tree_View& tree)
+{
+    With_Record_On_Window_Thread(tree, [](Tree_View_Record& record) { record.Handle_Context_Menu({}, true); });
+}
+
 void Delete(const Tree_View& tree, Tree_Item item)
 {
     const Tree_Item parent = Is_Root(item) ? Root_Item : Parent(tree, item);
@@ -727,6 +664,68 @@ void Expand_All(const Tree_View& tree)
 void Collapse_All(const Tree_View& tree)
 {
     With_Record_On_Window_Thread(tree, [](Tree_View_Record& record) { record.Change_All(TVE_COLLAPSE); });
+}
+
+namespace {
+
+Tree_Item Last_Child(const Tree_View& tree, Tree_Item parent)
+{
+    Tree_Item last = First_Child(tree, parent);
+    for (Tree_Item next = last; !Is_Root(next); next = Next_Sibling(tree, next)) last = next;
+    return last;
+}
+
+// The next or previous top-level item, round the end.
+Tree_Item Adjacent_Top_Item(const Tree_View& tree, Tree_Item item, bool forward)
+{
+    const Tree_Item adjacent = forward ? Next_Sibling(tree, item) : Previous_Sibling(tree, item);
+    if (!Is_Root(adjacent)) return adjacent;
+    return forward ? First_Child(tree, Root_Item) : Last_Child(tree, Root_Item);
+}
+
+// The second-level item after or before Item, round the end; the root when there is none.
+Tree_Item Adjacent_Child(const Tree_View& tree, Tree_Item item, bool forward)
+{
+    Tree_Item top = Root_Item;
+    if (Is_Root(item)) {
+        top = forward ? First_Child(tree, Root_Item) : Last_Child(tree, Root_Item);
+    } else if (Is_Root(Parent(tree, item))) {
+        top = forward ? item : Adjacent_Top_Item(tree, item, false); // forward, its own children come first
+    } else {
+        const Tree_Item sibling = forward ? Next_Sibling(tree, item) : Previous_Sibling(tree, item);
+        if (!Is_Root(sibling)) return sibling;
+        top = Adjacent_Top_Item(tree, Parent(tree, item), forward);
+    }
+    const Tree_Item start = top;
+    for (bool first = true; !Is_Root(top) && (first || top != start); first = false) {
+        const Tree_Item child = forward ? First_Child(tree, top) : Last_Child(tree, top);
+        if (!Is_Root(child)) return child;
+        top = Adjacent_Top_Item(tree, top, forward);
+    }
+    return Root_Item;
+}
+
+} // namespace
+
+Tree_Item Select_Adjacent_Child(const Tree_View& tree, bool forward)
+{
+    const Tree_Item child = Adjacent_Child(tree, Selected_Item(tree), forward);
+    if (Is_Root(child)) return child;
+    const Tree_Item parent = Parent(tree, child);
+    if (!Is_Expanded(tree, parent)) Expand(tree, parent);
+    Select(tree, child);
+    Ensure_Visible(tree, child);
+    return child;
+}
+
+Tree_Item Item_After_Removal(const Tree_View& tree, Tree_Item item)
+{
+    for (Tree_Item from = item; !Is_Root(from); from = Parent(tree, from)) {
+        const Tree_Item next = Next_Sibling(tree, from);
+        if (!Is_Root(next)) return next;
+    }
+    const Tree_Item previous = Previous_Sibling(tree, item);
+    return Is_Root(previous) ? Parent(tree, item) : previous;
 }
 
 void Hold_Drawing(const Tree_View& tree) { Record_Of(tree).Hold_Drawing(); }

@@ -1,11 +1,9 @@
 #pragma once
 // The tree view: items carry a pointer-sized data value of the application's choice. A
 // double-click hands the selected item's data to the activation routine on the action thread; an
-// optional colour callback gives each item its text colour. A tree made with its options may also
-// be driven by keys and a menu: Enter activates the selected item as a double-click does (on an
-// item with children it expands or collapses it instead), Ctrl+C and Ctrl+Insert copy it as text,
-// and a right-click, Shift+F10 or the menu key open the item menu ("Open", "Copy", "Expand all",
-// "Collapse all"). Every operation is one synchronous message to the window thread and, once
+// optional colour callback gives each item its text colour. A right-click opens the item menu,
+// which the application gives (its keys are the application's too: Show_Item_Menu opens it as
+// from the keyboard). Every operation is one synchronous message to the window thread and, once
 // shutdown has begun, does nothing and returns 0.
 
 #include "gui/callbacks.hpp"
@@ -36,31 +34,24 @@ enum class Insert_Position { First, Last, Sorted };
 
 class Tree_View : public Child { using Child::Child; };
 
-// An item the application adds to the item menu. Its command runs on the window thread.
+// An item of the item menu. Its command runs on the window thread.
 struct Menu_Item {
     std::string Text; // with its mnemonic ("&Dismiss")
-    std::string Key;  // the key that does the same, shown at the right ("Del"); "" for none
+    std::string Key;  // the key that does the same, shown at the right ("Delete"); "" for none
     bool Enabled = true;
     bool Checked = false;
+    bool Separator_Before = false;
     std::function<void()> Command;
 };
 
 // Every field may be empty. The callbacks run on the window thread: they must be quick and must
 // not call the framework.
 struct Tree_View_Options {
-    // A double-click, Enter and the menu's "Open" hand the item's data to it on the action thread.
+    // A double-click (and Activate, Open) hand the item's data to it on the action thread.
     Action_Routine_With_Argument Activation;
     Colour_Callback Colour;
-    // Whether activating an item opens something: only those get "Open" in the item menu. Without
-    // it, the items without children do.
-    std::function<bool(std::uintptr_t data)> Opens;
-    // What Ctrl+C, Ctrl+Insert and the menu's "Copy" put on the clipboard for an item, from its data
-    // and its text; without it, the item's text.
-    std::function<std::string(std::uintptr_t data, const std::string& text)> Copy_Text;
-    // Enter, the copy keys and the item menu; without them only a double-click activates.
-    bool Keys_And_Menu = true;
-    // Items after the menu's own, asked for each time the menu opens.
-    std::function<std::vector<Menu_Item>()> More_Menu_Items;
+    // The item menu, asked for each time it opens; without it, there is none.
+    std::function<std::vector<Menu_Item>()> Menu_Items;
     // Told the item's data and text whenever another item becomes selected while the tree shows;
     // it runs on the window thread, may call the framework, and must not wait for other threads.
     std::function<void(std::uintptr_t data, const std::string& text)> Selection_Changed;
@@ -69,7 +60,7 @@ struct Tree_View_Options {
 };
 
 Tree_View Create_Tree_View(const Page& page, Tree_View_Options options);
-// Only a double-click activates. Activation and Colour may be empty.
+// Without a menu. Activation and Colour may be empty.
 Tree_View Create_Tree_View(const Page& page, Action_Routine_With_Argument activation, Colour_Callback colour);
 
 // Inserts under Parent and marks a non-root Parent as having children. Returns the new item, 0
@@ -98,8 +89,12 @@ Tree_Item First_Child(const Tree_View& tree, Tree_Item item);
 Tree_Item Next_Sibling(const Tree_View& tree, Tree_Item item);
 Tree_Item Previous_Sibling(const Tree_View& tree, Tree_Item item);
 std::uintptr_t Item_Data(const Tree_View& tree, Tree_Item item);
-// Hands the item's data to the activation routine, as Enter on an item without children does.
+// Hands the item's data to the activation routine, as a double-click does.
 void Activate(const Tree_View& tree, Tree_Item item);
+// Opens or closes an item with children; activates any other.
+void Open(const Tree_View& tree, Tree_Item item);
+// The item menu for the selected item, below its text, as a menu key opens it.
+void Show_Item_Menu(const Tree_View& tree);
 // Clears the parent's mark when its last child goes.
 void Delete(const Tree_View& tree, Tree_Item item);
 void Delete_All(const Tree_View& tree);
@@ -119,6 +114,16 @@ void Select(const Tree_View& tree, Tree_Item item);
 // item stays in view.
 void Expand_All(const Tree_View& tree);
 void Collapse_All(const Tree_View& tree);
+
+// --- Moving between items (window thread) --------------------------------------------------------
+// Selects the item of the second level (a child of a top-level item) after or before the selected
+// one in the tree's order, round the end (from no selection or a top-level item: its first child,
+// or going back the last child before it), opens its parent when closed and scrolls it into view.
+// Returns it; the root when no top-level item has children.
+Tree_Item Select_Adjacent_Child(const Tree_View& tree, bool forward);
+// Where the selection goes when Item leaves: the next item at Item's level or, after the last, at
+// the nearest level above; else the one before it; else its parent.
+Tree_Item Item_After_Removal(const Tree_View& tree, Tree_Item item);
 
 // --- Filling in bulk (window thread only) ---------------------------------------------------------
 // Each insert into a tree whose picture is up to date costs the control work over all its items.

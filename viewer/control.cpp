@@ -1,5 +1,6 @@
 #include "viewer/control.hpp"
 
+#include "viewer/entry_text.hpp"
 #include "viewer/place_opener.hpp"
 #include "viewer/preview_pane.hpp"
 #include "viewer/protocol.hpp"
@@ -12,7 +13,6 @@
 #include "gui/tree_view.hpp"
 #include "support/log.hpp"
 #include "support/strings.hpp"
-#include "support/text.hpp"
 #include "windows/pipe.hpp"
 #include "windows/version.hpp"
 #include "windows/windows.hpp"
@@ -56,13 +56,12 @@ struct State {
     std::string Product_Name;
     std::string Product_Version;
     Editor_Setting Editor_Program;
-    Index_List::File_Name Current_File; // shared by the entries of the group
     unsigned char Expand_Group = 0;
-    Index_List::Item Index;
+    Results Index; // every file and entry received, once: the trees show it
     Gui::Tree_View Display_Tree;
     Tree_Feed Feed; // the way into Display_Tree during the transfer
-    Results_View View; // the filter, the dismissed entries and the keys that work the results
     Preview_Pane Preview; // below the tree: the lines around the selected entry
+    Results_View View{Index, Feed, Preview}; // the filter, the dismissed entries and the window's commands
     Windows::Pipe::Pipe_Handle Pipe;
 };
 
@@ -86,11 +85,11 @@ public:
 // While entries arrive the status line changes every Status_Period at most: each change costs
 // the window thread a repaint, and a faster count is not read anyway. The last count is shown
 // when the transfer ends (Show_Status), however soon after a change.
-void Show_Progress(const Tree_Feed::Counts& in_tree)
+void Show_Progress(const Counts& in_tree)
 {
     using Clock = std::chrono::steady_clock;
     static Clock::time_point next_change{}; // window thread only
-    static Tree_Feed::Counts shown{};
+    static Counts shown{};
     const Clock::time_point now = Clock::now();
     if ((in_tree.Entries == shown.Entries && in_tree.Files == shown.Files) || now < next_change) return;
     next_change = now + Status_Period;
@@ -100,22 +99,24 @@ void Show_Progress(const Tree_Feed::Counts& in_tree)
 
 void Show_Status(Transfer_Phase phase)
 {
-    const Tree_Feed::Counts in_tree = The_State().Feed.In_Tree();
+    const Counts in_tree = The_State().Feed.In_Tree();
     Gui::Set_Status_Text(The_State().View.Status_Line(phase, in_tree));
-}
-
-// An entry goes to the clipboard as a place in the common form, which editors and terminals
-// take; its node shows the text with the marker, which the copy leaves out.
-std::string Copied_Text(std::uintptr_t data, const std::string& node_text)
-{
-    if (data == 0) return node_text; // a file node: its file name
-    const Index_List::Index_Entry& entry = Index_List::Item::Element_Of(reinterpret_cast<Index_List::Position>(data));
-    return Place_Text(entry, node_text);
 }
 
 std::string Decimal_Image(std::uint32_t value) { return Strings::Normalized_Words(" " + std::to_string(value)); }
 
-void Preview_Selection(std::uintptr_t data, const std::string& text) { The_State().Preview.Follow(data, text); }
+// A file node previews the file's first lines.
+void Preview_Selection(std::uintptr_t data)
+{
+    State& state = The_State();
+    const Results::Node node = state.Index.Node_Of(data);
+    if (node.Is_File()) {
+        state.Preview.Follow({.File = state.Index.File_Name(node.File), .Line = 0, .Column = 0});
+    } else if (node.Is_Entry()) {
+        const Index_List::Index_Entry entry = state.Index.Element_Of(node);
+        state.Preview.Follow({.File = entry.File, .Line = entry.Line, .Column = entry.Column});
+    }
+}
 
 // Terminate has logged why; before the transfer could begin, the arguments were the cause.
 Exit_Code Termination_Code(const std::vector<std::string>& arguments)
@@ -158,15 +159,10 @@ void Create_Display()
     Gui::Page page = Gui::Create_Page("Display", Gui::Layout_Option{}, nullptr);
     state.Display_Tree = state.View.Create(
         page, {.Activation = Open_Entry,
-               .Opens = [](std::uintptr_t data) { return data != 0; },
-               .Copy_Text = Copied_Text,
-               .More_Menu_Items = [] { return std::vector{The_State().Preview.Menu_Item()}; },
-               .Selection_Changed = Preview_Selection});
+               .Selection_Changed = [](std::uintptr_t data, const std::string&) { Preview_Selection(data); }});
     state.Preview.Create(page);
-    state.Feed.Observe_Inserts([](bool is_file, const std::string& text, std::uintptr_t data) {
-        The_State().View.Take_Item(is_file, text, data);
-    });
-    state.Feed.Start(state.Display_Tree, [](const Tree_Feed::Counts& in_tree) {
+    state.Feed.Observe_Inserts([](Results::Node node) { The_State().View.Take_Item(node); });
+    state.Feed.Start(state.Display_Tree, state.Index, [](const Counts& in_tree) {
         Show_Progress(in_tree);
         The_State().View.After_Round();
     });
@@ -197,58 +193,20 @@ void Process_Pipe(std::string_view name)
 void Start_Group(const std::string& file)
 {
     State& state = The_State();
-    state.Current_File = file;
-    state.Feed.Add_File(file);
-}
-
-std::string Shown_Text(std::string_view text, std::uint32_t column)
-{
-    if (column < 1 || column > text.size() + 1)
-        throw Failures::INDEX_ERROR("column " + std::to_string(column) + " outside 1 .. " +
-                                    std::to_string(text.size() + 1));
-    std::string shown;
-    shown.reserve(text.size() + 1);
-    shown.append(text.substr(0, column - 1));
-    shown += Marker;
-    shown.append(text.substr(column - 1));
-    Text::Trim_In_Place(shown);
-    return shown;
+    state.Feed.Add_File(state.Index.Add_File(file));
 }
 
 void Add_Entry(std::uint32_t line, std::uint32_t column, const std::string& text)
 {
     State& state = The_State();
-    state.Index.Append({state.Current_File, line, column});
-    std::string shown = Shown_Text(text, column);
-    auto data = reinterpret_cast<std::uintptr_t>(state.Index.Last());
-    state.Feed.Add_Entry(shown, data, state.Expand_Group != 0);
-}
-
-std::string Status_Text(Transfer_Phase phase, std::uint64_t entries, std::uint64_t files)
-{
-    const std::string counts = std::to_string(entries) + (entries == 1 ? " entry in " : " entries in ") +
-                               std::to_string(files) + (files == 1 ? " file" : " files");
-    switch (phase) {
-    case Transfer_Phase::Receiving:
-        return "Receiving - " + counts;
-    case Transfer_Phase::Timed_Out:
-        return "Timed out - " + counts;
-    case Transfer_Phase::Complete:
-        break;
-    }
-    return counts;
-}
-
-std::string Place_Text(const Index_List::Index_Entry& entry, std::string_view node_text)
-{
-    std::string text(node_text);
-    if (const std::size_t marker = text.find(Marker); marker != std::string::npos) text.erase(marker, 1);
-    return entry.File.Text() + ":" + Decimal_Image(entry.Line) + ":" + Decimal_Image(entry.Column) + ":" + text;
+    state.Index.Append(line, column, text); // to the latest group
+    Check_Column(text, column);
+    state.Feed.Add_Entry(state.Index.Last(), state.Expand_Group != 0);
 }
 
 std::string Editor_Arguments(const Index_List::Index_Entry& entry)
 {
-    return entry.File.Text() + "/" + Decimal_Image(entry.Line) + "/" + Decimal_Image(entry.Column);
+    return entry.File + "/" + Decimal_Image(entry.Line) + "/" + Decimal_Image(entry.Column);
 }
 
 std::string Shell_Parameters(const Index_List::Index_Entry& entry)
@@ -258,9 +216,10 @@ std::string Shell_Parameters(const Index_List::Index_Entry& entry)
 
 void Open_Entry(std::uintptr_t data)
 {
-    if (data == 0) return; // a file node
-    const Index_List::Index_Entry& entry = Index_List::Item::Element_Of(reinterpret_cast<Index_List::Position>(data));
-    Place_Opener::Open({.File = entry.File.Text(),
+    const Results::Node node = The_State().Index.Node_Of(data);
+    if (!node.Is_Entry()) return; // a file node
+    const Index_List::Index_Entry entry = The_State().Index.Element_Of(node);
+    Place_Opener::Open({.File = entry.File,
                         .Editor_Arguments = Editor_Arguments(entry),
                         .Shell_Parameters = Shell_Parameters(entry)},
                        The_State().Editor_Program.Get());

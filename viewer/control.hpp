@@ -13,9 +13,6 @@
 
 namespace Control {
 
-// Shown in front of the character at an entry's column (a bullet in code page 1252).
-inline constexpr char Marker = '\x95';
-
 // Reads the product name and version from the program's version resource and opens the log.
 void Initialise();
 
@@ -31,15 +28,6 @@ void Start_Group(const std::string& file);
 void Add_Entry(std::uint32_t line, std::uint32_t column, const std::string& text);
 // The activation routine of the tree: opens the entry's file at its place.
 void Open_Entry(std::uintptr_t data);
-
-// The node text of an entry: the marker before the character at Column (1 .. length + 1, else
-// INDEX_ERROR), then blanks removed at both ends.
-std::string Shown_Text(std::string_view text, std::uint32_t column);
-// The status line: "Receiving - 3 entries in 1 file", "12 entries in 4 files" (complete),
-// "Timed out - ..." after a stall inside a group.
-std::string Status_Text(Transfer_Phase phase, std::uint64_t entries, std::uint64_t files);
-// An entry as a place for other programs, "a.txt:12:5:x := y;": the node's text without its marker.
-std::string Place_Text(const Index_List::Index_Entry& entry, std::string_view node_text);
 
 // "a.txt/12/5" for the editor; "-XMovAbs(12,5)" for the shell.
 std::string Editor_Arguments(const Index_List::Index_Entry& entry);

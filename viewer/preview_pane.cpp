@@ -1,6 +1,5 @@
 #include "viewer/preview_pane.hpp"
 
-#include "viewer/index_list.hpp"
 #include "gui/gui.hpp"
 #include "gui/registered/registered.hpp"
 
@@ -25,31 +24,12 @@ void Preview_Pane::Create(const Gui::Page& page)
             Publish_Counts();
         },
         Gui::Closing_Event());
-    Gui::Add_Key_Hook([this](const MSG& press) { return On_Key(press); });
 }
 
-void Preview_Pane::Follow(std::uintptr_t data, const std::string& text)
+void Preview_Pane::Follow(const Preview_Text::Place& place)
 {
-    if (data == 0) {
-        followed_ = Preview_Text::Place{.File = text, .Line = 0, .Column = 0};
-    } else {
-        const Index_List::Index_Entry& entry = Index_List::Item::Element_Of(reinterpret_cast<Index_List::Position>(data));
-        followed_ = Preview_Text::Place{.File = entry.File.Text(), .Line = entry.Line, .Column = entry.Column};
-    }
+    followed_ = place;
     if (shown_) Ask(*followed_);
-}
-
-Gui::Menu_Item Preview_Pane::Menu_Item()
-{
-    return {.Text = "&Preview", .Key = "Ctrl+P", .Enabled = true, .Checked = shown_, .Command = [this] { Toggle(); }};
-}
-
-bool Preview_Pane::On_Key(const MSG& press)
-{
-    if (press.message != WM_KEYDOWN || press.wParam != 'P') return false;
-    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_MENU) < 0) return false;
-    Toggle();
-    return true;
 }
 
 void Preview_Pane::Toggle()

@@ -1,8 +1,8 @@
 #pragma once
 // The preview below the tree: the lines around the selected entry (or a file's first lines), read
 // off the window thread as the selection moves. Its height and whether it shows are kept under the
-// window's metrics as "Preview Height" and "Preview Shown", and the menu item "Preview" and Ctrl+P
-// hide and show it. While hidden it reads nothing; shown again, it reads the selection.
+// window's metrics as "Preview Height" and "Preview Shown"; the results window's command "Preview"
+// (Ctrl+P) hides and shows it. While hidden it reads nothing; shown again, it reads the selection.
 
 #include "viewer/preview_reader.hpp"
 #include "gui/pages.hpp"
@@ -33,19 +33,15 @@ public:
 
     // Main thread, after the window and the views above the pane exist.
     void Create(const Gui::Page& page);
-    // Window thread: the shown tree's selection moved to an item with this data and text (an entry's
-    // data is its place in the index; a file node has 0 and its file name).
-    void Follow(std::uintptr_t data, const std::string& text);
+    // Window thread: the shown tree's selection moved to this place (line 0 for a file node).
+    void Follow(const Preview_Text::Place& place);
     // Window thread: hides a shown pane, shows a hidden one.
     void Toggle();
-    // The item menu's item that does it, checked while the pane shows.
-    Gui::Menu_Item Menu_Item();
     bool Is_Shown() const { return shown_; }
     // At the window's close: ends the reading.
     void Finish();
 
 private:
-    bool On_Key(const MSG& press);
     void Ask(const Preview_Text::Place& place);
     void Resized(std::int32_t height);
     void Publish_Counts() const;

@@ -1,28 +1,22 @@
 #pragma once
-// The results window's working of the results: the filter box above the tree, stepping through
-// the entries (F4, F8), dismissing (Delete, Ctrl+Z), copying all (Ctrl+Shift+C) and saving
-// (Ctrl+S), and the status line's counts while the view is narrowed.
-//
-// The full tree, which the tree feed fills, is never changed by any of it. While a filter is set or
-// something is dismissed, a second tree takes its place on the page and shows the narrowed view;
-// emptying the filter brings the full tree back as the user left it. The reason is the tree
-// control's cost: it finds an item by searching all its items, so taking tens of thousands of
-// items out of a tree one by one takes minutes, while building a small tree anew takes
-// milliseconds. A narrowed tree that is no longer wanted is emptied in the background, in short
-// rounds, and used again.
+// The results window's working of the results: the filter box above the tree, the window's
+// commands (its keys and the item menu, declared once in Commands), and the status line's counts
+// while the view is narrowed. The trees that show the narrowed view are Narrowed_Trees'; the full
+// tree is the tree feed's, and none of this changes it.
 
-#include "viewer/control.hpp"
+#include "viewer/narrowed_trees.hpp"
+#include "viewer/narrowing.hpp"
+#include "viewer/preview_pane.hpp"
 #include "viewer/results.hpp"
+#include "viewer/status_text.hpp"
 #include "viewer/tree_feed.hpp"
 #include "gui/controls.hpp"
 #include "gui/tree_view.hpp"
 
+#include <windows.h>
+
 #include <atomic>
-#include <chrono>
-#include <cstdint>
-#include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace Control {
@@ -31,76 +25,92 @@ class Results_View {
 public:
     // The filter waits this long after the last key.
     static constexpr unsigned Filter_Delay_Ms = 150;
-    // The longest stretch of work on the window thread at a time while a tree is built or emptied.
-    static constexpr unsigned Work_Slice_Ms = 30;
 
-    Results_View();
-    ~Results_View();
+    // A key as the README and the item menu name it. Code 0 is a mouse action, which the tree view
+    // does itself (a double-click activates, a right-click opens the item menu).
+    struct Key {
+        WORD Code = 0;
+        bool Control = false;
+        bool Shift = false;
+        const char* Name = "";
+    };
+    // Where a command's keys work: anywhere in the window, or where the keyboard focus is.
+    enum class Key_Place { Window, Tree, Filter_Box };
+    struct Command {
+        const char* Menu_Text = nullptr; // with its mnemonic; none: not in the item menu
+        Key_Place Place = Key_Place::Window;
+        std::vector<Key> Keys; // the item menu shows the first
+        void (Results_View::*Action)() = nullptr;
+        bool (Results_View::*Enabled)() const = nullptr; // in the menu; always when none
+        bool (Results_View::*Checked)() const = nullptr; // a check mark in the menu while it holds
+        bool Separator_Before = false;                   // in the menu
+    };
+    // Every key and item-menu entry of the window, in the menu's order: the item menu lists those
+    // with a menu text, the key hook runs the one whose key was pressed, and the README's key
+    // table lists the same keys.
+    static const std::vector<Command>& Commands();
+    // The command that a press of Code with these modifiers names in Place; none for a press that
+    // is no command's.
+    static const Command* Command_For(WORD code, bool control, bool shift, Key_Place place);
+
+    // Shows Results, whose full tree Feed fills, above Preview.
+    Results_View(const Results& results, const Tree_Feed& feed, Preview_Pane& preview);
     Results_View(const Results_View&) = delete;
     Results_View& operator=(const Results_View&) = delete;
 
     // Makes the filter box and the trees on Page and takes the window's keys; returns the full
-    // tree, for the feed. Options are the trees' own; the view adds its menu items.
+    // tree, for the feed. Options are the trees' own; the view gives them their item menu.
     Gui::Tree_View Create(const Gui::Page& page, Gui::Tree_View_Options options);
 
-    // Window thread: an item that went into the full tree (Tree_Feed's Observe_Inserts), and the end
+    // Window thread: a node that went into the full tree (Tree_Feed's Observe_Inserts), and the end
     // of a round of the feed.
-    void Take_Item(bool is_file, const std::string& text, std::uintptr_t data);
+    void Take_Item(Results::Node node);
     void After_Round();
 
     // The status line's text: today's texts while the view shows everything, else
     // "S of N entries in T of M files" with the same prefix. Any thread.
-    std::string Status_Line(Transfer_Phase phase, const Tree_Feed::Counts& in_tree);
+    std::string Status_Line(Transfer_Phase phase, const Counts& in_tree);
 
-    // Window thread: the work the keys and the menu start.
-    void Step(bool forward);
+private:
+    using Node = Results::Node;
+
+    // The node's place line, or a file node's name: what Ctrl+C copies.
+    std::string Copied_Text(Node node) const;
+
+    // The commands' actions and states (window thread).
+    void Open_Selected();
+    void Copy_Selected();
+    void Expand_All();
+    void Collapse_All();
     void Dismiss_Selected();
     void Undo_Dismiss();
     void Copy_All();
     void Save_As();
-    void Work_Round();   // the next slice of building or emptying narrowed trees
-    void Apply_Filter(); // the filter box's text, now
-
-private:
-    using Clock = std::chrono::steady_clock;
-    struct Narrowed;
-    struct Build;
+    void Toggle_Preview();
+    void Focus_Filter_Box();
+    void Leave_Filter_Box();
+    void Clear_Filter();
+    void Step_Forward();
+    void Step_Backward();
+    void Show_Item_Menu();
+    bool Has_Selection() const;
+    bool Has_Dismissed() const;
+    bool Preview_Shown() const;
 
     bool On_Key(const MSG& press);
-    bool On_Filter_Key(WPARAM key);
-    bool On_Tree_Key(WPARAM key, bool control);
-    void Focus_Filter_Box();
-    void Filter_Changed();
     std::vector<Gui::Menu_Item> Menu_Items();
-
-    Gui::Tree_View Shown_Tree() const;
-    Results::Node Node_Of(const Gui::Tree_View& tree, Gui::Tree_Item item) const;
-    Results::Node Selected_Node() const;
-    Gui::Tree_Item Full_Tree_Item(Results::Node node) const;
-    void Show(Results::Node target);
-    void Show_Full_Tree(Results::Node target);
-    Narrowed& Free_Narrowed();
-    void Start_Build(Narrowed& tree, Results::Node target);
-    bool Build_Slice(Clock::time_point end);
-    void Finish_Build();
-    void Insert_Entries(Narrowed& tree, Results::File_Index file);
-    Gui::Tree_Item Insert_File_Node(Narrowed& tree, Results::File_Index file, Gui::Tree_Item after);
-    void Append_New_Entries(Narrowed& tree);
-    void Retire(Narrowed* tree);
-    bool Empty_Slice(Narrowed& tree, Clock::time_point end);
-    void Dismiss_In_Narrowed(Narrowed& tree, Gui::Tree_Item item, Results::Node node);
-    void Schedule_Work();
+    void Filter_Changed();
+    void Apply_Filter(); // the filter box's text, now
+    Node Selected_Node() const;
+    void Step(bool forward);
+    void Show(Node target);
     void Refresh_Status();
 
-    Results results_;
-    Gui::Page page_;
-    Gui::Tree_View_Options options_;
-    std::function<std::vector<Gui::Menu_Item>()> caller_menu_items_; // after the view's own
-    Gui::Tree_View full_;
+    const Results& results_;
+    Preview_Pane& preview_;
+    Narrowing narrowing_{results_};
+    Narrowed_Trees trees_;
     Gui::Plain_Edit_Box filter_box_;
-    std::vector<std::unique_ptr<Narrowed>> narrowed_;
-    Narrowed* shown_ = nullptr; // null: the full tree
-    std::unique_ptr<Build> build_;
     std::atomic<Transfer_Phase> phase_{Transfer_Phase::Receiving};
 };
 

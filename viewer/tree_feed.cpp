@@ -1,5 +1,6 @@
 #include "viewer/tree_feed.hpp"
 
+#include "viewer/timers.hpp"
 #include "gui/gui.hpp"
 #include "support/log.hpp"
 
@@ -9,40 +10,27 @@
 
 namespace Control {
 
-namespace {
-
-constexpr UINT_PTR Round_Timer = 0x4C52; // any identifier; the main window has no other timers
-
-Tree_Feed* Running_Feed = nullptr; // set and read on the window thread only
-
-void CALLBACK On_Round_Timer(HWND, UINT, UINT_PTR, DWORD) noexcept
-{
-    if (Running_Feed) Running_Feed->Run_Round(); // lets nothing out: this is a system callback
-}
-
-} // namespace
-
-void Tree_Feed::Start(const Gui::Tree_View& tree, Progress_Routine progress)
+void Tree_Feed::Start(const Gui::Tree_View& tree, const Results& results, Progress_Routine progress)
 {
     tree_ = tree;
+    results_ = &results;
     progress_ = std::move(progress);
     Gui::Run_On_Window_Thread([this]() -> LRESULT {
-        Running_Feed = this;
-        SetTimer(Gui::Main_Window(), Round_Timer, Insert_Period_Ms, On_Round_Timer);
+        Start_Timer(Timer::Tree_Feed_Round, Insert_Period_Ms, [this] { Run_Round(); });
         return 0;
     });
 }
 
-void Tree_Feed::Add_File(const std::string& file)
+void Tree_Feed::Add_File(Results::File_Index file)
 {
     std::lock_guard guard(lock_);
-    pending_.push_back({true, false, file, 0});
+    pending_.push_back({.Item = {file, Results::None}, .Expand = false});
 }
 
-void Tree_Feed::Add_Entry(const std::string& shown_text, std::uintptr_t data, bool expand)
+void Tree_Feed::Add_Entry(Node entry, bool expand)
 {
     std::lock_guard guard(lock_);
-    pending_.push_back({false, expand, shown_text, data});
+    pending_.push_back({.Item = entry, .Expand = expand});
 }
 
 // What the tree refused stays queued, so the timer runs on until the queue is empty.
@@ -55,7 +43,12 @@ void Tree_Feed::Finish()
     });
 }
 
-Tree_Feed::Counts Tree_Feed::In_Tree() const { return {entries_in_tree_, files_in_tree_}; }
+Counts Tree_Feed::In_Tree() const { return {entries_in_tree_, files_in_tree_}; }
+
+Gui::Tree_Item Tree_Feed::File_Item(Results::File_Index file) const
+{
+    return file < file_nodes_.size() && file_nodes_[file] ? file_nodes_[file] : Gui::Root_Item;
+}
 
 void Tree_Feed::Run_Round() noexcept
 {
@@ -114,25 +107,42 @@ void Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& nex
         expand_file_node = false;
     };
     for (; next < batch.size(); ++next) {
-        const Pending& item = batch[next];
-        if (item.Is_File) {
+        const Pending& pending = batch[next];
+        if (pending.Item.Is_File()) {
             expand_if_wanted();
-            const Gui::Tree_Item node = Gui::Insert(tree_, item.Text, Gui::Root_Item, Gui::Insert_Position::Sorted, 0);
+            const Gui::Tree_Item node = Insert_File_Node(pending.Item.File);
             if (!node) break;
             file_node_ = node;
             file_node_marked_ = false;
             ++files_in_tree_;
-            if (inserted_) inserted_(true, item.Text, 0);
         } else {
-            if (!Gui::Insert_Unmarked(tree_, item.Text, file_node_, Gui::Insert_Position::Last, item.Data)) break;
+            results_->Node_Text(pending.Item, text_);
+            if (!Gui::Insert_Unmarked(tree_, text_, file_node_, Gui::Insert_Position::Last,
+                                      Results::Item_Data(pending.Item)))
+                break;
             if (!file_node_marked_) Gui::Mark_Having_Children(tree_, file_node_);
             file_node_marked_ = true;
             ++entries_in_tree_;
-            if (inserted_) inserted_(false, item.Text, item.Data);
-            expand_file_node = expand_file_node || item.Expand;
+            expand_file_node = expand_file_node || pending.Expand;
         }
+        if (inserted_) inserted_(pending.Item);
     }
     expand_if_wanted();
+}
+
+// Right after the nearest file before it (in the results' order) that is in the tree already.
+Gui::Tree_Item Tree_Feed::Insert_File_Node(Results::File_Index file)
+{
+    const Results::File_Index previous =
+        results_->Previous_File(file, [this](Results::File_Index other) { return !Gui::Is_Root(File_Item(other)); });
+    const Node node{file, Results::None};
+    results_->Node_Text(node, text_);
+    const Gui::Tree_Item item = Gui::Insert_After_Item(tree_, text_, Gui::Root_Item, File_Item(previous),
+                                                       Results::Item_Data(node));
+    if (!item) return item;
+    if (file_nodes_.size() <= file) file_nodes_.resize(file + 1, nullptr);
+    file_nodes_[file] = item;
+    return item;
 }
 
 bool Tree_Feed::Show_Due() const
@@ -193,8 +203,7 @@ void Tree_Feed::Stop_When_Done()
 {
     std::lock_guard guard(lock_);
     if (!finishing_ || !pending_.empty()) return;
-    KillTimer(Gui::Main_Window(), Round_Timer);
-    Running_Feed = nullptr;
+    Stop_Timer(Timer::Tree_Feed_Round);
 }
 
 } // namespace Control

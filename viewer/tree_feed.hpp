@@ -1,8 +1,9 @@
 #pragma once
 // Carries file nodes and entries from the main thread, which reads the pipe, to the tree on the
 // window thread. A synchronous message per entry would make every entry wait for the window
-// thread; instead the main thread only queues them, and the window thread inserts what has queued
-// up every few tens of milliseconds with the tree's drawing held.
+// thread; instead the main thread only queues the nodes it appended to the results model, and the
+// window thread inserts what has queued up every few tens of milliseconds with the tree's drawing
+// held, each node with the text and the place the model gives it.
 //
 // Bringing the tree's picture up to date costs the control a pass over all its items. When new
 // rows land in view it is done within Longest_Show_Period_Ms, and as the tree grows less often
@@ -11,6 +12,7 @@
 // to date rarely: Quiet_Share of the time, at least every Longest_Quiet_Period_Ms. The control also
 // catches up by itself whenever the user touches it. Rows out of view are not repainted.
 
+#include "viewer/results.hpp"
 #include "gui/tree_view.hpp"
 
 #include <atomic>
@@ -63,10 +65,7 @@ public:
         Clock::time_point next_quiet_show_{}; // when changes out of view are shown
     };
 
-    struct Counts {
-        std::uint64_t Entries = 0;
-        std::uint64_t Files = 0;
-    };
+    using Node = Results::Node;
     // Told on the window thread after each round of inserts, also when nothing came.
     using Progress_Routine = std::function<void(const Counts& in_tree)>;
 
@@ -74,24 +73,27 @@ public:
     Tree_Feed(const Tree_Feed&) = delete;
     Tree_Feed& operator=(const Tree_Feed&) = delete;
 
-    // Told on the window thread of every item as it goes into the tree: a file node (Data 0) or an
-    // entry under the latest file node. Set it before Start.
-    using Inserted_Routine = std::function<void(bool is_file, const std::string& text, std::uintptr_t data)>;
+    // Told on the window thread of every node as it goes into the tree: a file node or an entry
+    // under the latest file node. Set it before Start.
+    using Inserted_Routine = std::function<void(Node node)>;
     void Observe_Inserts(Inserted_Routine routine) { inserted_ = std::move(routine); }
 
-    // Starts the rounds into Tree; the main window must exist.
-    void Start(const Gui::Tree_View& tree, Progress_Routine progress);
-    // A new file node, sorted among the others; the entries that follow go below it.
-    void Add_File(const std::string& file);
+    // Starts the rounds into Tree, which shows Results; the main window must exist.
+    void Start(const Gui::Tree_View& tree, const Results& results, Progress_Routine progress);
+    // A new file node, which goes where the results put the file among those in the tree; the
+    // entries that follow go below it.
+    void Add_File(Results::File_Index file);
     // An entry under the latest file node, which is expanded afterwards when Expand is set (and
     // it is not open already).
-    void Add_Entry(const std::string& shown_text, std::uintptr_t data, bool expand);
+    void Add_Entry(Node entry, bool expand);
     // Returns when everything queued is in the tree and shown, or what the tree refused is queued
     // for the next round; the rounds stop once the queue is empty. Nothing happens once the window
     // is closing.
     void Finish();
     // What the tree holds so far; any thread.
     Counts In_Tree() const;
+    // Window thread: the file's node; the root while it is not in the tree.
+    Gui::Tree_Item File_Item(Results::File_Index file) const;
 
     // Window thread: inserts what has queued up and, when due, shows it. What the tree refuses
     // (and everything after it) is queued again, in front of what came meanwhile, and the first
@@ -100,15 +102,14 @@ public:
 
 private:
     struct Pending {
-        bool Is_File;
+        Node Item;
         bool Expand;
-        std::string Text;
-        std::uintptr_t Data;
     };
     std::vector<Pending> Take_Pending();
     void Put_Back(std::vector<Pending>& batch, std::size_t first);
     void Insert_Queued();
     void Insert_Items(const std::vector<Pending>& batch, std::size_t& next);
+    Gui::Tree_Item Insert_File_Node(Results::File_Index file);
     bool Show_Due() const;
     void Show();
     void Keep_Selection_On_First();
@@ -121,8 +122,11 @@ private:
 
     // Window thread only.
     Gui::Tree_View tree_;
+    const Results* results_ = nullptr;
     Progress_Routine progress_;
     Inserted_Routine inserted_;
+    std::vector<Gui::Tree_Item> file_nodes_; // per file of the results; null until it is in the tree
+    std::string text_;                       // of the node being inserted, used again for every node
     Gui::Tree_Item file_node_ = Gui::Root_Item;
     bool file_node_marked_ = false;
     bool finishing_ = false;

@@ -56,11 +56,19 @@ const char* Reaction_Name(Reaction reaction)
 
 std::string Up_To_Nul(std::string_view text) { return std::string(text.substr(0, text.find('\0'))); }
 
+// A tab shows as blanks up to the next multiple of 8 of the text's own width (the marker takes no
+// room).
 std::string Shown_Entry(std::string_view text, std::uint32_t column)
 {
-    std::string shown(text.substr(0, column - 1));
-    shown += Marker;
-    shown += text.substr(column - 1);
+    std::string shown;
+    std::size_t width = 0;
+    for (std::size_t index = 0; index < text.size(); ++index) {
+        if (index + 1 == column) shown += Marker;
+        const std::size_t room = text[index] == '\t' ? 8 - width % 8 : 1;
+        shown += text[index] == '\t' ? std::string(room, ' ') : std::string(1, text[index]);
+        width += room;
+    }
+    if (column == text.size() + 1) shown += Marker;
     return Up_To_Nul(Trimmed(shown));
 }
 

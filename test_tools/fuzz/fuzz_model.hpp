@@ -58,7 +58,7 @@ struct Outcome {
     unsigned long Exit_Code = 0;
 };
 
-// The text of an entry node: the marker in front of the column, spaces removed at both ends,
+// The text of an entry node: the marker in front of the column, tabs as blanks, spaces removed at both ends,
 // cut at the first NUL (the tree takes NUL-terminated texts).
 std::string Shown_Entry(std::string_view text, std::uint32_t column);
 // A text as a NUL-terminated copy shows it.

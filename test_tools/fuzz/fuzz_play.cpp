@@ -176,7 +176,7 @@ std::vector<Shown_Group> Read_Shown_Tree(const Viewer_Process& viewer, Problems&
     Remote_Tree remote(viewer, tree);
     for (const Tree_Node& node : remote.Read()) {
         Shown_Group group{node.Text, node.Expanded, {}};
-        if (node.Data != 0) problems.Add("file node " + Quoted(node.Text) + " carries data");
+        if (node.Data == 0) problems.Add("file node " + Quoted(node.Text) + " carries no data");
         for (const Tree_Node& child : node.Children) {
             group.Entries.push_back(child.Text);
             if (child.Data == 0) problems.Add("entry node " + Quoted(child.Text) + " carries no data");

@@ -195,6 +195,41 @@ TEST_F(Tree, Parents_And_Children_Answer_With_The_Root_For_None)
     EXPECT_EQ(Gui::First_Child(plain_tree, Root_Item), file);
 }
 
+// Stepping goes from child to child across the top-level items, skips one without children and
+// goes round the end; from a top-level item forward its own children come first. After a removal
+// the selection goes to the next item at the same level or above, else the one before.
+TEST_F(Tree, Stepping_Goes_Round_The_End_Among_Children_And_A_Removal_Leaves_The_Neighbour)
+{
+    const Tree_Item a = Gui::Insert(plain_tree, "a", Root_Item, Insert_Position::Last, 0);
+    const Tree_Item a1 = Gui::Insert(plain_tree, "a1", a, Insert_Position::Last, 1);
+    const Tree_Item a2 = Gui::Insert(plain_tree, "a2", a, Insert_Position::Last, 2);
+    const Tree_Item b = Gui::Insert(plain_tree, "b", Root_Item, Insert_Position::Last, 0);
+    const Tree_Item c = Gui::Insert(plain_tree, "c", Root_Item, Insert_Position::Last, 0);
+    const Tree_Item c1 = Gui::Insert(plain_tree, "c1", c, Insert_Position::Last, 3);
+    struct Case {
+        Tree_Item From; // the root: nothing selected
+        bool Forward;
+        Tree_Item To;
+    };
+    const Case cases[] = {{Root_Item, true, a1}, {Root_Item, false, c1}, {a1, true, a2}, {a2, true, c1},
+                          {c1, true, a1},        {a1, false, c1},        {b, true, c1},  {b, false, a2},
+                          {a, true, a1},         {c, false, a2}};
+    for (const Case& step : cases) {
+        Gui::Run_On_Window_Thread([&]() -> LRESULT {
+            Gui::Select(plain_tree, step.From);
+            if (Gui::Is_Root(step.From)) SendMessageA(window, TVM_SELECTITEM, TVGN_CARET, 0);
+            EXPECT_EQ(Gui::Select_Adjacent_Child(plain_tree, step.Forward), step.To);
+            EXPECT_EQ(Gui::Selected_Item(plain_tree), step.To);
+            return 0;
+        });
+    }
+    EXPECT_TRUE(Gui::Is_Expanded(plain_tree, a)) << "the parent of the child stepped to opens";
+    EXPECT_EQ(Gui::Item_After_Removal(plain_tree, a1), a2);
+    EXPECT_EQ(Gui::Item_After_Removal(plain_tree, a2), b) << "after the last child: the parent's next";
+    EXPECT_EQ(Gui::Item_After_Removal(plain_tree, c1), c) << "the last of all: its parent";
+    EXPECT_EQ(Gui::Item_After_Removal(plain_tree, c), b) << "the last top-level item: the one before";
+}
+
 TEST_F(Tree, Deleting_The_Root_Empties_The_Tree)
 {
     Tree_Item file = Gui::Insert(plain_tree, "file.txt", Root_Item, Insert_Position::Sorted, 0);

@@ -1,4 +1,5 @@
 #include "viewer/control.hpp"
+#include "viewer/entry_text.hpp"
 #include "tests/test_support.hpp"
 
 namespace {
@@ -18,33 +19,35 @@ TEST(Control, Shown_Text_Puts_The_Marker_Before_The_Column_And_Trims_Blanks)
     EXPECT_FAILURE(Shown_Text("abc", 0xFFFFFFFF), Failures::INDEX_ERROR);
 }
 
-TEST(Control, Editor_And_Shell_Arguments_Carry_Line_And_Column_In_Decimal)
+// A tab shows as blanks to the next multiple of 8 of the text's own width (the marker takes no
+// room), the marker still before the same character; the place line keeps the text as it came.
+TEST(Control, Tabs_Show_As_Blanks_To_The_Next_Stop_And_The_Place_Line_Keeps_Them)
 {
-    Control::Index_List::Index_Entry entry{"a.txt", 12, 5};
-    EXPECT_EQ(Control::Editor_Arguments(entry), "a.txt/12/5");
-    EXPECT_EQ(Control::Shell_Parameters(entry), "-XMovAbs(12,5)");
-    Control::Index_List::Index_Entry largest{"C:\\src dir\\b.c", 2147483647, 1};
-    EXPECT_EQ(Control::Editor_Arguments(largest), "C:\\src dir\\b.c/2147483647/1");
-    EXPECT_EQ(Control::Shell_Parameters({"x", 0, 0}), "-XMovAbs(0,0)");
+    struct Case {
+        const char* Text;
+        std::uint32_t Column;
+        const char* Shown;
+    };
+    const Case cases[] = {
+        {"\t\tTODO", 3, "\x95TODO"},              // leading tabs go with the blanks
+        {"a\tb", 3, "a       \x95" "b"},           // to column 8: seven blanks
+        {"ab\tc", 3, "ab\x95      c"},             // the marker before the tab's blanks
+        {"12345678\tx", 10, "12345678        \x95x"}, // on a stop: a whole tab's width
+        {"a\tbc\td", 5, "a       bc\x95      d"},  // the second stop counts from the first
+        {"x\t", 2, "x\x95"},                        // the tab's blanks trail the marker and go
+    };
+    for (const Case& test : cases) EXPECT_EQ(Shown_Text(test.Text, test.Column), test.Shown) << test.Text;
+    EXPECT_EQ(Control::Place_Line({"src/a b.c", 4, 3, "  \tx := 1;  "}), "src/a b.c:4:3:  \tx := 1;  ");
 }
 
-// The entries of a group hold one copy of its name between them, and still compare and find
-// by the name's text.
-TEST(Control, Entries_Of_A_Group_Share_One_File_Name_And_Compare_By_Its_Text)
+TEST(Control, Editor_And_Shell_Arguments_Carry_Line_And_Column_In_Decimal)
 {
-    using namespace Control::Index_List;
-    const File_Name name("src/unit_00001.adb");
-    Item index;
-    index.Append({name, 1, 1});
-    index.Append({name, 2, 7});
-    EXPECT_EQ(&Item::Element_Of(index.First()).File.Text(), &Item::Element_Of(index.Last()).File.Text());
-    EXPECT_EQ(index.Last_Element(), (Index_Entry{"src/unit_00001.adb", 2, 7}));
-    EXPECT_NE(index.First_Element(), (Index_Entry{"src/unit_00002.adb", 1, 1}));
-    EXPECT_EQ(Index_Entry{}.File.Text(), "");
-    // The index names its own failures.
-    EXPECT_FAILURE(Item().Last(), Item::NO_ELEMENTS);
-    EXPECT_STREQ(Item::NO_ELEMENTS::name, "CONTROL.INDEX_LIST.NO_ELEMENTS");
-    EXPECT_STREQ(Item::NOT_IN_LIST::name, "CONTROL.INDEX_LIST.NOT_IN_LIST");
+    Control::Index_List::Index_Entry entry{"a.txt", 12, 5, "x"};
+    EXPECT_EQ(Control::Editor_Arguments(entry), "a.txt/12/5");
+    EXPECT_EQ(Control::Shell_Parameters(entry), "-XMovAbs(12,5)");
+    Control::Index_List::Index_Entry largest{"C:\\src dir\\b.c", 2147483647, 1, "x"};
+    EXPECT_EQ(Control::Editor_Arguments(largest), "C:\\src dir\\b.c/2147483647/1");
+    EXPECT_EQ(Control::Shell_Parameters({"x", 0, 0, ""}), "-XMovAbs(0,0)");
 }
 
 } // namespace

@@ -95,6 +95,19 @@ TEST_F(Results_Window_Test, Filter_Steps_Round_The_End_Dismisses_Undoes_And_Copi
         ASSERT_TRUE(Viewer_Clicks::Item_Point(viewer, tree, tree.Read().at(0).Item)); // the window on top
     }
 
+    // A filter that hides the selected entry, emptied at once by Esc: the selection is back on it.
+    {
+        Remote_Tree tree(viewer, full_tree);
+        ASSERT_TRUE(Viewer_Clicks::Click_Item(viewer, tree, tree.Read().at(2).Children.at(1).Item, 1));
+    }
+    ASSERT_TRUE(Wait_Until([&] { return Selected_Text(viewer) == "src/b.adb/Get (Y);"; }, 5s));
+    ASSERT_TRUE(Press_Keys("ctrl+f"));
+    ASSERT_TRUE(Type_Text("PUT"));
+    ASSERT_TRUE(Status_Becomes(viewer, "4 of 6 entries in 3 of 3 files")) << viewer.Status_Text();
+    ASSERT_TRUE(Press_Keys("Escape"));
+    ASSERT_TRUE(Status_Becomes(viewer, "6 entries in 3 files")) << viewer.Status_Text();
+    EXPECT_EQ(Selected_Text(viewer), "src/b.adb/Get (Y);");
+
     // Every word in the text or the file name, the "-" word in neither, letter case aside.
     ASSERT_TRUE(Press_Keys("ctrl+f"));
     ASSERT_TRUE(Type_Text("PUT -line"));
@@ -186,39 +199,67 @@ bool Send_File(const std::string& path)
     return code == 0;
 }
 
-// Ctrl+S saves the lines of Copy all; lumen_send reads them back into a second viewer, which shows
-// the same tree: the blanks the nodes lost in front come back with the text, so that each column
-// still names the same character.
-TEST_F(Results_Window_Test, A_Saved_File_Read_Back_By_Lumen_Send_Shows_The_Same_Tree)
+// The test's current folder, which a viewer started meanwhile takes for its own, for a while.
+class Current_Folder {
+public:
+    explicit Current_Folder(const std::string& path)
+    {
+        GetCurrentDirectoryA(MAX_PATH, before_);
+        SetCurrentDirectoryA(path.c_str());
+    }
+    ~Current_Folder() { SetCurrentDirectoryA(before_); }
+    Current_Folder(const Current_Folder&) = delete;
+    Current_Folder& operator=(const Current_Folder&) = delete;
+
+private:
+    char before_[MAX_PATH] = {};
+};
+
+// Ctrl+S saves the lines of Copy all, and Ctrl+C copies the same line for an entry: the texts come
+// as they were sent, blanks and tabs included, so that each column still names the same character
+// (a tab shows as blanks in the node). The saved lines name the files by full paths against the
+// viewer's folder, so that lumen_send reads them back from another folder into a second viewer,
+// which shows the same tree under those names.
+TEST_F(Results_Window_Test, A_Saved_File_Read_Back_By_Lumen_Send_Elsewhere_Shows_The_Same_Tree)
 {
     const std::string saved = folder_.File("saved.txt");
     std::vector<std::string> first_paths;
     {
+        const Current_Folder viewer_folder(folder_.Path());
         Viewer_Process viewer({Pipe_Name});
         Host host(viewer);
         ASSERT_TRUE(host.Is_Connected());
         host.Text("Saved: one", "title");
-        host.Group("src/x.c", 1, {{"    int x = 1;", 1, 9}, {"return x; // a:b", 9, 1}});
+        host.Group("src/x.c", 1, {{"    int x = 1;", 1, 9}, {"return x;\t// a:b", 9, 11}});
         host.Group("inc/y.h", 1, {{"#define Y 2   ", 1, 9}});
         EXPECT_EQ(host.Send_Text(""), Answer::Closed);
         ASSERT_TRUE(Status_Becomes(viewer, "3 entries in 2 files")) << viewer.Status_Text();
         first_paths = Shown_Paths(viewer);
+        EXPECT_EQ(first_paths.back(), "src/x.c/return x;       // a:b");
         Remote_Tree tree(viewer, viewer.Tree_Window());
-        ASSERT_TRUE(Viewer_Clicks::Item_Point(viewer, tree, tree.Read().at(0).Item));
+        ASSERT_TRUE(Viewer_Clicks::Click_Item(viewer, tree, tree.Read().at(1).Children.at(1).Item, 1));
+        ASSERT_TRUE(Press_Keys("ctrl+c"));
+        const std::string copied = "src/x.c:9:11:return x;\t// a:b";
+        EXPECT_TRUE(Wait_Until([&] { return Viewer_Clicks::Clipboard_Text() == copied; }, 5s))
+            << Viewer_Clicks::Clipboard_Text();
         ASSERT_TRUE(Press_Keys("ctrl+s"));
         ASSERT_TRUE(Wait_Until([&] { return Viewer_Clicks::Dialog_Of(viewer) != nullptr; }, 10s)) << "no Save dialog";
         ASSERT_TRUE(Press_Keys("ctrl+a BackSpace"));
         ASSERT_TRUE(Type_Text(saved));
         ASSERT_TRUE(Press_Keys("Return"));
         ASSERT_TRUE(Wait_Until([&] { return Viewer_Clicks::Dialog_Of(viewer) == nullptr; }, 10s));
-        EXPECT_EQ(Test_Support::Read_File(saved),
-                  "inc/y.h:1:9:#define Y 2\r\nsrc/x.c:1:9:    int x = 1;\r\nsrc/x.c:9:1:return x; // a:b\r\n");
+        const std::string y = folder_.File("inc\\y.h");
+        const std::string x = folder_.File("src\\x.c");
+        EXPECT_EQ(Test_Support::Read_File(saved), y + ":1:9:#define Y 2   \r\n" + x + ":1:9:    int x = 1;\r\n" + x +
+                                                      ":9:11:return x;\t// a:b\r\n");
     }
     Viewer_Process second({Pipe_Name});
     ASSERT_TRUE(second.Main_Window());
     EXPECT_TRUE(Wait_Until([&] { return Send_File(saved); }, 10s)) << "lumen_send found no viewer";
     ASSERT_TRUE(Status_Becomes(second, "3 entries in 2 files")) << second.Status_Text();
-    EXPECT_EQ(Shown_Paths(second), first_paths);
+    std::vector<std::string> full_paths;
+    for (std::string path : first_paths) full_paths.push_back(folder_.File(path.replace(3, 1, "\\")));
+    EXPECT_EQ(Shown_Paths(second), full_paths);
 }
 
 } // namespace

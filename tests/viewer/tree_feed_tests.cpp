@@ -1,7 +1,7 @@
 // The tree feed: when it shows what it inserted with the tree's drawing held (its pacing, followed
 // without a clock, and the tree's guess whether held changes land among the rows in view, on a
-// real tree), and that what the tree refuses is tried again, in order, so that no entry is lost
-// and none lands under another file.
+// real tree), and that each file node goes where the results model puts it and what the tree
+// refuses is tried again, in order, so that no entry is lost and none lands under another file.
 
 #include "viewer/tree_feed.hpp"
 #include "gui/gui.hpp"
@@ -249,24 +249,32 @@ std::vector<std::string> Paths(HWND tree)
     return paths;
 }
 
-TEST(Tree_Feed, What_The_Tree_Refuses_Is_Inserted_Later_In_Order_And_Logged_Once)
+// Files arrive out of order, one of them refused at first: each node still lands after the file
+// before it in the model's order, among those already in the tree.
+TEST(Tree_Feed, Files_Go_To_The_Models_Place_And_What_The_Tree_Refuses_Comes_Later_In_Order)
 {
     Gui::Delete_All(the_tree);
     refusals_left = 2; // in two batches, the second one the timer's
 
+    Control::Results results;
     Control::Tree_Feed feed;
-    feed.Start(the_tree, nullptr);
-    feed.Add_File("a.txt");
-    feed.Add_Entry("a one", 1, true);
-    feed.Add_File(Refused_Text);
-    feed.Add_Entry("b one", 2, true);
-    feed.Add_Entry("b two", 3, true);
-    feed.Add_File("c.txt");
-    feed.Add_Entry("c one", 4, false);
+    feed.Start(the_tree, results, nullptr);
+    auto file = [&](const char* name) { feed.Add_File(results.Add_File(name)); };
+    auto entry = [&](const std::string& text, bool expand) {
+        results.Append(1, static_cast<std::uint32_t>(text.size() + 1), text); // the marker comes last
+        feed.Add_Entry(results.Last(), expand);
+    };
+    file("c.txt");
+    entry("c one", false);
+    file(Refused_Text);
+    entry("b one", true);
+    entry("b two", true);
+    file("a.txt");
+    entry("a one", true);
     feed.Finish();
 
-    const std::vector<std::string> expected{"a.txt",   "a.txt/a one", "b.txt",      "b.txt/b one",
-                                            "b.txt/b two", "c.txt",   "c.txt/c one"};
+    const std::vector<std::string> expected{"a.txt", "a.txt/a one\x95", "b.txt",  "b.txt/b one\x95",
+                                            "b.txt/b two\x95", "c.txt", "c.txt/c one\x95"};
     EXPECT_TRUE(Gui_Test::Wait_Until([&] { return Paths(the_tree.Window()) == expected; }));
     EXPECT_EQ(refusals_left, 0);
     EXPECT_FALSE(Gui::Run_On_Window_Thread([] { return LRESULT{Gui::Held_Changes_In_View(the_tree)}; }))
