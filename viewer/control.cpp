@@ -1,5 +1,6 @@
 #include "viewer/control.hpp"
 
+#include "viewer/batch_reader.hpp"
 #include "viewer/place_opener.hpp"
 #include "viewer/preview_pane.hpp"
 #include "viewer/protocol.hpp"
@@ -71,9 +72,17 @@ State& The_State()
     return state;
 }
 
-// The transfer's groups and entries go into the index and the tree.
-class Display_Target final : public Transfer_Target {
+void Show_Status(Transfer_Phase phase);
+
+// The transfer's title goes into the caption, its groups and entries into the index and the tree.
+class Display_Target final : public Batch_Target {
 public:
+    void Take_Title(const std::string& title) override
+    {
+        Gui::Set_Title(title);
+        Log::Put("Index for " + Gui::Title());
+        Show_Status(Transfer_Phase::Receiving);
+    }
     void Start_Group(const std::string& file) override { Control::Start_Group(file); }
     void Set_Expand_Group(unsigned char flag) override { The_State().Expand_Group = flag; }
     void Add_Entry(std::uint32_t line, std::uint32_t column, const std::string& text) override
@@ -156,8 +165,37 @@ void Create_Display()
     });
 }
 
+namespace {
+
+// After a malformed batch the window keeps what the batches before it brought; it is no complete
+// transfer, so "Complete" is not logged.
+void End_Transfer(Transfer_Phase ending)
+{
+    State& state = The_State();
+    Windows::Pipe::Close(state.Pipe);
+    state.Feed.Finish();
+    Show_Status(ending);
+    if (ending != Transfer_Phase::Broken_Off) Log::Put("Complete");
+}
+
+// The batch protocol, on a pipe that is the run's alone.
+void Process_Batches(std::string_view name)
+{
+    State& state = The_State();
+    Windows::Pipe::Open(state.Pipe, {.Name = name, .Is_Server = true, .Mode = Windows::Pipe::Pipe_Mode::Duplex,
+                                     .Buffer_Size = Batch_Protocol::Batch_Limit,
+                                     .Timeout = Batch_Protocol::Transfer_Timeout,
+                                     .Stop_Event = Gui::Closing_Event(), .Private = true});
+    Pipe_Batch_Source batches(state.Pipe);
+    Display_Target display;
+    End_Transfer(Read_Batches(batches, display));
+}
+
+} // namespace
+
 void Process_Pipe(std::string_view name)
 {
+    if (Batch_Protocol::Is_Pipe_Name(name)) return Process_Batches(name);
     if (name != Protocol::Pipe_Name) Terminate("Invalid Pipe Name");
     State& state = The_State();
     // Closing the window stops every wait of the transfer: the viewer does not outlive its window.
@@ -171,11 +209,7 @@ void Process_Pipe(std::string_view name)
     reader.Acknowledge();
     Log::Put("Index for " + Gui::Title());
     Show_Status(Transfer_Phase::Receiving);
-    const Transfer_Phase ending = reader.Read_Groups();
-    Windows::Pipe::Close(state.Pipe);
-    state.Feed.Finish();
-    Show_Status(ending);
-    Log::Put("Complete");
+    End_Transfer(reader.Read_Groups());
 }
 
 void Start_Group(const std::string& file)
@@ -217,6 +251,8 @@ std::string Status_Text(Transfer_Phase phase, std::uint64_t entries, std::uint64
         return "Receiving - " + counts;
     case Transfer_Phase::Timed_Out:
         return "Timed out - " + counts;
+    case Transfer_Phase::Broken_Off:
+        return "Broken off - " + counts;
     case Transfer_Phase::Complete:
         break;
     }

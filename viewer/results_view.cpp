@@ -155,6 +155,7 @@ std::string Results_View::Status_Line(Transfer_Phase phase, const Tree_Feed::Cou
                Counted(shown.Files, received.Files, " file", " files");
         if (phase == Transfer_Phase::Receiving) line = "Receiving - " + line;
         if (phase == Transfer_Phase::Timed_Out) line = "Timed out - " + line;
+        if (phase == Transfer_Phase::Broken_Off) line = "Broken off - " + line;
         return LRESULT{0};
     });
     return line;
