@@ -6,8 +6,6 @@ namespace Bench::Fuzz {
 
 namespace {
 
-const std::string Exception_Prefix = "!!! Exception: Exception = ";
-
 std::string Without_Trailing_Nuls(std::string_view text)
 {
     while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
@@ -21,8 +19,9 @@ std::string Trimmed(std::string_view text)
     return std::string(text);
 }
 
-// A text as a log line carries it: NUL, CR and LF written as \0, \r and \n, so that a line end
-// from the host cannot end the record early.
+} // namespace
+
+// A line end from the host must not end the record early.
 std::string Logged(std::string_view text)
 {
     std::string line;
@@ -36,8 +35,6 @@ std::string Logged(std::string_view text)
     }
     return line;
 }
-
-} // namespace
 
 const char* Reaction_Name(Reaction reaction)
 {
@@ -88,7 +85,7 @@ void Viewer_Model::Finish(bool timed_out)
 Reaction Viewer_Model::Message(std::string_view bytes)
 {
     // Every read asks for the buffer's size; a longer message fails the read itself.
-    if (bytes.size() > Message_Limit) return Fail(Exception_Prefix + "WINDOWS.PIPE.MORE_DATA", true);
+    if (bytes.size() > Message_Limit) return Fail(std::string(Exception_Prefix) + "WINDOWS.PIPE.MORE_DATA", true);
     switch (state_) {
     case Protocol_State::Title: return Take_Title(bytes);
     case Protocol_State::File_Or_End: return Take_File_Or_End(bytes);
@@ -139,7 +136,7 @@ Reaction Viewer_Model::Take_Text_Or_Group_End(std::string_view bytes)
 Reaction Viewer_Model::Take_Line(std::string_view bytes)
 {
     if (bytes.size() != 4) return Fail("!!! Value expected", false);
-    if (Value_Of(bytes) < 0) return Fail(Exception_Prefix + "RANGE_ERROR", true, Reaction::Acknowledgement_Then_Failure);
+    if (Value_Of(bytes) < 0) return Fail(std::string(Exception_Prefix) + "RANGE_ERROR", true, Reaction::Acknowledgement_Then_Failure);
     state_ = Protocol_State::Column;
     return Reaction::Acknowledgement;
 }
@@ -148,9 +145,9 @@ Reaction Viewer_Model::Take_Column(std::string_view bytes)
 {
     if (bytes.size() != 4) return Fail("!!! Value expected", false);
     const std::int32_t column = Value_Of(bytes);
-    if (column < 0) return Fail(Exception_Prefix + "RANGE_ERROR", true, Reaction::Acknowledgement_Then_Failure);
+    if (column < 0) return Fail(std::string(Exception_Prefix) + "RANGE_ERROR", true, Reaction::Acknowledgement_Then_Failure);
     if (column == 0 || static_cast<std::size_t>(column) > pending_text_.size() + 1)
-        return Fail(Exception_Prefix + "INDEX_ERROR", true, Reaction::Acknowledgement_Then_Failure);
+        return Fail(std::string(Exception_Prefix) + "INDEX_ERROR", true, Reaction::Acknowledgement_Then_Failure);
     Shown_Group& group = outcome_.Tree.back();
     group.Entries.push_back(Shown_Entry(pending_text_, static_cast<std::uint32_t>(column)));
     if (expand_ != 0) group.Expanded = true;
@@ -162,7 +159,7 @@ void Viewer_Model::Stall()
 {
     // Inside a group a stall ends the transfer with what has arrived; elsewhere it is a failure.
     if (state_ == Protocol_State::Title || state_ == Protocol_State::File_Or_End) {
-        Fail(Exception_Prefix + "WINDOWS.PIPE.TIMEOUT", true);
+        Fail(std::string(Exception_Prefix) + "WINDOWS.PIPE.TIMEOUT", true);
         return;
     }
     Finish(true);
@@ -171,11 +168,11 @@ void Viewer_Model::Stall()
 void Viewer_Model::Close()
 {
     // BROKEN as a rule; any failure of the pipe is a fair report of a vanished host.
-    Fail(Exception_Prefix + "WINDOWS.PIPE.", true);
+    Fail(std::string(Exception_Prefix) + "WINDOWS.PIPE.", true);
 }
 
 void Viewer_Model::Refused(std::string_view reason) { Fail("!!! " + std::string(reason), false); }
 
-void Viewer_Model::No_Client() { Fail(Exception_Prefix + "WINDOWS.PIPE.TIMEOUT", true); }
+void Viewer_Model::No_Client() { Fail(std::string(Exception_Prefix) + "WINDOWS.PIPE.TIMEOUT", true); }
 
 } // namespace Bench::Fuzz

@@ -282,6 +282,8 @@ void Refuse_Command_Line(Run_Script& script, Random& random)
 
 Run_Script Make_Script(std::uint64_t seed, std::uint64_t run, const Script_Options& options)
 {
+    const bool batches = options.Protocol == Protocols::Batches || (options.Protocol == Protocols::Both && run % 2 == 1);
+    if (batches) return Make_Batch_Script(seed, run, options);
     Random random(seed * 0x100000001B3ull ^ (run + 1) * 0x9E3779B97F4A7C15ull);
     Run_Script script;
     const Profile profile = Choose_Profile(random);
@@ -336,8 +338,9 @@ std::string Printable(std::string_view bytes, std::size_t limit)
 std::string Ending_Kind(const Run_Script& script)
 {
     const Outcome& expected = script.Expected;
-    if (expected.Window_Stays_Open) return expected.Timeout_Logged ? "Timeout, Complete" : "Complete";
     const std::string& last = expected.Last_Message;
+    if (expected.Window_Stays_Open && last == "Complete") return expected.Timeout_Logged ? "Timeout, Complete" : "Complete";
+    if (expected.Window_Stays_Open) return last; // a refused batch
     const auto detail = last.find(" = ");
     return detail == std::string::npos ? last : "!!! " + last.substr(detail + 3);
 }
