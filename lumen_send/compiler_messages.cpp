@@ -2,6 +2,7 @@
 
 #include "lumen_send/source_files.hpp"
 #include "lumen_send/utf8.hpp"
+#include "support/paths.hpp"
 
 #include <windows.h>
 
@@ -164,6 +165,69 @@ bool Is_Msbuild_Part(std::string_view line) noexcept
     return false;
 }
 
+// The name make runs as: "make", "gmake", "mingw32-make", with a folder, a "[2]" for its depth
+// and ".exe"; and ninja, which says the same as make when it runs in a build folder.
+bool Is_Make_Name(std::string_view name) noexcept
+{
+    name = Paths::Last_Component(name);
+    name = name.substr(0, name.find('['));
+    if (name.ends_with(".exe")) name.remove_suffix(4);
+    return name == "make" || name == "gmake" || name.ends_with("-make") || name == "ninja";
+}
+
+// GNU make's word that it changed folder: "make[2]: Entering directory '/src/lib'" (make 3.81
+// and ninja open the quote with a backtick), "make[2]: Leaving directory '/src/lib'" on its way
+// back.
+struct Folder_Change {
+    bool Entering = false;
+    std::string_view Folder;
+};
+
+std::optional<Folder_Change> Make_Folder_Change(std::string_view line) noexcept
+{
+    const std::size_t colon = line.find(": ");
+    if (colon == std::string_view::npos || !Is_Make_Name(line.substr(0, colon))) return std::nullopt;
+    std::string_view rest = line.substr(colon + 2);
+    const bool entering = rest.starts_with("Entering directory ");
+    if (!entering && !rest.starts_with("Leaving directory ")) return std::nullopt;
+    rest.remove_prefix(rest.find(' ', rest.find(' ') + 1) + 1);
+    if (rest.size() < 3 || (rest.front() != '\'' && rest.front() != '`') || rest.back() != '\'') return std::nullopt;
+    return Folder_Change{entering, rest.substr(1, rest.size() - 2)};
+}
+
+bool Is_Absolute_Name(std::string_view name) noexcept
+{
+    return (!name.empty() && Paths::Is_Separator(name[0])) || (name.size() >= 2 && name[1] == ':');
+}
+
+// A relative Name taken against Folder, with Windows' separators, "." and ".." taken out as the
+// system takes them out (by the text, never climbing above the root): "C:/src/lib" and
+// "../include/x.h" give "C:\src\include\x.h". Against a relative folder, a ".." that climbs out
+// of it stays: "build" and "../../a.c" give "..\a.c".
+std::string Joined_Path(std::string_view folder, std::string_view name)
+{
+    std::size_t root_length = folder.size() >= 2 && folder[1] == ':' ? 2 : 0;
+    while (root_length < folder.size() && Paths::Is_Separator(folder[root_length])) ++root_length;
+    std::string joined(folder.substr(0, root_length));
+    std::replace(joined.begin(), joined.end(), '/', '\\');
+    std::vector<std::string_view> parts;
+    for (std::string_view path : {folder.substr(root_length), name}) {
+        for (std::size_t start = 0; start <= path.size();) {
+            const std::size_t end = std::min(path.find_first_of("\\/", start), path.size());
+            const std::string_view part = path.substr(start, end - start);
+            const bool climbs = part == "..";
+            if (climbs && !parts.empty() && parts.back() != "..") parts.pop_back();
+            else if (!part.empty() && part != "." && !(climbs && root_length > 0)) parts.push_back(part);
+            start = end + 1;
+        }
+    }
+    for (std::size_t part = 0; part < parts.size(); ++part) {
+        if (part > 0) joined += '\\';
+        joined += parts[part];
+    }
+    return joined;
+}
+
 // Display width of a character as GCC counts it: East Asian wide and full-width characters take
 // 2, combining marks and zero-width characters nothing.
 std::size_t Display_Width(char32_t code_point) noexcept
@@ -284,7 +348,13 @@ private:
             Skip(at, "not valid UTF-8", false);
             return 1;
         }
+        if (const std::optional<Folder_Change> change = Make_Folder_Change(line)) {
+            Follow_Make(*change);
+            ++reading_.Compiler_Lines;
+            return 1;
+        }
         if (std::optional<Diagnostic> diagnostic = Parse_Diagnostic(line)) {
+            diagnostic->File = Resolved(diagnostic->File);
             const Following following = Lines_After(at, *diagnostic);
             reading_.Compiler_Lines += following.Count;
             Add_Diagnostic(at, *diagnostic, following);
@@ -292,6 +362,24 @@ private:
         }
         Read_Other(at, line);
         return 1;
+    }
+
+    // With make -j the jobs' lines interleave: a folder left is the innermost one of that name,
+    // whichever was entered after it.
+    void Follow_Make(const Folder_Change& change)
+    {
+        if (change.Entering) {
+            make_folders_.emplace_back(change.Folder);
+            return;
+        }
+        const auto left = std::find(make_folders_.rbegin(), make_folders_.rend(), change.Folder);
+        if (left != make_folders_.rend()) make_folders_.erase(std::next(left).base());
+    }
+
+    std::string Resolved(const std::string& name) const
+    {
+        if (make_folders_.empty() || Is_Absolute_Name(name)) return name;
+        return Joined_Path(make_folders_.back(), name);
     }
 
     // A search hit, read as it always was, unless it is compiler output that only looks like one.
@@ -362,7 +450,10 @@ private:
             place.Column = composed.Column;
             if (place.Text.empty()) throw Places::BAD_LINE("empty text (the viewer cannot take an empty entry)");
             const std::string key = place.File + '\n' + std::to_string(place.Line) + ':' + std::to_string(place.Column) + '\n' + place.Text;
-            if (!sent_.insert(key).second) return;
+            if (!sent_.insert(key).second) {
+                ++reading_.Repeated_Messages;
+                return;
+            }
             reading_.Places.Add(place);
         } catch (const Places::BAD_LINE& refused) {
             Skip(at, refused.Message(), true);
@@ -398,6 +489,7 @@ private:
     Column_Unit default_unit_ = Column_Unit::Display;
     Source_Files::Source_Files files_;
     std::unordered_set<std::string> sent_;
+    std::vector<std::string> make_folders_; // entered and not yet left, the innermost last
     Reading reading_;
 };
 

@@ -13,6 +13,12 @@
 // from" and its "from" lines, "In function" headers, summaries like "3 errors generated." or
 // MSBuild's "Build FAILED.") are recognised and counted, not reported. Any line that is not a
 // compiler message is read as a search hit, exactly as Places::Parse_Line reads it.
+//
+// A recursive make runs each compiler in another folder, and the compiler names its files
+// relative to that folder. GNU make says where it goes ("make[2]: Entering directory
+// '/src/lib'", then "Leaving directory"): a relative name in a message is taken against the
+// innermost folder entered and not yet left, as Windows reads a path ("C:/src/lib" and
+// "../include/x.h" give "C:\src\include\x.h"), so that the viewer finds the file from anywhere.
 
 #include "lumen_send/places.hpp"
 
@@ -82,7 +88,8 @@ struct Skipped_Line {
 struct Reading {
     Places::Index Places;
     std::vector<Skipped_Line> Skipped;
-    std::size_t Compiler_Lines = 0; // recognised as parts of compiler output, not places
+    std::size_t Compiler_Lines = 0;     // recognised as parts of compiler output, not places
+    std::size_t Repeated_Messages = 0;  // compiler messages sent once already, left out
 };
 
 // Reads every line of Input. Lines end with LF; a CR in front of the LF (or at the very end) is
@@ -90,7 +97,8 @@ struct Reading {
 // of compiler output, and places that cannot be sent, are listed in Skipped. A UTF-8 signature
 // at the start is dropped (it is no part of the first file name); input that starts with a
 // UTF-16 byte-order mark raises Places::UNSUPPORTED_ENCODING. A compiler message repeated
-// (MSBuild's summary, a header's error met by two compilations) is sent once.
+// (MSBuild's summary, a header's error met by two compilations, a macro's error at each of its
+// expansions) is sent once, and counted in Repeated_Messages.
 Reading Read_Places(std::string_view input, const Places::Parse_Options& options);
 
 } // namespace Send::Compiler

@@ -52,6 +52,24 @@ void Report_Skipped(const Send::Compiler::Reading& reading, const Send::Options:
     Complain(summary);
 }
 
+// Repeats are common (a macro's error at each expansion, MSBuild's summary); a count that is
+// smaller than the compiler's own should not come as a surprise.
+void Report_Repeated(const Send::Compiler::Reading& reading)
+{
+    const std::size_t count = reading.Repeated_Messages;
+    if (count > 0)
+        Complain(std::to_string(count) + (count == 1 ? " repeated compiler message" : " repeated compiler messages") +
+                 " left out (each is shown once)");
+}
+
+void Report_Cut(const Send::Places::Index& index)
+{
+    const std::size_t count = index.Cut_Count();
+    if (count == 0) return;
+    Complain(std::to_string(count) + (count == 1 ? " line" : " lines") +
+             " longer than 1024 bytes cut to the part around the place (\"...\" marks a cut)");
+}
+
 std::chrono::milliseconds Milliseconds_Of(double seconds)
 {
     return std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0 + 0.5));
@@ -69,13 +87,18 @@ std::string Seconds_Image(double seconds)
     return image;
 }
 
-// With --open-with, the viewer's editor is lumen_open, which finds the setting in the
-// environment the viewer hands down to it.
+bool Is_There(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Without --editor, the viewer's editor is the lumen_open beside lumen_send, so that the editor
+// stored with lumen_open --set opens the places; with --open-with, lumen_open finds the setting
+// in the environment the viewer hands down to it. Without lumen_open, the viewer opens the file
+// through its file type.
 std::string Viewer_Editor(const Send::Options::Settings& settings)
 {
-    if (settings.Open_With.empty()) return settings.Editor;
+    if (!settings.Editor.empty()) return settings.Editor;
     const std::string opener = Send::Viewer::Beside_This_Program("lumen_open.exe");
-    if (GetFileAttributesA(opener.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (settings.Open_With.empty()) return Is_There(opener) ? opener : std::string();
+    if (!Is_There(opener))
         throw Send::Viewer::START_FAILURE("--open-with needs lumen_open.exe beside lumen_send.exe, and there is no " + opener);
     if (!SetEnvironmentVariableA("LUMEN_ROLL_EDITOR", settings.Open_With.c_str())) {
         const DWORD error = GetLastError();
@@ -162,12 +185,13 @@ void Print_Statistics(const Send::Transfer::Statistics& statistics, const Send::
 {
     const double per_message_ms =
         statistics.Messages ? statistics.Seconds * 1000.0 / static_cast<double>(statistics.Messages) : 0.0;
-    // The round trips come last: scripts may read the fields before them by position.
+    // Scripts read the fields by position: new ones go at the end.
     std::printf("lumen_send: groups=%zu entries=%zu messages=%llu seconds=%.6f per_message_ms=%.4f "
-                "compiler_lines=%zu skipped_lines=%zu %s\n",
+                "compiler_lines=%zu skipped_lines=%zu %s repeated_messages=%zu cut_lines=%zu\n",
                 statistics.Groups, statistics.Entries, static_cast<unsigned long long>(statistics.Messages),
                 statistics.Seconds, per_message_ms, reading.Compiler_Lines, reading.Skipped.size(),
-                Send::Transfer::Round_Trip_Figures(statistics.Answers).c_str());
+                Send::Transfer::Round_Trip_Figures(statistics.Answers).c_str(), reading.Repeated_Messages,
+                reading.Places.Cut_Count());
     std::fflush(stdout);
 }
 
@@ -198,6 +222,8 @@ int Run(const std::vector<std::string>& arguments)
         return Bad_Request;
     }
     Report_Skipped(reading, settings);
+    Report_Repeated(reading);
+    Report_Cut(reading.Places);
 
     std::optional<Send::Viewer::Turn> turn; // held until the transfer has ended
     Windows::Unique_Process_Information viewer;

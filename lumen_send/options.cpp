@@ -1,5 +1,7 @@
 #include "lumen_send/options.hpp"
 
+#include "lumen_open/command_template.hpp"
+#include "lumen_open/presets.hpp"
 #include "lumen_send/places.hpp"
 
 #include <cstdlib>
@@ -21,11 +23,19 @@ const char* const Help_Text =
     "belong to them: each message is shown on its source line, marked where the compiler\n"
     "points, the line taken from the compiler's echo or from the file itself:\n"
     "    g++ -c a.cpp 2>&1 | lumen_send --viewer lumen_roll.exe -\n"
-    "A drive letter (C:\\src\\a.c:12:5:text) belongs to the file name. Lines that cannot be sent\n"
-    "(no line number, a line or column of 0, an empty text, a text over 1024 bytes, a column\n"
-    "beyond the end of the text, a file name the ANSI code page cannot hold) are reported on\n"
-    "standard error with their line number and skipped; more than 10 lines that are no place\n"
-    "at all are only counted (--verbose lists them). A CR before the line end is dropped. The viewer shows ANSI text: a line in UTF-8\n"
+    "Relative names in messages are taken against the folder that make says it entered\n"
+    "(\"make[1]: Entering directory ...\"), else against the current folder. A message repeated\n"
+    "(a macro's error at each expansion) is shown once; standard error tells how many were.\n"
+    "Source files are read only on local drives, each once, and at most 256 MiB of them held at\n"
+    "a time (the least recently used go first).\n"
+    "A drive letter (C:\\src\\a.c:12:5:text) belongs to the file name; git's quoted names\n"
+    "(\"caf\\303\\251.txt\":1:1:text) are read as the names they stand for. Lines that cannot be\n"
+    "sent (no line number, a line or column of 0, an empty text, a column beyond the end of the\n"
+    "text, a file name with a control character or one the ANSI code page cannot hold) are\n"
+    "reported on standard error with their line number and skipped; more than 10 lines that are\n"
+    "no place at all are only counted (--verbose lists them). A text over 1024 bytes is cut to\n"
+    "the part around its column, \"...\" at each cut. A CR before the line end is dropped.\n"
+    "The viewer shows ANSI text: a line in UTF-8\n"
     "(as rg and git grep print) is converted, its column (counted in UTF-8 bytes) moved to the\n"
     "same character, and a character the ANSI code page lacks shown as \"?\".\n"
     "\n"
@@ -34,11 +44,12 @@ const char* const Help_Text =
     "  --collapsed           leave the file nodes collapsed (default: expanded)\n"
     "  --viewer EXE          start the viewer EXE first, then connect to it\n"
     "  --editor PATH         with --viewer: the editor the viewer opens places with, started as\n"
-    "                        PATH file/line/column\n"
-    "  --open-with EDITOR    with --viewer: open places in EDITOR, a lumen_open preset (code,\n"
-    "                        notepad++, sublime, gvim, emacs, notepad4) or command template\n"
-    "                        (\"C:\\Tools\\ed.exe --goto {file}:{line}:{column}\"); the viewer's editor\n"
-    "                        is then the lumen_open.exe beside lumen_send.exe\n"
+    "                        PATH file/line/column (default: the lumen_open.exe beside\n"
+    "                        lumen_send.exe, which starts the editor that lumen_open --set stored)\n"
+    "  --open-with EDITOR    with --viewer: open places in EDITOR for this run, a lumen_open preset\n"
+    "                        (code, notepad++, sublime, gvim, emacs, notepad4) or command template\n"
+    "                        (\"C:\\Tools\\ed.exe --goto {file}:{line}:{column}\"), checked at once as\n"
+    "                        lumen_open --set checks it; the viewer's editor is then lumen_open\n"
     "  --encoding auto|utf-8|ansi\n"
     "                        how lines are read (default auto): auto converts a line that is\n"
     "                        UTF-8 and sends any other as it is; utf-8 skips a line that is not\n"
@@ -53,9 +64,10 @@ const char* const Help_Text =
     "  --wait SECONDS        with --viewer: how long to wait while another transfer holds the\n"
     "                        viewer's pipe (default 600; 0 does not wait)\n"
     "  --verbose             report every line that is not read, however many\n"
-    "  --stats               print counts (also of compiler lines and of lines not read),\n"
-    "                        the time from first to final message and how long the viewer\n"
-    "                        took to answer (10th, 50th, 90th and 99th percentile)\n"
+    "  --stats               print counts (also of compiler lines, of lines not read and of\n"
+    "                        repeated compiler messages and of lines cut), the time from\n"
+    "                        first to final message and how long the viewer took to answer\n"
+    "                        (10th, 50th, 90th and 99th percentile)\n"
     "  -h, --help            show this text\n"
     "\n"
     "Without --viewer, a viewer must already be waiting: lumen_roll.exe Lumen_Roll_V1.1 [EDITOR].\n"
@@ -126,6 +138,30 @@ Places::Encoding Encoding_Of(const std::string& text)
     throw USAGE_ERROR("--encoding takes auto, utf-8 or ansi");
 }
 
+std::string Preset_Names()
+{
+    std::string names;
+    for (const Open::Presets::Preset& preset : Open::Presets::All())
+        names += (names.empty() ? "" : ", ") + std::string(preset.Name);
+    return names;
+}
+
+// lumen_open would refuse the setting only at the first double-click, in a message box; here it
+// is judged by lumen_open's own rules before anything starts. A single word is meant as a preset.
+void Check_Open_With(const std::string& setting)
+{
+    if (setting.empty()) throw USAGE_ERROR("--open-with needs a preset or a command template");
+    if (Open::Presets::Find(setting)) return;
+    if (setting.find_first_of(" \t{") == std::string::npos)
+        throw USAGE_ERROR("--open-with: unknown preset `" + setting + "`; presets: " + Preset_Names());
+    try {
+        Open::Templates::Parse_Template(setting);
+    } catch (const Open::Templates::BAD_TEMPLATE& failure) {
+        throw USAGE_ERROR("--open-with: \"" + setting + "\" is neither a preset nor a usable template: " +
+                          failure.Information());
+    }
+}
+
 void Set_Input(Settings& settings, bool& input_given, std::string_view argument)
 {
     if (input_given) throw USAGE_ERROR("more than one input file");
@@ -145,7 +181,7 @@ bool Take_Option(Argument_Reader& reader, std::string_view name, Settings& setti
         settings.Editor = reader.Take_Value(name);
     } else if (name == "--open-with") {
         settings.Open_With = reader.Take_Value(name);
-        if (settings.Open_With.empty()) throw USAGE_ERROR("--open-with needs a preset or a command template");
+        Check_Open_With(settings.Open_With);
     } else if (name == "--encoding") {
         settings.Input_Encoding = Encoding_Of(reader.Take_Value(name));
     } else if (name == "--timeout") {

@@ -1,6 +1,7 @@
 #include "lumen_send/places.hpp"
 
 #include "lumen_send/utf8.hpp"
+#include "support/paths.hpp"
 
 #include <algorithm>
 #include <limits>
@@ -64,16 +65,101 @@ void Split_Column(std::string_view rest, const Parse_Options& options, Place& pl
     place.Text = std::string(rest);
 }
 
+constexpr std::string_view Ellipsis = "...";
+
+// A text over the viewer's limit becomes the part of it around the marked character, "..." where
+// it was cut, the column on the same character: a minified file's hit keeps its place. Where the
+// column lies near an end, the window reaches that end; elsewhere the column sits in its middle.
+// Cuts fall between characters of Code_Page.
+void Cut_Around_Column(Place& place, unsigned code_page)
+{
+    const std::string& text = place.Text;
+    const std::size_t marked = static_cast<std::size_t>(place.Column) - 1; // up to the text's length
+    const std::size_t half = Message_Limit / 2 - Ellipsis.size();
+    const std::size_t window_start =
+        marked < half ? 0 : std::min(marked - half, text.size() - (Message_Limit - Ellipsis.size()));
+    // Rounded up to a character start: a character is at most 4 bytes long.
+    const std::size_t start =
+        window_start == 0 ? 0 : Utf8::Character_Start(text, window_start + Ellipsis.size(), code_page);
+    const std::size_t lead = start == 0 ? 0 : Ellipsis.size();
+    std::size_t end = text.size();
+    if (end - start > Message_Limit - lead)
+        end = Utf8::Character_Start(text, start + Message_Limit - lead - Ellipsis.size(), code_page);
+    std::string cut = lead ? std::string(Ellipsis) : std::string();
+    cut.append(text, start, end - start);
+    if (end < text.size()) cut += Ellipsis;
+    place.Column = static_cast<std::int32_t>(marked - start + lead + 1);
+    place.Text = std::move(cut);
+    place.Cut = true;
+}
+
 void Check_Text(Place& place, const Parse_Options& options)
 {
     if (place.Text.empty()) throw BAD_LINE("empty text (the viewer cannot take an empty entry)");
-    if (place.Text.size() > Message_Limit) throw BAD_LINE("text longer than 1024 bytes");
     const std::size_t end_column = place.Text.size() + 1;
-    if (static_cast<std::size_t>(place.Column) <= end_column) return;
-    if (!options.Clamp_Columns)
-        throw BAD_LINE("column " + std::to_string(place.Column) + " is beyond the end of the text (" +
-                       std::to_string(place.Text.size()) + " bytes)");
-    place.Column = static_cast<std::int32_t>(end_column);
+    if (static_cast<std::size_t>(place.Column) > end_column) {
+        if (!options.Clamp_Columns)
+            throw BAD_LINE("column " + std::to_string(place.Column) + " is beyond the end of the text (" +
+                           std::to_string(place.Text.size()) + " bytes)");
+        place.Column = static_cast<std::int32_t>(end_column);
+    }
+    if (place.Text.size() > Message_Limit) Cut_Around_Column(place, options.Code_Page);
+}
+
+// Three octal digits at the start of Digits, as one byte.
+std::optional<char> Octal_Byte(std::string_view digits) noexcept
+{
+    if (digits.size() < 3) return std::nullopt;
+    unsigned value = 0;
+    for (char digit : digits.substr(0, 3)) {
+        if (digit < '0' || digit > '7') return std::nullopt;
+        value = value * 8 + static_cast<unsigned>(digit - '0');
+    }
+    if (value > 0xFF) return std::nullopt;
+    return static_cast<char>(value);
+}
+
+// The byte that C's one-letter escape Letter stands for, or nothing.
+std::optional<char> Escaped(char letter) noexcept
+{
+    static constexpr std::string_view Letters = "abfnrtv\\\"";
+    static constexpr std::string_view Bytes = "\a\b\f\n\r\t\v\\\"";
+    const std::size_t found = Letters.find(letter);
+    if (found == std::string_view::npos) return std::nullopt;
+    return Bytes[found];
+}
+
+struct Quoted_Name {
+    std::string Name;
+    std::size_t Colon = 0; // where the colon after the closing quote is
+};
+
+// git puts a name that holds a quote, a backslash or a control byte in C's quotes, and by
+// default (core.quotepath) one with bytes beyond ASCII too: "caf\303\251.txt". \ooo is a byte in
+// octal, \" \\ \t \n and the other one-letter escapes are C's. Nothing when Line does not start
+// with such a name and a colon; no Windows name holds a quote, so no other name starts so.
+std::optional<Quoted_Name> Git_Quoted_Name(std::string_view line)
+{
+    if (!line.starts_with('"')) return std::nullopt;
+    std::string name;
+    for (std::size_t at = 1; at < line.size(); ++at) {
+        if (line[at] == '"') {
+            if (at + 1 == line.size() || line[at + 1] != ':') return std::nullopt;
+            return Quoted_Name{std::move(name), at + 1};
+        }
+        if (line[at] != '\\') {
+            name += line[at];
+        } else if (const std::optional<char> byte = Octal_Byte(line.substr(at + 1))) {
+            name += *byte;
+            at += 3;
+        } else if (const std::optional<char> escaped = Escaped(at + 1 < line.size() ? line[at + 1] : '\0')) {
+            name += *escaped;
+            at += 1;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
 }
 
 // "(digits)" or "(digits,digits)" at Open, then blanks up to Colon, which no digit follows.
@@ -109,15 +195,12 @@ std::optional<Place> Split_Compiler_Form(std::string_view line)
     return std::nullopt;
 }
 
-Place Split_Colon_Form(std::string_view line, const Parse_Options& options)
+// Rest is what follows the file name's colon: "line:column:text" or "line:text".
+Place Split_After_Name(std::string file, std::string_view rest, const Parse_Options& options)
 {
-    const std::size_t file_end = line.find(':', File_Name_Start_Of_Search(line));
-    if (file_end == std::string_view::npos) throw BAD_LINE("no line number");
     Place place;
-    place.File = line.substr(0, file_end);
+    place.File = std::move(file);
     if (place.File.empty()) throw BAD_LINE("file name missing");
-
-    std::string_view rest = line.substr(file_end + 1);
     const std::size_t line_end = rest.find(':');
     place.Line = Positive_Number(rest.substr(0, line_end), "line number");
     if (line_end == std::string_view::npos) throw BAD_LINE("no text after the line number");
@@ -125,16 +208,26 @@ Place Split_Colon_Form(std::string_view line, const Parse_Options& options)
     return place;
 }
 
+Place Split_Colon_Form(std::string_view line, const Parse_Options& options)
+{
+    if (std::optional<Quoted_Name> quoted = Git_Quoted_Name(line))
+        return Split_After_Name(std::move(quoted->Name), line.substr(quoted->Colon + 1), options);
+    const std::size_t file_end = line.find(':', File_Name_Start_Of_Search(line));
+    if (file_end == std::string_view::npos) throw BAD_LINE("no line number");
+    return Split_After_Name(std::string(line.substr(0, file_end)), line.substr(file_end + 1), options);
+}
+
 } // namespace
 
 Place Split_Line(std::string_view line, const Parse_Options& options)
 {
-    std::optional<Place> compiler_form = Split_Compiler_Form(line);
+    std::optional<Place> compiler_form = line.starts_with('"') ? std::nullopt : Split_Compiler_Form(line);
     return compiler_form ? std::move(*compiler_form) : Split_Colon_Form(line, options);
 }
 
 std::string Viewer_File_Name(std::string_view name, const Parse_Options& options)
 {
+    if (Paths::Has_Control_Character(name)) throw BAD_LINE("file name holds a control character");
     if (options.Input_Encoding == Encoding::Ansi || Utf8::Kind_Of(name) != Utf8::Kind::Utf8) return std::string(name);
     Utf8::Converted converted = Utf8::To_Code_Page(name, 1, options.Code_Page);
     if (!converted.Lossless)
@@ -170,6 +263,7 @@ void Index::Add(const Place& place)
     if (is_new) groups_.push_back(Group{place.File, {}});
     groups_[found->second].Entries.push_back(Entry{place.Text, place.Line, place.Column});
     ++entry_count_;
+    if (place.Cut) ++cut_count_;
 }
 
 } // namespace Send::Places

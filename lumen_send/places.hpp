@@ -16,14 +16,19 @@
 //   names no place);
 // - a column of 0 or beyond 2^31 - 1;
 // - an empty text: the protocol has no way to carry one, an empty message ends the group;
-// - a text or file name longer than 1024 bytes: the viewer's message limit;
+// - a file name longer than 1024 bytes: the viewer's message limit;
+// - a file name with a control byte (NUL, a tab, ...): no Windows name holds one, and the system
+//   would stop at a NUL, so the name is not the file it spells;
 // - a column beyond the text's length + 1: the viewer would stop on it. With Clamp_Columns such a
 //   column is sent as the text's length + 1 instead (for tools that, unlike the compilers that
 //   Send::Compiler knows, put a column of some other line in front of their message);
 // - with Encoding::Utf_8, a line that is not valid UTF-8;
 // - a UTF-8 file name with a character that the ANSI code page lacks: the viewer opens files by
 //   their 8-bit names, and "?" in their place would name no file (or, to some editors, any).
-// Lengths and columns are checked after the conversion from UTF-8.
+// Lengths and columns are checked after the conversion from UTF-8. A text longer than 1024 bytes
+// (a line of a minified file) is cut to the part around its column, "..." at each cut end, the
+// column moved to the same character.
+// git's quoted names ("caf\303\251.txt":1:1:text) are read as the bytes they stand for.
 // A leading drive letter ("C:\x.c", "C:/x.c", "C:x.c") is part of the file name. Apart from that,
 // the first colon ends the file name: Windows file names cannot contain colons. So the two kinds
 // of form never both fit a line: the compiler form's "(line):" must come before that colon, and a
@@ -71,6 +76,7 @@ struct Place {
     std::int32_t Column = 1;
     bool Has_Column = false;    // the line gave one
     bool Parenthesised = false; // the file(line,column): form
+    bool Cut = false;           // the text was cut to the viewer's limit around the column
 };
 
 // Splits one input line (its line end already removed) into its fields as they stand: no
@@ -81,7 +87,8 @@ Place Split_Line(std::string_view line, const Parse_Options& options);
 // message is the reason.
 Place Parse_Line(std::string_view line, const Parse_Options& options);
 
-// A file name as the viewer takes it (converted when it is UTF-8); BAD_LINE when it cannot be.
+// A file name as the viewer takes it (converted when it is UTF-8); BAD_LINE when it cannot be
+// (a control byte, characters the code page lacks).
 std::string Viewer_File_Name(std::string_view name, const Parse_Options& options);
 
 // A text in the viewer's code page, Column (counting the bytes of Text) moved along. Is_Utf8
@@ -106,11 +113,13 @@ public:
     void Add(const Place& place);
     const std::vector<Group>& Groups() const noexcept { return groups_; }
     std::size_t Entry_Count() const noexcept { return entry_count_; }
+    std::size_t Cut_Count() const noexcept { return cut_count_; } // entries whose text was cut
 
 private:
     std::vector<Group> groups_;
     std::unordered_map<std::string, std::size_t> group_of_file_;
     std::size_t entry_count_ = 0;
+    std::size_t cut_count_ = 0;
 };
 
 } // namespace Send::Places

@@ -1,45 +1,36 @@
 #include "lumen_send/source_files.hpp"
 
 #include "lumen_send/utf8.hpp"
+#include "windows/local_files.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
 
 namespace Send::Source_Files {
 
 namespace {
 
-bool Is_Separator(char character) noexcept { return character == '\\' || character == '/'; }
-
-// CON, PRN, AUX, NUL, COM1..9, LPT1..9, with any extension and any case: devices in every folder.
-bool Is_Device_Name(std::string_view component) noexcept
+// The files are opened by 8-bit names, as the viewer opens them. A UTF-8 name becomes an ANSI
+// one; one the code page cannot hold names no file the viewer could open, and is not read.
+std::optional<std::string> Ansi_Name(const std::string& name)
 {
-    std::string base(component.substr(0, component.find('.')));
-    while (!base.empty() && (base.back() == ' ' || base.back() == ':')) base.pop_back();
-    for (char& character : base) character = static_cast<char>(std::toupper(static_cast<unsigned char>(character)));
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
-        return true;
-    return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '0' && base[3] <= '9';
+    if (Utf8::Kind_Of(name) != Utf8::Kind::Utf8) return name;
+    Utf8::Converted converted = Utf8::To_Code_Page(name, 1);
+    if (!converted.Lossless) return std::nullopt;
+    return std::move(converted.Text);
 }
 
-std::wstring Wide_Name(std::string_view name)
+// The bytes of the file at Path, a canonical local path; nothing when it is not a disk file on a
+// local drive, is too large or cannot be read.
+std::optional<std::string> Read_Disk_File(const std::string& path)
 {
-    const UINT code_page = Utf8::Kind_Of(name) == Utf8::Kind::Utf8 ? CP_UTF8 : CP_ACP;
-    const int size = static_cast<int>(name.size());
-    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(code_page, 0, name.data(), size, nullptr, 0)), L'\0');
-    MultiByteToWideChar(code_page, 0, name.data(), size, wide.data(), static_cast<int>(wide.size()));
-    return wide;
-}
-
-std::optional<std::string> Read_Disk_File(const std::string& name)
-{
-    const std::wstring wide = Wide_Name(name);
-    Windows::Unique_File file{CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    Windows::Unique_File file{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
     if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return std::nullopt;
+    // A link or junction in the path may lead to a share: the name alone does not tell.
+    if (!Windows::Local_Files::Is_On_Local_Drive(file.get())) return std::nullopt;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > static_cast<LONGLONG>(Largest_File)) return std::nullopt;
     std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
@@ -66,7 +57,8 @@ void Decode(std::string& bytes, std::string& text, bool& is_utf8)
         text = Utf8_Of_Utf16(std::string_view(bytes).substr(2));
         is_utf8 = true;
     } else if (bytes.starts_with("\xEF\xBB\xBF")) {
-        text = bytes.substr(3);
+        bytes.erase(0, 3);
+        text = std::move(bytes);
         is_utf8 = true;
     } else {
         is_utf8 = Utf8::Kind_Of(bytes) == Utf8::Kind::Utf8;
@@ -74,39 +66,63 @@ void Decode(std::string& bytes, std::string& text, bool& is_utf8)
     }
 }
 
-} // namespace
-
-bool Is_Readable_Name(std::string_view name) noexcept
+// Counted first, so that the index is allocated once at its size: growing it by doubling would
+// hold half as much again for a while.
+std::vector<std::uint32_t> Line_Starts_Of(std::string_view text)
 {
-    if (name.empty() || (name.size() >= 2 && Is_Separator(name[0]) && Is_Separator(name[1]))) return false;
-    for (std::size_t start = 0; start <= name.size();) {
-        const std::size_t end = std::min(name.find_first_of("\\/", start), name.size());
-        if (Is_Device_Name(name.substr(start, end - start))) return false;
-        start = end + 1;
-    }
-    return true;
+    std::vector<std::uint32_t> starts;
+    starts.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+    starts.push_back(0);
+    for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1))
+        starts.push_back(static_cast<std::uint32_t>(at + 1));
+    return starts;
 }
+
+} // namespace
 
 std::optional<Source_Line> Source_Files::Line(const std::string& name, std::int32_t number)
 {
-    auto [found, is_new] = files_.try_emplace(name);
-    if (is_new && Is_Readable_Name(name)) {
-        if (std::optional<std::string> bytes = Read_Disk_File(name)) {
-            File& file = found->second.emplace();
-            Decode(*bytes, file.Bytes, file.Is_Utf8);
-            file.Line_Starts.push_back(0);
-            for (std::size_t at = file.Bytes.find('\n'); at != std::string::npos; at = file.Bytes.find('\n', at + 1))
-                file.Line_Starts.push_back(at + 1);
-        }
-    }
-    if (!found->second || number < 1 || static_cast<std::size_t>(number) > found->second->Line_Starts.size())
-        return std::nullopt;
-    const File& file = *found->second;
-    const std::size_t start = file.Line_Starts[static_cast<std::size_t>(number) - 1];
-    std::string_view text = std::string_view(file.Bytes).substr(start);
+    const std::optional<std::string> ansi_name = Ansi_Name(name);
+    if (!ansi_name) return std::nullopt;
+    const Windows::Local_Files::Decision local = Windows::Local_Files::Canonical(*ansi_name);
+    if (!local.Accepted()) return std::nullopt;
+    const std::optional<File>& file = Find_Or_Read(local.Path).Content;
+    if (!file || number < 1 || static_cast<std::size_t>(number) > file->Line_Starts.size()) return std::nullopt;
+    std::string_view text = std::string_view(file->Text).substr(file->Line_Starts[static_cast<std::size_t>(number) - 1]);
     text = text.substr(0, text.find('\n'));
     if (text.ends_with('\r')) text.remove_suffix(1);
-    return Source_Line{text, file.Is_Utf8};
+    return Source_Line{text, file->Is_Utf8};
+}
+
+const Source_Files::Held& Source_Files::Find_Or_Read(const std::string& path)
+{
+    if (const auto found = by_path_.find(path); found != by_path_.end()) {
+        by_use_.splice(by_use_.begin(), by_use_, found->second);
+        return *found->second;
+    }
+    Held& held = by_use_.emplace_front(Held{.Path = path});
+    if (std::optional<std::string> bytes = Read_Disk_File(path)) {
+        File& file = held.Content.emplace();
+        Decode(*bytes, file.Text, file.Is_Utf8);
+        file.Line_Starts = Line_Starts_Of(file.Text);
+        held.Bytes = file.Text.size() + file.Line_Starts.size() * sizeof(std::uint32_t);
+    }
+    held.Bytes += held.Path.size();
+    held_bytes_ += held.Bytes;
+    by_path_.emplace(held.Path, by_use_.begin());
+    Make_Room();
+    return held;
+}
+
+// The file just read stays, whatever its size: the cap is far above the largest file read.
+void Source_Files::Make_Room()
+{
+    while (held_bytes_ > cap_ && by_use_.size() > 1) {
+        const Held& oldest = by_use_.back();
+        held_bytes_ -= oldest.Bytes;
+        by_path_.erase(oldest.Path);
+        by_use_.pop_back();
+    }
 }
 
 } // namespace Send::Source_Files

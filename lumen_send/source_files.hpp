@@ -1,48 +1,69 @@
 #pragma once
 // The lines of the source files that compiler messages name, read from disk when a message
 // comes without the compiler's echo of its line (or with an echo whose tabs the compiler
-// expanded). Each file is read once, whole, and kept; one that cannot be read is not tried
-// again.
+// expanded). Each file is read whole, once, and kept while there is room; one that cannot be read
+// is not tried again.
 //
 // The names come from the compiler's output, and so from the code it compiled ("#line" can
-// name anything): only plain files on local or mapped drives are read. Names of the network
-// ("\\host\share"), of the device space ("\\.\", "\\?\") and of devices (CON, NUL, COM1, ...)
-// are not opened, nor is anything that turns out not to be a disk file, nor a file over 64 MiB.
+// name anything): a name is made the full path of a file on a local drive first, and only that
+// path is read (Windows::Local_Files::Canonical). Network names in every spelling ("\\host",
+// "\??\UNC\host"), the system's name spaces ("\\?\", "\\.\", "\??\"), devices (CON, NUL, COM1,
+// ...), a name the system reads as another file ("x.c\."), a file whose final path (links
+// followed) is not on a local drive, anything that is not a disk file, and a file over 64 MiB
+// are not read.
+//
+// The files are kept by their full path, so "x.c", ".\x.c" and "sub\..\x.c" are read and held
+// once. What is held (the text, its line index and the path, of the files that "#line" names
+// too) stays within a cap: the file used least recently goes first.
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <list>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace Send::Source_Files {
 
 inline constexpr std::size_t Largest_File = 64 * 1024 * 1024;
+// The shipped build is a 32-bit program: 2 GB of address space, in which the input, its places
+// and the transfer live too.
+inline constexpr std::size_t Default_Cap = 256 * 1024 * 1024;
 
 struct Source_Line {
-    std::string_view Text; // without its line end; valid while the Source_Files lives
+    std::string_view Text; // without its line end; valid until the next call of Line
     bool Is_Utf8 = false;  // how the file is encoded: UTF-8 (a signature or valid UTF-8 bytes) or ANSI
 };
 
-// Whether Name may be opened at all (see above); a relative name is taken against the current
-// folder.
-bool Is_Readable_Name(std::string_view name) noexcept;
-
 class Source_Files {
 public:
-    // Line Number (from 1) of the file Name (UTF-8 when valid UTF-8, else ANSI); nothing when
-    // the file cannot be read or is shorter.
+    explicit Source_Files(std::size_t cap = Default_Cap) : cap_(cap) {}
+
+    // Line Number (from 1) of the file Name (UTF-8 when valid UTF-8, else ANSI; relative to the
+    // current folder); nothing when the file may not or cannot be read, or is shorter.
     std::optional<Source_Line> Line(const std::string& name, std::int32_t number);
 
 private:
     struct File {
-        std::string Bytes; // UTF-16 files are kept as UTF-8
-        std::vector<std::size_t> Line_Starts;
+        std::string Text; // UTF-16 files are kept as UTF-8
+        std::vector<std::uint32_t> Line_Starts;
         bool Is_Utf8 = false;
     };
-    std::map<std::string, std::optional<File>> files_;
+    struct Held {
+        std::string Path;
+        std::optional<File> Content; // nothing: the file cannot be read
+        std::size_t Bytes = 0;       // what it counts against the cap
+    };
+
+    const Held& Find_Or_Read(const std::string& path);
+    void Make_Room();
+
+    std::size_t cap_;
+    std::size_t held_bytes_ = 0;
+    std::list<Held> by_use_; // the most recently used first
+    std::unordered_map<std::string_view, std::list<Held>::iterator> by_path_; // keys point into by_use_
 };
 
 } // namespace Send::Source_Files

@@ -1,5 +1,7 @@
 #include "lumen_send/utf8.hpp"
 
+#include "support/utf8.hpp"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -10,37 +12,8 @@ namespace {
 
 unsigned Byte(std::string_view text, std::size_t at) noexcept { return static_cast<unsigned char>(text[at]); }
 
-struct Sequence_Form {
-    std::size_t Length; // 0: the byte starts no sequence
-    unsigned Low;       // the range of the second byte
-    unsigned High;
-};
-
-// The second byte's range is what rules out overlong forms (after E0 and F0), surrogates (after
-// ED) and values beyond U+10FFFF (after F4).
-Sequence_Form Form_Of(unsigned lead) noexcept
-{
-    if (lead >= 0xC2 && lead <= 0xDF) return {2, 0x80, 0xBF};
-    if (lead == 0xE0) return {3, 0xA0, 0xBF};
-    if (lead == 0xED) return {3, 0x80, 0x9F};
-    if (lead >= 0xE1 && lead <= 0xEF) return {3, 0x80, 0xBF};
-    if (lead == 0xF0) return {4, 0x90, 0xBF};
-    if (lead == 0xF4) return {4, 0x80, 0x8F};
-    if (lead >= 0xF1 && lead <= 0xF3) return {4, 0x80, 0xBF};
-    return {0, 0, 0};
-}
-
 // The length of the UTF-8 sequence that starts Text, or 0 when none does.
-std::size_t Sequence_Length(std::string_view text) noexcept
-{
-    if (Byte(text, 0) < 0x80) return 1;
-    const Sequence_Form form = Form_Of(Byte(text, 0));
-    if (form.Length == 0 || text.size() < form.Length || Byte(text, 1) < form.Low || Byte(text, 1) > form.High)
-        return 0;
-    for (std::size_t at = 2; at < form.Length; ++at)
-        if (Byte(text, at) < 0x80 || Byte(text, at) > 0xBF) return 0;
-    return form.Length;
-}
+std::size_t Sequence_Length(std::string_view text) noexcept { return ::Utf8::Sequence_Length(text); }
 
 char32_t Code_Point(std::string_view sequence) noexcept
 {
@@ -84,6 +57,22 @@ Kind Kind_Of(std::string_view text) noexcept
         at += length;
     }
     return kind;
+}
+
+// A double-byte code page's trail bytes may be anything from 0x40 up, "\\" included: only a walk
+// from the start tells which byte begins a character.
+std::size_t Character_Start(std::string_view text, std::size_t at, unsigned code_page)
+{
+    if (code_page == 0) code_page = GetACP();
+    std::size_t start = 0;
+    while (start < std::min(at, text.size())) {
+        std::size_t length = 1;
+        if (code_page == CP_UTF8) length = Character_At(text, start).Length;
+        else if (IsDBCSLeadByteEx(code_page, static_cast<BYTE>(text[start])) && start + 1 < text.size()) length = 2;
+        if (start + length > at) break;
+        start += length;
+    }
+    return start;
 }
 
 // WideCharToMultiByte refuses the flags and the default character that the conversion needs for

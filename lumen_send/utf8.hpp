@@ -25,6 +25,12 @@ struct Character {
 };
 Character Character_At(std::string_view text, std::size_t at) noexcept;
 
+// The start of the character that holds byte At of Text, a text in Code_Page (0: the ANSI code
+// page); Text's length for an At beyond it. A cut there splits no character: UTF-8 and the
+// double-byte code pages have characters of more than one byte, whose later bytes may look like
+// characters of their own.
+std::size_t Character_Start(std::string_view text, std::size_t at, unsigned code_page = 0);
+
 struct Converted {
     std::string Text;
     std::size_t Column = 1;

@@ -190,8 +190,24 @@ Windows::Unique_Process_Information Start(std::string_view viewer, std::string_v
     return Windows::Unique_Process_Information(started);
 }
 
-Turn::Turn(std::chrono::milliseconds limit, const std::function<void()>& on_waiting)
-    : lock_(CreateMutexA(nullptr, FALSE, Turn_Lock_Name))
+namespace {
+
+// Another kind of object under the mutex's name (ERROR_INVALID_HANDLE), or one this user may not
+// use, leaves no way to take turns: going on without would let two runs start their viewers at
+// once, and one of them talk to the other's.
+Windows::Unique_Handle Turn_Lock()
+{
+    Windows::Unique_Handle lock{CreateMutexA(nullptr, FALSE, Turn_Lock_Name)};
+    if (lock) return lock;
+    const DWORD error = GetLastError();
+    throw NO_TURN("cannot take turns with other runs: the name \"" + std::string(Turn_Lock_Name) + "\" is " +
+                  (error == ERROR_INVALID_HANDLE ? "held by an object that is not a mutex" : "not open to this user") +
+                  " (system error " + std::to_string(error) + ")");
+}
+
+} // namespace
+
+Turn::Turn(std::chrono::milliseconds limit, const std::function<void()>& on_waiting) : lock_(Turn_Lock())
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     const auto left = [&] {
@@ -202,11 +218,11 @@ Turn::Turn(std::chrono::milliseconds limit, const std::function<void()>& on_wait
     const auto waiting = [&] {
         if (!std::exchange(said, true)) on_waiting();
     };
-    if (lock_ && WaitForSingleObject(lock_.get(), 0) == WAIT_TIMEOUT) {
+    if (WaitForSingleObject(lock_.get(), 0) == WAIT_TIMEOUT) {
         waiting();
         if (WaitForSingleObject(lock_.get(), left()) == WAIT_TIMEOUT) throw STILL_BUSY("another run of lumen_send");
     }
-    owned_ = static_cast<bool>(lock_);
+    owned_ = true;
     while (Is_Pipe_Name_Held()) {
         waiting();
         if (left() == 0) {

@@ -21,6 +21,8 @@ using NOT_REACHED = Failures::Failure<"SEND.VIEWER.NOT_REACHED">;
 using ENDED = Failures::Failure<"SEND.VIEWER.ENDED">;
 // Another transfer held the pipe's name for longer than the run would wait.
 using STILL_BUSY = Failures::Failure<"SEND.VIEWER.STILL_BUSY">;
+// The runs' turn mutex cannot be had: its name is another object's, or closed to this user.
+using NO_TURN = Failures::Failure<"SEND.VIEWER.NO_TURN">;
 
 // The pipe's name is also the protocol version the viewer checks.
 inline constexpr std::string_view Pipe_Name = Protocol::Pipe_Name;
@@ -42,8 +44,9 @@ Windows::Unique_Process_Information Start(std::string_view viewer, std::string_v
 // The pipe has one name for every viewer and one instance, so one transfer runs at a time. A
 // run that starts its own viewer first takes its turn: it waits until no other run of lumen_send
 // is in its turn and no pipe of that name is left (another host's viewer, or one that is still
-// closing it), calling On_Waiting once if it has to wait. STILL_BUSY after Limit. The turn lasts
-// as long as the object: until the transfer's end.
+// closing it), calling On_Waiting once if it has to wait. STILL_BUSY after Limit; NO_TURN when
+// the turns' mutex cannot be made or opened. The turn lasts as long as the object: until the
+// transfer's end.
 class Turn {
 public:
     Turn(std::chrono::milliseconds limit, const std::function<void()>& on_waiting);

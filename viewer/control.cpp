@@ -125,6 +125,21 @@ std::string Decimal_Image(std::uint32_t value) { return Strings::Normalized_Word
 
 void Preview_Selection(std::uintptr_t data, const std::string& text) { The_State().Preview.Follow(data, text); }
 
+// Terminate has logged why; before the transfer could begin, the arguments were the cause.
+Exit_Code Termination_Code(const std::vector<std::string>& arguments)
+{
+    const bool accepted = (arguments.size() == 1 || arguments.size() == 2) && arguments[0] == Protocol::Pipe_Name;
+    return accepted ? Exit_Code::Transfer_Failed : Exit_Code::Bad_Command_Line;
+}
+
+// The general failure path, inside the handler of the failure in flight.
+Exit_Code Give_Up(Exit_Code exit_code)
+{
+    Gui::Close_Main_Window();
+    Log::Put_Exception("!!! Exception");
+    return exit_code;
+}
+
 } // namespace
 
 void Initialise()
@@ -169,17 +184,19 @@ namespace {
 
 // After a malformed batch the window keeps what the batches before it brought; it is no complete
 // transfer, so "Complete" is not logged.
-void End_Transfer(Transfer_Phase ending)
+Exit_Code End_Transfer(Transfer_Phase ending)
 {
     State& state = The_State();
     Windows::Pipe::Close(state.Pipe);
     state.Feed.Finish();
     Show_Status(ending);
-    if (ending != Transfer_Phase::Broken_Off) Log::Put("Complete");
+    if (ending == Transfer_Phase::Broken_Off) return Exit_Code::Transfer_Failed;
+    Log::Put("Complete");
+    return Exit_Code::Success;
 }
 
 // The batch protocol, on a pipe that is the run's alone.
-void Process_Batches(std::string_view name)
+Exit_Code Process_Batches(std::string_view name)
 {
     State& state = The_State();
     Windows::Pipe::Open(state.Pipe, {.Name = name, .Is_Server = true, .Mode = Windows::Pipe::Pipe_Mode::Duplex,
@@ -188,12 +205,12 @@ void Process_Batches(std::string_view name)
                                      .Stop_Event = Gui::Closing_Event(), .Private = true});
     Pipe_Batch_Source batches(state.Pipe);
     Display_Target display;
-    End_Transfer(Read_Batches(batches, display));
+    return End_Transfer(Read_Batches(batches, display));
 }
 
 } // namespace
 
-void Process_Pipe(std::string_view name)
+Exit_Code Process_Pipe(std::string_view name)
 {
     if (Batch_Protocol::Is_Pipe_Name(name)) return Process_Batches(name);
     if (name != Protocol::Pipe_Name) Terminate("Invalid Pipe Name");
@@ -209,7 +226,7 @@ void Process_Pipe(std::string_view name)
     reader.Acknowledge();
     Log::Put("Index for " + Gui::Title());
     Show_Status(Transfer_Phase::Receiving);
-    End_Transfer(reader.Read_Groups());
+    return End_Transfer(reader.Read_Groups());
 }
 
 void Start_Group(const std::string& file)
@@ -294,28 +311,32 @@ void Open_Entry(std::uintptr_t data)
     }
 }
 
-void Main(const std::vector<std::string>& arguments)
+Exit_Code Main(const std::vector<std::string>& arguments)
 {
     State& state = The_State();
+    Exit_Code exit_code = Exit_Code::Success;
     try {
         Create_Display();
         if (arguments.size() < 1) Terminate("Pipe name missing");
         if (arguments.size() > 2) Terminate("Too many parameters");
-        Process_Pipe(arguments[0]);
+        exit_code = Process_Pipe(arguments[0]);
         if (arguments.size() == 2) state.Editor_Program.Set(arguments[1]);
     } catch (const Termination&) {
         Gui::Close_Main_Window();
+        exit_code = Termination_Code(arguments);
     } catch (const Windows::Pipe::STOPPED&) {
         // The host learns it at its next write or read, when the pipe is gone.
         Windows::Pipe::Close(state.Pipe);
         Log::Put(Transfer_Stopped_Line);
+    } catch (const Windows::Pipe::TIMEOUT&) {
+        exit_code = Give_Up(Exit_Code::No_Host);
     } catch (...) {
-        Gui::Close_Main_Window();
-        Log::Put_Exception("!!! Exception");
+        exit_code = Give_Up(Exit_Code::Transfer_Failed);
     }
     // The window may stay open for a long time: what the run logged should be readable now, and
     // the few lines that may follow (editor starts) are written as they come.
     Log::Process_Log().Flush_From_Now_On();
+    return exit_code;
 }
 
 } // namespace Control

@@ -22,8 +22,9 @@ void Initialise();
 // Opens the registered main window with its page "Display" and the tree view on it.
 void Create_Display();
 
-// The one transfer of a run: checks the name, serves the pipe and fills the tree.
-void Process_Pipe(std::string_view name);
+// The one transfer of a run: checks the name, serves the pipe and fills the tree. Transfer_Failed
+// when a batch broke the protocol (the window keeps what came before it), else Success.
+Exit_Code Process_Pipe(std::string_view name);
 
 // A new file node, sorted among the others; the following entries go below it.
 void Start_Group(const std::string& file);
@@ -46,7 +47,8 @@ std::string Editor_Arguments(const Index_List::Index_Entry& entry);
 std::string Shell_Parameters(const Index_List::Index_Entry& entry);
 
 // The main procedure, with the command-line arguments after the program name. It returns when
-// the transfer is over (or failed); the window may still be open then.
-void Main(const std::vector<std::string>& arguments);
+// the transfer is over (or failed), with the code the process is to end with once the window has
+// closed; the window may still be open then.
+Exit_Code Main(const std::vector<std::string>& arguments);
 
 } // namespace Control

@@ -1,4 +1,5 @@
-// lumen_roll.exe: started by a host program with the pipe name and, optionally, an editor.
+// lumen_roll.exe: started by a host program with the pipe name and, optionally, an editor. Its
+// exit codes are Control::Exit_Code's.
 
 #include "viewer/control.hpp"
 #include "gui/gui.hpp"
@@ -15,8 +16,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     std::vector<std::string> arguments;
     if (__argc > 1) arguments.assign(__argv + 1, __argv + __argc);
     Control::Initialise();
-    Control::Main(arguments);
-    // The transfer is over; the program lives on until the user has closed the window.
+    const Control::Exit_Code exit_code = Control::Main(arguments);
+    // The transfer is over; the program lives on until the window has closed. The code was decided
+    // on this thread before, so no framework thread can race with it.
     Gui::Wait_For_End();
-    return 0;
+    return static_cast<int>(exit_code);
 }

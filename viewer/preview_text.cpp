@@ -1,11 +1,13 @@
 #include "viewer/preview_text.hpp"
 
+#include "support/paths.hpp"
+#include "support/utf8.hpp"
+#include "windows/local_files.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
 #include <deque>
 #include <vector>
 
@@ -55,48 +57,71 @@ std::wstring System_Message(DWORD error)
     Refuse(L"Cannot read " + Widened(file) + L": " + System_Message(error));
 }
 
-bool Is_Separator(char c) { return c == '\\' || c == '/'; }
-
-// "CON", "nul.txt", "COM1": names that open a device in every folder.
-bool Is_Device_Name(std::string_view path)
+// A name as the pane may show it: a control character would break the line, so it shows as its
+// picture ("\u2400" for NUL).
+std::wstring Shown_Name(const std::string& file)
 {
-    const std::size_t last_separator = path.find_last_of("\\/:");
-    std::string_view name = last_separator == std::string_view::npos ? path : path.substr(last_separator + 1);
-    name = name.substr(0, name.find('.'));
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    std::string upper(name);
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return char(std::toupper(c)); });
-    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
-        upper == "CONOUT$")
-        return true;
-    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1' &&
-           upper[3] <= '9';
+    std::wstring name = Widened(file);
+    for (wchar_t& c : name)
+        if (c < 0x20) c = static_cast<wchar_t>(0x2400 + c);
+    return name;
+}
+
+bool Starts_With_Unc(std::string_view rest)
+{
+    return rest.size() >= 4 && (rest[0] == 'U' || rest[0] == 'u') && (rest[1] == 'N' || rest[1] == 'n') &&
+           (rest[2] == 'C' || rest[2] == 'c') && Paths::Is_Separator(rest[3]);
+}
+
+// Of a name outside the drives: "\\host" and "//host" name a share, and so does what follows a
+// name-space prefix ("\\?\", "\\.\", "\??\", with either separator) when it is "UNC\host";
+// the rest of the name spaces reach devices and pipes.
+bool Is_On_Another_Computer(std::string_view name)
+{
+    const bool name_space =
+        name.size() >= 4 && (name[1] == '?' || name[2] == '.' || name[2] == '?') && Paths::Is_Separator(name[3]);
+    return !name_space || Starts_With_Unc(name.substr(4));
 }
 
 // Only files on this computer's drives are read: a name from the host must not open a pipe or a
 // device (which may wait for ever or act on being opened), nor make the viewer connect to
 // another computer just because an entry was selected.
-void Refuse_Other_Than_Local_File(const std::string& file)
+void Refuse_By_Spelling(const std::string& file)
 {
-    if (file.size() >= 2 && Is_Separator(file[0]) && Is_Separator(file[1])) {
-        const bool device_space = file.size() >= 4 && (file[2] == '.' || file[2] == '?') && Is_Separator(file[3]);
-        if (device_space) Refuse(L"Not a file: " + Widened(file));
-        Refuse(L"Not read, the file is on another computer: " + Widened(file));
+    if (file.empty()) Refuse(L"File not found: "); // as the system says it
+    if (Paths::Has_Control_Character(file))
+        Refuse(L"Not read, the name holds a control character: " + Shown_Name(file));
+    if (Paths::Starts_Outside_Drives(file)) {
+        if (Is_On_Another_Computer(file)) Refuse(L"Not read, the file is on another computer: " + Widened(file));
+        Refuse(L"Not a file: " + Widened(file));
     }
-    if (Is_Device_Name(file)) Refuse(L"Not a file: " + Widened(file));
+    if (Paths::Names_A_Device(file)) Refuse(L"Not a file: " + Widened(file));
 }
 
+// The one full path that is checked and then read: a name that the system would read as another
+// file than the one it spells ("x.txt\.", "x.txt ") is refused, not read in that other file's place.
+std::string Local_Path(const std::string& file)
+{
+    Refuse_By_Spelling(file);
+    const Windows::Local_Files::Decision decision = Windows::Local_Files::Canonical(file);
+    if (!decision.Accepted()) Refuse(L"Not read: " + Widened(file) + L" " + Widened(decision.Refusal));
+    return decision.Path;
+}
+
+// A link or junction on the way may still lead to a share: what was opened decides.
 Windows::Unique_File Open_File(const std::string& file)
 {
-    Refuse_Other_Than_Local_File(file);
-    const DWORD attributes = GetFileAttributesA(file.c_str());
+    const std::string path = Local_Path(file);
+    const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) Refuse_System_Error(GetLastError(), file);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) Refuse(L"Not a file but a folder: " + Widened(file));
-    Windows::Unique_File handle{CreateFileA(file.c_str(), GENERIC_READ,
+    Windows::Unique_File handle{CreateFileA(path.c_str(), GENERIC_READ,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
     if (!handle) Refuse_System_Error(GetLastError(), file);
     if (GetFileType(handle.get()) != FILE_TYPE_DISK) Refuse(L"Not a file: " + Widened(file));
+    if (!Windows::Local_Files::Is_On_Local_Drive(handle.get()))
+        Refuse(L"Not read, the file is on another computer: " + Widened(file));
     return handle;
 }
 
@@ -128,7 +153,7 @@ Start Start_Of(std::string_view probe)
     if (probe.starts_with("\xEF\xBB\xBF")) return {Encoding::Utf8, 3};
     if (probe.starts_with("\xFF\xFE")) return {Encoding::Utf16_Little, 2};
     if (probe.starts_with("\xFE\xFF")) return {Encoding::Utf16_Big, 2};
-    return {Is_Utf8(probe) ? Encoding::Utf8 : Encoding::Ansi, 0};
+    return {Utf8::Is_Valid(probe, Utf8::Ending::May_Be_Cut) ? Encoding::Utf8 : Encoding::Ansi, 0};
 }
 
 bool Has_Nul(std::string_view probe, Encoding encoding, std::uint64_t text_offset)
@@ -346,7 +371,9 @@ Gui::Pane_Text Pane_Text_Of(const std::vector<Raw_Line>& lines, Encoding encodin
 Encoding Encoding_Of_Lines(const Start& start, const std::vector<Raw_Line>& lines)
 {
     if (start.Kind != Encoding::Utf8 || start.Text_Offset != 0) return start.Kind;
-    const bool all_utf8 = std::all_of(lines.begin(), lines.end(), [](const Raw_Line& line) { return Is_Utf8(line.Bytes); });
+    const bool all_utf8 = std::all_of(lines.begin(), lines.end(), [](const Raw_Line& line) {
+        return Utf8::Is_Valid(line.Bytes, Utf8::Ending::May_Be_Cut); // a cut line may end inside a character
+    });
     return all_utf8 ? Encoding::Utf8 : Encoding::Ansi;
 }
 
@@ -382,23 +409,6 @@ std::size_t Ansi_Length(std::wstring_view character)
     return count <= 0 || used_default ? 1 : static_cast<std::size_t>(count);
 }
 
-// A UTF-8 sequence's length by its first byte (0: none starts so) and the range of its second byte,
-// which rules out overlong forms, surrogates and values beyond U+10FFFF.
-struct Utf8_Form {
-    std::size_t Length;
-    unsigned Low;
-    unsigned High;
-};
-
-Utf8_Form Utf8_Form_Of(unsigned lead) noexcept
-{
-    if (lead < 0x80) return {1, 0, 0xFF};
-    if (lead >= 0xC2 && lead <= 0xDF) return {2, 0x80, 0xBF};
-    if (lead >= 0xE0 && lead <= 0xEF) return {3, lead == 0xE0 ? 0xA0u : 0x80u, lead == 0xED ? 0x9Fu : 0xBFu};
-    if (lead >= 0xF0 && lead <= 0xF4) return {4, lead == 0xF0 ? 0x90u : 0x80u, lead == 0xF4 ? 0x8Fu : 0xBFu};
-    return {0, 0, 0};
-}
-
 } // namespace
 
 Gui::Pane_Text Read(const Place& place, int fitting_lines, const Superseded_Test& superseded)
@@ -421,21 +431,6 @@ std::size_t Offset_Of_Column(std::wstring_view line, std::uint32_t column)
         at += length;
     }
     return at;
-}
-
-bool Is_Utf8(std::string_view bytes) noexcept
-{
-    for (std::size_t at = 0; at < bytes.size();) {
-        const Utf8_Form form = Utf8_Form_Of(static_cast<unsigned char>(bytes[at]));
-        if (form.Length == 0) return false;
-        for (std::size_t next = 1; next < form.Length; ++next) {
-            if (at + next >= bytes.size()) return true; // cut off by the end of what was read
-            const unsigned value = static_cast<unsigned char>(bytes[at + next]);
-            if (value < (next == 1 ? form.Low : 0x80) || value > (next == 1 ? form.High : 0xBF)) return false;
-        }
-        at += form.Length;
-    }
-    return true;
 }
 
 } // namespace Control::Preview_Text

@@ -41,14 +41,16 @@ using Superseded_Test = std::function<bool()>;
 // The pane's text for Place when Fitting_Lines lines fit (never fewer than the place's line and
 // its least context): the place's line among the middle ones, or the file's first lines. A file
 // that cannot be shown gives one line that says why: "File not found: NAME", "Binary file: NAME",
-// "Line N is past the end of NAME (M lines)", or the system's message.
+// "Line N is past the end of NAME (M lines)", or the system's message. Only a file on this
+// computer's drives is read, by the full path that the name makes: a share in any spelling gives
+// "Not read, the file is on another computer: NAME", a device, pipe or other name space "Not a
+// file: NAME" (before anything is opened), a name with a control character "Not read, the name
+// holds a control character: NAME", and a name the system would read as another file, or one
+// that no file on a drive has, "Not read: NAME" and why.
 Gui::Pane_Text Read(const Place& place, int fitting_lines, const Superseded_Test& superseded = {});
 
 // The offset in Line (UTF-16) of the character at Column as counted in the line's ANSI form, where
 // each character the code page lacks is one "?"; Line's length when Column lies beyond it.
 std::size_t Offset_Of_Column(std::wstring_view line, std::uint32_t column);
-
-// Whether Bytes are valid UTF-8, a sequence cut off at their end included.
-bool Is_Utf8(std::string_view bytes) noexcept;
 
 } // namespace Control::Preview_Text

@@ -135,6 +135,35 @@ void Save_Registered_Columns()
     for (auto node = columns.Head(); node; node = node->next) List_View_Data::Save(node->element);
 }
 
+// Whether a visible top-level window of the class (another run of the application) has its top
+// left corner at Place.
+bool Window_Of_Class_At(const std::string& class_name, POINT place)
+{
+    for (HWND window = FindWindowExA(nullptr, nullptr, class_name.c_str(), nullptr); window;
+         window = FindWindowExA(nullptr, window, class_name.c_str(), nullptr)) {
+        RECT rectangle;
+        if (IsWindowVisible(window) && GetWindowRect(window, &rectangle) && rectangle.left == place.x &&
+            rectangle.top == place.y)
+            return true;
+    }
+    return false;
+}
+
+// Two runs started one after the other would open exactly on top of each other at the stored
+// place, the second hiding the first: as the system cascades, each one that finds the place taken
+// opens a caption's height further down and right. Every step passes a window, so it ends.
+POINT Free_Place(const std::string& class_name, POINT stored)
+{
+    if (stored.x == CW_USEDEFAULT || stored.y == CW_USEDEFAULT) return stored; // the system places it
+    const int step = GetSystemMetrics(SM_CYCAPTION);
+    POINT place = stored;
+    while (Window_Of_Class_At(class_name, place)) {
+        place.x += step;
+        place.y += step;
+    }
+    return place;
+}
+
 void Run_Application_Termination()
 {
     const std::function<void()>& termination = State().Application_Termination;
@@ -218,12 +247,14 @@ void Open_Registered_Main_Window(Registered_Window_Options options)
     const std::int32_t x = Read_Setting("X-Position", options.Default_X);
     const std::int32_t height = Read_Size("Height", options.Default_Height);
     const std::int32_t width = Read_Size("Width", options.Default_Width);
-    Open_Main_Window({.Name = options.Application + " " + options.Version,
+    const std::string name = options.Application + " " + options.Version;
+    const POINT place = Free_Place(name, {x, y});
+    Open_Main_Window({.Name = name,
                       .Termination = Save_Window_State,
                       .Width = width,
                       .Height = height,
-                      .X = x,
-                      .Y = y,
+                      .X = place.x,
+                      .Y = place.y,
                       .Icon = options.Icon,
                       .Topmost = options.Topmost});
 }

@@ -68,7 +68,9 @@ struct Registered_Window_Options {
 
 // Opens the main window titled Application + " " + Version with the stored placement ("X-Position",
 // "Y-Position", "Width", "Height" under the "Metrics" subkey, created with the defaults on the
-// first run); returns when Gui::Open_Main_Window returns. A stored negative width or height is a
+// first run); returns when Gui::Open_Main_Window returns. When a visible window of the same class
+// (another run's) sits at the stored place, the window opens a caption's height down and right of
+// it, and further while that place is taken too. A stored negative width or height is a
 // RANGE_ERROR before anything is opened.
 void Open_Registered_Main_Window(Registered_Window_Options options);
 

@@ -159,6 +159,7 @@ Reaction Batch_Model::Broken(std::string reason)
 {
     state_ = State::Ended;
     outcome_.Window_Stays_Open = true;
+    outcome_.Exit_Code = Transfer_Failed; // once the user has closed the window
     outcome_.Last_Message = "!!! " + std::move(reason);
     outcome_.Last_Is_Prefix = false;
     return Reaction::No_Answer;
@@ -262,7 +263,8 @@ void Batch_Model::Stall()
     if (state_ == State::In_Group) return Finish(true);
     state_ = State::Ended;
     outcome_.Window_Stays_Open = false;
-    outcome_.Last_Message = std::string(Exception_Prefix) + "WINDOWS.PIPE.TIMEOUT";
+    outcome_.Exit_Code = No_Host;
+    outcome_.Last_Message = Exception_Prefix + "WINDOWS.PIPE.TIMEOUT";
     outcome_.Last_Is_Prefix = true;
 }
 
@@ -270,7 +272,8 @@ void Batch_Model::Close()
 {
     state_ = State::Ended;
     outcome_.Window_Stays_Open = false;
-    outcome_.Last_Message = std::string(Exception_Prefix) + "WINDOWS.PIPE.";
+    outcome_.Exit_Code = Transfer_Failed;
+    outcome_.Last_Message = Exception_Prefix + "WINDOWS.PIPE.";
     outcome_.Last_Is_Prefix = true;
 }
 

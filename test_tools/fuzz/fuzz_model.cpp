@@ -64,10 +64,11 @@ std::int32_t Value_Of(std::string_view bytes)
     return static_cast<std::int32_t>(bits);
 }
 
-Reaction Viewer_Model::Fail(std::string message, bool is_prefix, Reaction reaction)
+Reaction Viewer_Model::Fail(std::string message, bool is_prefix, unsigned long exit_code, Reaction reaction)
 {
     state_ = Protocol_State::Ended;
     outcome_.Window_Stays_Open = false;
+    outcome_.Exit_Code = exit_code;
     outcome_.Last_Message = std::move(message);
     outcome_.Last_Is_Prefix = is_prefix;
     return reaction;
@@ -85,7 +86,7 @@ void Viewer_Model::Finish(bool timed_out)
 Reaction Viewer_Model::Message(std::string_view bytes)
 {
     // Every read asks for the buffer's size; a longer message fails the read itself.
-    if (bytes.size() > Message_Limit) return Fail(std::string(Exception_Prefix) + "WINDOWS.PIPE.MORE_DATA", true);
+    if (bytes.size() > Message_Limit) return Fail(Exception_Prefix + "WINDOWS.PIPE.MORE_DATA", true, Transfer_Failed);
     switch (state_) {
     case Protocol_State::Title: return Take_Title(bytes);
     case Protocol_State::File_Or_End: return Take_File_Or_End(bytes);
@@ -120,7 +121,7 @@ Reaction Viewer_Model::Take_File_Or_End(std::string_view bytes)
 
 Reaction Viewer_Model::Take_Flag(std::string_view bytes)
 {
-    if (bytes.size() != 1) return Fail("!!! Flag expected", false);
+    if (bytes.size() != 1) return Fail("!!! Flag expected", false, Transfer_Failed);
     expand_ = static_cast<unsigned char>(bytes[0]);
     state_ = Protocol_State::Text_Or_Group_End;
     return Reaction::Acknowledgement;
@@ -135,19 +136,21 @@ Reaction Viewer_Model::Take_Text_Or_Group_End(std::string_view bytes)
 
 Reaction Viewer_Model::Take_Line(std::string_view bytes)
 {
-    if (bytes.size() != 4) return Fail("!!! Value expected", false);
-    if (Value_Of(bytes) < 0) return Fail(std::string(Exception_Prefix) + "RANGE_ERROR", true, Reaction::Acknowledgement_Then_Failure);
+    if (bytes.size() != 4) return Fail("!!! Value expected", false, Transfer_Failed);
+    if (Value_Of(bytes) < 0)
+        return Fail(Exception_Prefix + "RANGE_ERROR", true, Transfer_Failed, Reaction::Acknowledgement_Then_Failure);
     state_ = Protocol_State::Column;
     return Reaction::Acknowledgement;
 }
 
 Reaction Viewer_Model::Take_Column(std::string_view bytes)
 {
-    if (bytes.size() != 4) return Fail("!!! Value expected", false);
+    if (bytes.size() != 4) return Fail("!!! Value expected", false, Transfer_Failed);
     const std::int32_t column = Value_Of(bytes);
-    if (column < 0) return Fail(std::string(Exception_Prefix) + "RANGE_ERROR", true, Reaction::Acknowledgement_Then_Failure);
+    if (column < 0)
+        return Fail(Exception_Prefix + "RANGE_ERROR", true, Transfer_Failed, Reaction::Acknowledgement_Then_Failure);
     if (column == 0 || static_cast<std::size_t>(column) > pending_text_.size() + 1)
-        return Fail(std::string(Exception_Prefix) + "INDEX_ERROR", true, Reaction::Acknowledgement_Then_Failure);
+        return Fail(Exception_Prefix + "INDEX_ERROR", true, Transfer_Failed, Reaction::Acknowledgement_Then_Failure);
     Shown_Group& group = outcome_.Tree.back();
     group.Entries.push_back(Shown_Entry(pending_text_, static_cast<std::uint32_t>(column)));
     if (expand_ != 0) group.Expanded = true;
@@ -159,7 +162,7 @@ void Viewer_Model::Stall()
 {
     // Inside a group a stall ends the transfer with what has arrived; elsewhere it is a failure.
     if (state_ == Protocol_State::Title || state_ == Protocol_State::File_Or_End) {
-        Fail(std::string(Exception_Prefix) + "WINDOWS.PIPE.TIMEOUT", true);
+        Fail(Exception_Prefix + "WINDOWS.PIPE.TIMEOUT", true, No_Host);
         return;
     }
     Finish(true);
@@ -168,11 +171,11 @@ void Viewer_Model::Stall()
 void Viewer_Model::Close()
 {
     // BROKEN as a rule; any failure of the pipe is a fair report of a vanished host.
-    Fail(std::string(Exception_Prefix) + "WINDOWS.PIPE.", true);
+    Fail(Exception_Prefix + "WINDOWS.PIPE.", true, Transfer_Failed);
 }
 
-void Viewer_Model::Refused(std::string_view reason) { Fail("!!! " + std::string(reason), false); }
+void Viewer_Model::Refused(std::string_view reason) { Fail("!!! " + std::string(reason), false, Bad_Command_Line); }
 
-void Viewer_Model::No_Client() { Fail(std::string(Exception_Prefix) + "WINDOWS.PIPE.TIMEOUT", true); }
+void Viewer_Model::No_Client() { Fail(Exception_Prefix + "WINDOWS.PIPE.TIMEOUT", true, No_Host); }
 
 } // namespace Bench::Fuzz

@@ -53,6 +53,9 @@ struct Outcome {
     std::optional<std::string> Title_Message;
     std::string Caption; // the window's caption once the title was taken (Title_Message tells)
     std::vector<Shown_Group> Tree; // in arrival order; the tree sorts the file nodes itself
+    // As the README gives them: 0 once the window (closed by the host's user) stayed open, 1 for
+    // a bad command line, 2 for a failed transfer, 3 when the host did not come or fell silent.
+    unsigned long Exit_Code = 0;
 };
 
 // The text of an entry node: the marker in front of the column, spaces removed at both ends,
@@ -64,8 +67,12 @@ std::string Up_To_Nul(std::string_view text);
 std::int32_t Value_Of(std::string_view bytes);
 // A text as a log line carries it: NUL, CR and LF written as \0, \r and \n.
 std::string Logged(std::string_view text);
+// The viewer's exit codes, as its README gives them.
+inline constexpr unsigned long Bad_Command_Line = 1;
+inline constexpr unsigned long Transfer_Failed = 2;
+inline constexpr unsigned long No_Host = 3;
 // How the log begins the line of a failure that reached the viewer's main procedure.
-inline constexpr std::string_view Exception_Prefix = "!!! Exception: Exception = ";
+inline const std::string Exception_Prefix = "!!! Exception: Exception = ";
 
 class Viewer_Model {
 public:
@@ -86,7 +93,8 @@ public:
     void No_Client();
 
 private:
-    Reaction Fail(std::string message, bool is_prefix, Reaction reaction = Reaction::No_Answer);
+    Reaction Fail(std::string message, bool is_prefix, unsigned long exit_code,
+                  Reaction reaction = Reaction::No_Answer);
     void Finish(bool timed_out);
     Reaction Take_Title(std::string_view bytes);
     Reaction Take_File_Or_End(std::string_view bytes);

@@ -122,12 +122,13 @@ void Check_Log(const Viewer_Log& log, const Outcome& expected, Problems& problem
     }
 }
 
-void Check_Exit_Code(const Viewer_Process& viewer, Problems& problems)
+void Check_Exit_Code(const Viewer_Process& viewer, const Outcome& expected, Problems& problems)
 {
-    if (const DWORD code = viewer.Exit_Code(); code != 0) {
-        char image[16];
-        std::snprintf(image, sizeof image, "0x%08lX", static_cast<unsigned long>(code));
-        problems.Add(std::string("the viewer's exit code is ") + image + " (a crash?)");
+    if (const DWORD code = viewer.Exit_Code(); code != expected.Exit_Code) {
+        char image[64];
+        std::snprintf(image, sizeof image, "0x%08lX, expected %lu", static_cast<unsigned long>(code),
+                      expected.Exit_Code);
+        problems.Add(std::string("the viewer's exit code is ") + image);
     }
 }
 
@@ -222,18 +223,18 @@ void Check_End(const Run_Script& script, const Viewer_Process& viewer, const std
     const Outcome& expected = script.Expected;
     if (!expected.Window_Stays_Open) {
         if (!viewer.Wait_For_End(End_Bound)) problems.Add("the viewer did not end within 15 s");
-        else Check_Exit_Code(viewer, problems);
+        else Check_Exit_Code(viewer, expected, problems);
         Check_Log(Read_Log(log_path), expected, problems);
         return;
     }
     Wait_Until([&] { return Ends_With(log_path, expected.Last_Message); }, End_Bound);
     if (viewer.Has_Ended()) {
         problems.Add("the viewer ended; its window should have stayed open");
-        Check_Exit_Code(viewer, problems);
+        Check_Exit_Code(viewer, expected, problems);
     } else {
         Check_Open_Window(viewer, expected, problems);
         if (!viewer.Close_Window(End_Bound)) problems.Add("the viewer did not end within 15 s of WM_CLOSE");
-        else Check_Exit_Code(viewer, problems);
+        else Check_Exit_Code(viewer, expected, problems);
     }
     Check_Log(Read_Log(log_path), expected, problems);
 }

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -406,6 +407,14 @@ TEST(DISABLED_Registered_Child, A_Window_That_Cannot_Be_Created_Stores_Nothing)
     Report_To_Parent();
 }
 
+TEST(DISABLED_Registered_Child, Open_And_Close)
+{
+    Open_Test_Window();
+    ASSERT_TRUE(Gui::Main_Window());
+    Close_And_Wait();
+    Report_To_Parent();
+}
+
 class Registered_Window : public Registered_Settings {};
 
 TEST_F(Registered_Window, Closing_Stores_The_Placement_Only_In_Normal_Placement)
@@ -451,6 +460,33 @@ TEST_F(Registered_Window, A_Stored_Negative_Height_Fails_Before_Anything_Opens)
     EXPECT_TRUE(Child_Passed("DISABLED_Registered_Child.Negative_Height_Opens_Nothing"));
     EXPECT_FALSE(Stored_Value(HKEY_CURRENT_USER, Metrics_Path, "Width"));
     EXPECT_EQ(Stored_Dword(HKEY_CURRENT_USER, Metrics_Path, "Height"), 0xFFFFFFFBu);
+}
+
+// Two earlier runs' windows (stand-ins of this process, of the same class) sit at the stored place
+// and one step down and right of it: the new one opens a step further still, and keeps that place.
+TEST_F(Registered_Window, A_Window_Opens_Cascaded_From_Earlier_Runs_At_The_Stored_Place)
+{
+    const std::pair<const char*, std::uint32_t> placement[] = {
+        {"X-Position", 100}, {"Y-Position", 50}, {"Width", 400}, {"Height", 300}};
+    for (const auto& [name, value] : placement) Put_Dword(HKEY_CURRENT_USER, Metrics_Path, name, value);
+    WNDCLASSA earlier_run{};
+    earlier_run.lpfnWndProc = DefWindowProcA;
+    earlier_run.hInstance = GetModuleHandleA(nullptr);
+    earlier_run.lpszClassName = Title.c_str();
+    ASSERT_TRUE(RegisterClassA(&earlier_run));
+    const int step = GetSystemMetrics(SM_CYCAPTION);
+    ASSERT_GT(step, 0);
+    std::vector<HWND> earlier;
+    for (int run = 0; run < 2; ++run)
+        earlier.push_back(CreateWindowExA(0, Title.c_str(), "earlier", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                          100 + run * step, 50 + run * step, 400, 300, nullptr, nullptr,
+                                          GetModuleHandleA(nullptr), nullptr));
+    const bool passed = Child_Passed("DISABLED_Registered_Child.Open_And_Close");
+    for (HWND window : earlier) DestroyWindow(window);
+    UnregisterClassA(Title.c_str(), GetModuleHandleA(nullptr));
+    ASSERT_TRUE(passed);
+    EXPECT_EQ(Stored_Dword(HKEY_CURRENT_USER, Metrics_Path, "X-Position"), 100u + 2 * step);
+    EXPECT_EQ(Stored_Dword(HKEY_CURRENT_USER, Metrics_Path, "Y-Position"), 50u + 2 * step);
 }
 
 } // namespace

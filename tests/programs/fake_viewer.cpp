@@ -2,9 +2,12 @@
 // pipe name, then the "editor", here the file to write its record to), serves the pipe like the
 // viewer and writes down its arguments and every message it got, each as "<length>:<bytes>\n".
 // The record appears under its name only when complete. When LUMEN_FAKE_VIEWER_RECORD names the
-// record instead, the editor is a real one, and the record also holds LUMEN_ROLL_EDITOR.
+// record instead, the editor is a real one, and the record also holds LUMEN_ROLL_EDITOR. When
+// LUMEN_FAKE_VIEWER_IDLE names an event, the stand-in is a viewer that never opens its pipe: it
+// records nothing and stays until the event is set.
 
 #include "windows/pipe.hpp"
+#include "windows/unique_handle.hpp"
 
 #include <windows.h>
 
@@ -58,6 +61,12 @@ struct Recorder {
 
 int main(int argc, char** argv)
 {
+    char idle_until[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("LUMEN_FAKE_VIEWER_IDLE", idle_until, MAX_PATH) > 0) {
+        const Windows::Unique_Handle until{OpenEventA(SYNCHRONIZE, FALSE, idle_until)};
+        if (until) WaitForSingleObject(until.get(), 60000);
+        return 0;
+    }
     if (argc != 3) return 3;
     char named_record[MAX_PATH] = {};
     const bool record_named = GetEnvironmentVariableA("LUMEN_FAKE_VIEWER_RECORD", named_record, MAX_PATH) > 0;

@@ -1,9 +1,11 @@
 #include "tests/test_support.hpp"
 #include "test_tools/harness/viewer_harness.hpp"
 #include "test_tools/harness/viewer_window.hpp"
+#include "tests/viewer/viewer_clicks.hpp"
 #include "lumen_send/compiler_messages.hpp"
 #include "lumen_send/options.hpp"
 #include "lumen_send/places.hpp"
+#include "lumen_send/source_files.hpp"
 #include "lumen_send/transfer.hpp"
 #include "lumen_send/utf8.hpp"
 #include "lumen_send/viewer_start.hpp"
@@ -12,6 +14,7 @@
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
+#include <psapi.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 // The system headers define NO_DATA as a number; here it is the pipe's failure.
@@ -93,8 +96,9 @@ TEST(Places, Refuses_What_The_Viewer_Cannot_Take)
         {"a.c:12:0:x", "column is 0"},
         {"a.c:12:4294967297:x", "column is too large"}, // would wrap to 1 in 32 bits
         {"a.c:12:5:abc", "column 5 is beyond the end of the text (3 bytes)"},
-        {"a.c:1:" + std::string(1025, 'x'), "text longer than 1024 bytes"},
         {std::string(1025, 'f') + ":1:x", "file name longer than 1024 bytes"},
+        {std::string("x.bat\0.txt:1:1:x", 16), "file name holds a control character"},
+        {"\"a\\tb.c\":1:x", "file name holds a control character"}, // git's quoted tab
     };
     Test_Support::Expect_Refused<Places::BAD_LINE>([](const std::string& line) { Places::Parse_Line(line, {}); },
                                                    cases);
@@ -479,6 +483,26 @@ TEST(Options, Encoding_And_Open_With)
     for (const auto& arguments : refused) EXPECT_FAILURE(Options::Parse(arguments), Options::USAGE_ERROR) << arguments[1];
 }
 
+// An editor that lumen_open would refuse at the first double-click is refused before anything
+// starts, with lumen_open's reason; a lone word is taken for a preset's name.
+TEST(Options, Open_With_Is_Judged_At_Once_By_Lumen_Opens_Rules)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"vscode", "--open-with: unknown preset `vscode`; presets: code, notepad++, sublime, gvim, emacs, notepad4"},
+        {"C:\\Tools\\ed.exe --goto {fiel}:{line}", "OPEN.BAD_TEMPLATE: there is no {file} in the template"},
+    };
+    for (const auto& [setting, message] : cases) {
+        try {
+            Options::Parse({"--viewer", "v.exe", "--open-with", setting});
+            ADD_FAILURE() << setting << " was taken";
+        } catch (const Options::USAGE_ERROR& failure) {
+            EXPECT_TRUE(failure.Message().find(message) != std::string::npos) << failure.Message();
+        }
+    }
+    for (const char* taken : {"Code", "C:\\Tools\\ed.exe --goto {file}:{line}:{column}"})
+        EXPECT_EQ(Options::Parse({"--viewer", "v.exe", "--open-with", taken}).Open_With, taken);
+}
+
 // ---- Starting the viewer ----------------------------------------------------------------------
 
 // What the system's standard splitting makes of "x.exe " followed by Text (ASCII only).
@@ -596,6 +620,7 @@ public:
     }
 
     DWORD Id() const { return process_.Process_Id; }
+    HANDLE Process() const { return process_.Process.get(); }
 
     // Waits for the end and returns the exit code; a run that does not end is ended.
     Outcome Finish() const
@@ -629,6 +654,17 @@ const std::string Final_Message; // empty, like the group's end
 // A value message from the four bytes of a literal, lowest first.
 std::string Value(const char (&bytes)[5]) { return std::string(bytes, 4); }
 
+// Polls until the viewer's pipe is there for a client.
+bool Pipe_Is_Listening()
+{
+    const std::string name = "\\\\.\\pipe\\" + std::string(Viewer::Pipe_Name);
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        if (WaitNamedPipeA(name.c_str(), 20)) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
 // The viewer's end of the pipe, served on a thread of its own: answers the first Answered
 // messages with Answer, then ends as told.
 class Test_Viewer {
@@ -641,16 +677,7 @@ public:
     }
     ~Test_Viewer() { Finish(); }
 
-    // Polls until the pipe is there for the client.
-    bool Is_Listening() const
-    {
-        const std::string name = "\\\\.\\pipe\\" + std::string(Viewer::Pipe_Name);
-        for (int attempt = 0; attempt < 500; ++attempt) {
-            if (WaitNamedPipeA(name.c_str(), 20)) return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
-    }
+    bool Is_Listening() const { return Pipe_Is_Listening(); }
 
     // Lets a silent viewer close its end, and waits until it has.
     const std::vector<std::string>& Finish()
@@ -660,6 +687,7 @@ public:
         return messages_;
     }
     const std::string& Failure() const { return failure_; }
+    bool Await_First_Message() const { return WaitForSingleObject(received_.get(), 60000) == WAIT_OBJECT_0; }
 
 private:
     void Serve(std::size_t answered, Ending ending, char answer) noexcept
@@ -696,9 +724,11 @@ private:
     {
         char buffer[1024];
         messages_.emplace_back(buffer, Windows::Pipe::Read(pipe, buffer, Windows::Pipe::Seconds{10.0}));
+        SetEvent(received_.get());
     }
 
     Windows::Unique_Handle release_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    Windows::Unique_Handle received_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     std::vector<std::string> messages_;
     std::string failure_;
     std::thread thread_; // last: it uses everything above
@@ -968,4 +998,316 @@ TEST(Send_Program, Counts_Lines_That_Are_No_Place_Beyond_Ten_And_Lists_Them_When
             << outcome.Errors;
         EXPECT_TRUE(Contains(outcome.Output, "compiler_lines=9 skipped_lines=11")) << outcome.Output;
     }
+}
+
+// ---- Recursive make ---------------------------------------------------------------------------
+
+namespace {
+
+// make_recursive.txt is what "make -k" printed in make_recursive/ (GNU make 4.3, GCC 12): the
+// top makefile runs make in lib/, which runs make in lib/parse/, each checking its own files,
+// one of them through a chain of headers two deep. The folder it ran in stands as @ROOT@; the
+// tests put the data folder there, as GNU make on Windows prints a folder ("C:/src/project").
+const std::string Make_Root = Data_Folder + "\\make_recursive";
+
+std::string Recursive_Make_Output()
+{
+    std::string root = Make_Root;
+    std::replace(root.begin(), root.end(), '\\', '/');
+    std::string output = Data("make_recursive.txt");
+    for (std::size_t at = output.find("@ROOT@"); at != std::string::npos; at = output.find("@ROOT@", at))
+        output.replace(at, 6, root);
+    return output;
+}
+
+TEST(Compiler_Messages, A_Recursive_Make_Names_Each_File_From_The_Folder_Make_Entered)
+{
+    // Read in the top folder, where the user ran make: once make has left every folder it
+    // entered, names are the current folder's again.
+    Current_Folder in_root(Make_Root);
+    const Compiler::Reading reading = Compiler::Read_Places(Recursive_Make_Output(), {.Code_Page = Western});
+    // The chain of headers ("In file included from ../../include/inner.h:1," then "from" lines,
+    // the last ending in ":") is compiler output, as are make's own lines.
+    EXPECT_TRUE(reading.Skipped.empty()) << reading.Skipped.size() << " skipped, the first: "
+                                         << (reading.Skipped.empty() ? "" : reading.Skipped[0].Reason);
+    struct Expected {
+        std::string file;
+        std::int32_t line;
+        const char* marked;
+    };
+    const Expected expected[] = {
+        {Make_Root + "\\include\\types.h", 2, "long wide_count;"}, // ../../include/types.h from lib/parse
+        {Make_Root + "\\lib\\parse\\scan.c", 7, "token_count + 1;  <- error:"},
+        {Make_Root + "\\lib\\parse\\scan.c", 7, "token_count + 1;  <- note:"},
+        {Make_Root + "\\lib\\list.c", 4, "->length;"},
+        {"main.c", 4, "missing_call(2);"},
+    };
+    std::vector<Sent_Entry> sent;
+    for (const Places::Group& group : reading.Places.Groups())
+        for (const Places::Entry& entry : group.Entries) sent.push_back({group.File, entry});
+    ASSERT_EQ(sent.size(), std::size(expected));
+    for (std::size_t at = 0; at < sent.size(); ++at) {
+        EXPECT_EQ(sent[at].File, expected[at].file);
+        EXPECT_EQ(sent[at].Entry.Line, expected[at].line) << expected[at].file;
+        EXPECT_TRUE(sent[at].Marked().starts_with(expected[at].marked)) << sent[at].Marked();
+    }
+}
+
+TEST(Compiler_Messages, Make_Folder_Lines_In_Each_Spelling)
+{
+    struct Case {
+        const char* make_lines;
+        const char* name; // in the message
+        const char* file; // as sent
+    };
+    const Case cases[] = {
+        {"mingw32-make[1]: Entering directory 'C:/src/lib'\n", "a.c", "C:\\src\\lib\\a.c"},
+        {"make[1]: Entering directory `C:\\src\\lib'\n", "../inc/./a.h", "C:\\src\\inc\\a.h"}, // make 3.81
+        {"gmake[3]: Entering directory '/home/me/src'\n", "a.c", "\\home\\me\\src\\a.c"},
+        {"ninja: Entering directory `build'\n", "../../a.c", "..\\a.c"}, // a relative folder climbs no further
+        {"make: Entering directory 'C:/src'\n", "D:\\other\\a.c", "D:\\other\\a.c"},
+        {"make: Entering directory 'C:/src'\n", "/usr/include/a.h", "/usr/include/a.h"},
+        // make -j interleaves its jobs' lines: the folder left goes, wherever it stands.
+        {"make[1]: Entering directory 'C:/a'\nmake[1]: Entering directory 'C:/b'\nmake[1]: Leaving directory 'C:/a'\n",
+         "a.c", "C:\\b\\a.c"},
+        {"make[1]: Entering directory 'C:/a'\nmake[1]: Leaving directory 'C:/a'\n", "a.c", "a.c"},
+        {"notes.txt:3:make: Entering directory 'C:/a'\n", "a.c", "a.c"}, // a search hit that quotes make
+    };
+    for (const Case& c : cases) {
+        const std::string input = c.make_lines + std::string(c.name) + ":1:1: error: e\n";
+        const Compiler::Reading reading = Compiler::Read_Places(input, {});
+        ASSERT_FALSE(reading.Places.Groups().empty()) << c.make_lines;
+        EXPECT_EQ(reading.Places.Groups().back().File, c.file) << c.make_lines;
+    }
+}
+
+// The viewer's editor gets the full path of a place that a compiler in a folder of a recursive
+// make named, wherever the viewer runs.
+TEST(Send_Program, A_Place_From_A_Recursive_Make_Opens_In_The_Editor)
+{
+    Temporary_Folder folder;
+    Viewer_Harness::Viewer_Settings settings(folder.File("viewer.log"));
+    Viewer_Clicks::Editor_Stub editor(folder, EDITOR_STUB_EXE);
+    Viewer_Harness::Use_Viewer_Program(LUMEN_ROLL_EXE);
+    Viewer_Harness::Viewer_Process viewer({std::string(Viewer::Pipe_Name), editor.Program()});
+    ASSERT_TRUE(Pipe_Is_Listening());
+    {
+        Test_Support::Scoped_Folder in_root(Make_Root);
+        const Outcome sent = Run_Send(folder, "--title make -", Recursive_Make_Output());
+        EXPECT_EQ(sent.Exit_Code, 0u) << sent.Errors;
+    }
+    const Viewer_Harness::Remote_Tree tree(viewer, viewer.Tree_Window());
+    ASSERT_TRUE(tree.Wait_For_Count(9)); // 4 files, 5 places
+    const std::vector<Viewer_Harness::Tree_Node> files = tree.Read();
+    const auto scan = std::find_if(files.begin(), files.end(), [](const auto& file) { return file.Text.ends_with("scan.c"); });
+    ASSERT_NE(scan, files.end());
+    ASSERT_TRUE(Viewer_Clicks::Double_Click_Item(viewer, tree, scan->Children.at(0).Item));
+    EXPECT_TRUE(Viewer_Harness::Wait_Until([&] { return Contains(Test_Support::Read_File(editor.Output()), "\n"); }, 10s));
+    EXPECT_EQ(Test_Support::Read_File(editor.Output()), Make_Root + "\\lib\\parse\\scan.c/7/12\n");
+}
+
+// A message met again (a header's error in each file that includes it, a macro's at each
+// expansion) is shown once, and the run says how many were left out.
+TEST(Send_Program, Repeated_Compiler_Messages_Are_Counted)
+{
+    Temporary_Folder folder;
+    Test_Viewer viewer(16, Test_Viewer::Ending::Read_Final_Message); // title; groups of 1 and 2 entries
+    ASSERT_TRUE(viewer.Is_Listening());
+    const Outcome outcome = Run_Send(folder, "--stats", Data("gcc.txt") + Data("gcc.txt"));
+    viewer.Finish();
+    EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
+    EXPECT_TRUE(Contains(outcome.Errors, "lumen_send: 3 repeated compiler messages left out (each is shown once)"))
+        << outcome.Errors;
+    // After the fields that scripts read by position.
+    const std::size_t repeated = outcome.Output.find(" repeated_messages=3");
+    ASSERT_NE(repeated, std::string::npos) << outcome.Output;
+    EXPECT_GT(repeated, outcome.Output.find(" round_trip_p50_ms=")) << outcome.Output;
+}
+
+} // namespace
+
+// ---- Names from outside, long lines, and the viewer that answers ------------------------------
+
+TEST(Places, Git_Quoted_Names_Are_The_Bytes_They_Stand_For)
+{
+    const Parse_Case cases[] = {
+        {"\"a \\\"q\\\" \\\\b.c\":3:y", "a \"q\" \\b.c", 3, 1, "y"},
+        {"\"\\101.c\":1:1:z:w", "A.c", 1, 1, "z:w"},
+        // Not git's form: read as before, quotes and all.
+        {"\"open.c:1:x", "\"open.c", 1, 1, "x"},
+        {"\"a\\q.c\":1:x", "\"a\\q.c\"", 1, 1, "x"},
+        {"\"a\\4.c\":1:x", "\"a\\4.c\"", 1, 1, "x"},
+    };
+    Expect_Parsed(cases);
+    // A compiler message whose name holds a control byte ("#line" can name anything) is skipped
+    // with the reason, like a search hit.
+    const Compiler::Reading reading = Compiler::Read_Places("x.bat\x01.c:3:1: error: e\n", {});
+    ASSERT_EQ(reading.Skipped.size(), 1u);
+    EXPECT_EQ(reading.Skipped[0].Reason, "file name holds a control character");
+}
+
+TEST(Places, Long_Lines_Keep_Their_Place_Cut_Around_The_Column)
+{
+    std::string ascii;
+    std::string utf8; // characters of two bytes
+    std::string dbcs; // the same in Japanese 8-bit text
+    for (int at = 0; ascii.size() < 5000; ++at) ascii += "v" + std::to_string(at) + ";";
+    ascii.resize(5000);
+    for (int count = 0; count < 2500; ++count) {
+        utf8 += "\xC3\xA9";
+        dbcs += "\x82\xA0";
+    }
+    struct Case {
+        const std::string& text;
+        std::size_t column;
+        unsigned code_page;
+        const char* cuts; // "<" for "..." in front, ">" for "..." at the end
+    };
+    const Case cases[] = {{ascii, 4000, Western, "<>"}, {ascii, 3, Western, ">"},       {ascii, 4990, Western, "<"},
+                          {ascii, 5001, Western, "<"},  {utf8, 3001, CP_UTF8, "<>"},    {utf8, 11, CP_UTF8, ">"},
+                          {dbcs, 3001, Japanese, "<>"}, {dbcs, 4999, Japanese, "<"}};
+    for (const Case& c : cases) {
+        const Places::Place place = Places::Parse_Line("m.js:1:" + std::to_string(c.column) + ":" + c.text,
+                                                       {.Input_Encoding = Places::Encoding::Ansi, .Code_Page = c.code_page});
+        const std::string& cut = place.Text;
+        const std::string cuts = std::string(cut.starts_with("...") ? "<" : "") + (cut.ends_with("...") ? ">" : "");
+        EXPECT_EQ(cuts, c.cuts) << c.column;
+        EXPECT_LE(cut.size(), Places::Message_Limit) << c.column;
+        EXPECT_EQ(cut.substr(static_cast<std::size_t>(place.Column) - 1, 8), c.text.substr(c.column - 1, 8)) << c.column;
+        if (c.code_page == Western) continue;
+        // Whole characters only, between the cuts.
+        EXPECT_EQ((cut.size() - 3 * cuts.size()) % 2, 0u) << c.column;
+        EXPECT_EQ(cut[cuts.starts_with('<') ? 3 : 0], c.text[0]) << c.column;
+    }
+}
+
+// The canonical path decides: spellings of the network or of the system's name spaces are
+// never read, even for a file on a local drive; other spellings of one file share what is held;
+// beyond the cap the least recently used file goes. A file changed on disk tells a held file
+// (its old text) from one read again.
+TEST(Source_Files, Reads_Local_Full_Paths_Only_And_Holds_Each_File_Once_Within_The_Cap)
+{
+    Temporary_Folder folder;
+    const auto write = [&](const char* name, const std::string& first_line) {
+        Test_Support::Write_File(folder.File(name), first_line + "\n" + std::string(1000, 'x') + "\n");
+    };
+    for (const char* name : {"a.c", "b.c", "c.c"}) write(name, std::string("first of ") + name);
+    Current_Folder here(folder.Path());
+    Source_Files::Source_Files files(2500); // room for two of the files
+    const auto first_line = [&](const std::string& name) {
+        const std::optional<Source_Files::Source_Line> line = files.Line(name, 1);
+        return line ? std::string(line->Text) : std::string("(not read)");
+    };
+    const std::string full = folder.File("a.c");
+    for (const std::string& spelling : {"\\??\\" + full, "\\??\\UNC\\localhost\\" + full.substr(0, 1) + "$" + full.substr(2),
+                                        "\\\\?\\" + full, "//?/" + full, "\\\\.\\" + full, "//./" + full,
+                                        std::string("a.c\\."), std::string("a.c::$DATA"), std::string("nul\\a.c")})
+        EXPECT_EQ(first_line(spelling), "(not read)") << spelling;
+
+    EXPECT_EQ(first_line("a.c"), "first of a.c");
+    write("a.c", "changed a.c");
+    EXPECT_EQ(first_line(".\\a.c"), "first of a.c");
+    EXPECT_EQ(first_line("sub\\..\\\\a.c"), "first of a.c");
+    EXPECT_EQ(first_line(full), "first of a.c");
+    EXPECT_EQ(first_line("b.c"), "first of b.c");
+    EXPECT_EQ(first_line("a.c"), "first of a.c"); // used after b.c
+    EXPECT_EQ(first_line("c.c"), "first of c.c"); // b.c goes
+    write("b.c", "changed b.c");
+    EXPECT_EQ(first_line("b.c"), "changed b.c"); // a.c goes
+    EXPECT_EQ(first_line("a.c"), "changed a.c");
+}
+
+// One source of 60 MiB in short lines (its line index weighs as much as a third of its text),
+// named four ways by compiler messages. Measured from outside while the run waits for the
+// viewer's first answer, when it has read its input and the sources.
+TEST(Send_Program, A_Source_Named_Four_Ways_Costs_No_More_Than_The_Cap)
+{
+    Temporary_Folder folder;
+    std::string source;
+    source.reserve(60 * 1024 * 1024);
+    while (source.size() < 60 * 1024 * 1024) source += "int value_of_x;\n";
+    Test_Support::Write_File(folder.File("big.c"), source);
+    source = {};
+    std::string input;
+    for (const char* name : {"big.c", ".\\big.c", ".\\\\big.c", "sub\\..\\big.c"})
+        input += std::string(name) + ":3:5: error: '" + name + "' here\n";
+    Test_Support::Scoped_Folder in_folder(folder.Path());
+    Test_Viewer viewer(0, Test_Viewer::Ending::Go_Silent);
+    ASSERT_TRUE(viewer.Is_Listening());
+    Running_Send run(folder, "send", "--timeout 60", input);
+    ASSERT_TRUE(viewer.Await_First_Message());
+    PROCESS_MEMORY_COUNTERS memory{};
+    ASSERT_TRUE(GetProcessMemoryInfo(run.Process(), &memory, sizeof memory)) << GetLastError();
+    viewer.Finish();
+    run.Finish();
+    EXPECT_GT(memory.PeakWorkingSetSize, 60u * 1024 * 1024) << "the source was not read";
+    EXPECT_LE(memory.PeakWorkingSetSize, Source_Files::Default_Cap) << memory.PeakWorkingSetSize / (1024 * 1024) << " MiB";
+}
+
+TEST(Send_Program, Fails_With_A_Message_When_Its_Turn_Object_Is_No_Mutex)
+{
+    Temporary_Folder folder;
+    // The runs' turn mutex's name, copied on purpose: lumen_send's own is in viewer_start.cpp.
+    const Windows::Unique_Handle squatter{CreateEventA(nullptr, TRUE, FALSE, "Local\\Lumen_Roll_V1.1 lumen_send turn")};
+    ASSERT_TRUE(squatter);
+    const std::string record = folder.File("record.txt");
+    const Outcome outcome = Run_Send(folder, "--viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --editor \"" + record + "\"",
+                                     "a.c:1:x\n");
+    EXPECT_EQ(outcome.Exit_Code, 2u);
+    EXPECT_TRUE(Contains(outcome.Errors, "SEND.VIEWER.NO_TURN: cannot take turns with other runs: the name "
+                                         "\"Local\\Lumen_Roll_V1.1 lumen_send turn\" is held by an object that is "
+                                         "not a mutex (system error 6)"))
+        << outcome.Errors;
+    EXPECT_FALSE(Test_Support::File_Exists(record)) << "the viewer was started";
+}
+
+// The run's viewer (a stand-in that never opens its pipe) is up when another process serves the
+// pipe: the run opens it, sees whose it is, and sends nothing.
+TEST(Send_Program, Talks_Only_To_The_Viewer_It_Started)
+{
+    Temporary_Folder folder;
+    const char* const idle_name = "Local\\lumen_send_tests idle viewer";
+    const Windows::Unique_Handle idle_end{CreateEventA(nullptr, TRUE, FALSE, idle_name)};
+    Test_Support::Scoped_Variable idle("LUMEN_FAKE_VIEWER_IDLE", idle_name);
+    Running_Send run(folder, "send", "--timeout 3 --viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\"", "a.c:1:x\n");
+    ASSERT_TRUE(Viewer_Harness::Wait_Until([&] { return Children_Of(run.Id()).size() == 1; }, 10s));
+    Test_Viewer other_host(0, Test_Viewer::Ending::Read_Final_Message);
+    const Outcome outcome = run.Finish();
+    SetEvent(idle_end.get());
+    EXPECT_EQ(outcome.Exit_Code, 2u);
+    EXPECT_TRUE(Contains(outcome.Errors, "SEND.VIEWER.NOT_REACHED: no pipe Lumen_Roll_V1.1 of the viewer started"))
+        << outcome.Errors;
+    EXPECT_TRUE(other_host.Finish().empty()) << "lumen_send talked to another host's viewer";
+    EXPECT_TRUE(Contains(other_host.Failure(), "WINDOWS.PIPE.BROKEN")) << "not opened: " << other_host.Failure();
+}
+
+// git grep's output as git 2.39 printed it over data/git_names (café.txt quoted, "with blank.txt"
+// not), and a minified line of 5,000 bytes with a hit at column 4,000, into the real viewer.
+TEST(Send_Program, Real_Tool_Output_Reaches_The_Viewer_With_Its_Names_And_Marks)
+{
+    Temporary_Folder folder;
+    std::string minified;
+    for (int at = 0; minified.size() < 5000; ++at) minified += "a" + std::to_string(at) + "=b(" + std::to_string(at) + ");";
+    minified.resize(5000);
+    minified.replace(3999, 6, "NEEDLE");
+    const std::string input = Data("git_grep.txt") + "app.min.js:1:4000:" + minified + "\n";
+    Test_Support::Scoped_Folder in_names(Data_Folder + "\\git_names");
+    Running_Send run(folder, "send", "--stats --viewer \"" + Windows_Path(LUMEN_ROLL_EXE) + "\"", input);
+    const Outcome outcome = run.Finish();
+    EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
+    EXPECT_TRUE(Contains(outcome.Errors, "1 line longer than 1024 bytes cut")) << outcome.Errors;
+    EXPECT_TRUE(Contains(outcome.Output, " cut_lines=1")) << outcome.Output;
+    Started_Viewer started(run.Id());
+    ASSERT_TRUE(started.Found());
+    std::map<std::string, std::string> entry_of_file;
+    for (const Viewer_Harness::Tree_Node& file : started.Tree(6)) {
+        ASSERT_EQ(file.Children.size(), 1u) << file.Text;
+        entry_of_file[file.Text] = file.Children[0].Text;
+    }
+    EXPECT_EQ(entry_of_file["caf\xE9.txt"], "soup, then \x95TODO: dessert");
+    EXPECT_EQ(entry_of_file["with blank.txt"], "\x95TODO: a name with a blank");
+    const std::string& cut = entry_of_file["app.min.js"];
+    EXPECT_EQ(cut.size(), Places::Message_Limit + 1); // and the marker
+    EXPECT_TRUE(cut.starts_with("...") && cut.ends_with("...")) << cut;
+    EXPECT_TRUE(Contains(cut, "\x95NEEDLE")) << cut;
 }

@@ -4,6 +4,7 @@
 
 #include "viewer/preview_text.hpp"
 #include "tests/test_support.hpp"
+#include "windows/unique_handle.hpp"
 
 #include <windows.h>
 
@@ -13,6 +14,7 @@
 namespace {
 
 using namespace Control::Preview_Text;
+using namespace std::string_literals;
 
 std::string Numbered_Lines(int count, const std::string& end = "\n")
 {
@@ -37,6 +39,7 @@ std::vector<int> Range(int first, int last)
 }
 
 std::string Narrowed(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+std::wstring Widened(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 std::wstring Selected(const Gui::Pane_Text& text)
 {
@@ -182,6 +185,57 @@ TEST_F(Preview_Text_Test, A_File_That_Cannot_Be_Shown_Gives_One_Line_That_Says_W
     EXPECT_GT(refused[0].size(), (L"Cannot read " + wide(twenty) + L": ").size() + 10) << "with the system's message";
 }
 
+// Every spelling that reaches a share, a device or a pipe is refused before anything is opened,
+// and a name is read only as the file it spells, by the full path it makes.
+TEST_F(Preview_Text_Test, Only_Files_On_Local_Drives_Are_Read_Whatever_The_Spelling)
+{
+    const std::string twenty = File("twenty.txt", Numbered_Lines(20));
+    const std::wstring remote = L"Not read, the file is on another computer: ";
+    const std::pair<std::string, std::wstring> cases[] = {
+        {"//server/share/a.txt", remote + L"//server/share/a.txt"},
+        {"\\??\\UNC\\host\\share\\x.c", remote + L"\\??\\UNC\\host\\share\\x.c"},
+        {"\\\\?\\unc\\host\\share\\x.c", remote + L"\\\\?\\unc\\host\\share\\x.c"},
+        {"//./UNC/host/share/x.c", remote + L"//./UNC/host/share/x.c"},
+        {"//./pipe/Lumen_Roll_V1.1", L"Not a file: //./pipe/Lumen_Roll_V1.1"},
+        {"\\??\\C:\\x.txt", L"Not a file: \\??\\C:\\x.txt"},
+        {"COM1:", L"Not a file: COM1:"},
+        {"src\\lpt0.c", L"Not a file: src\\lpt0.c"},
+        {"x.bat\0.txt"s, L"Not read, the name holds a control character: x.bat\u2400.txt"},
+        {"a\tb.txt", L"Not read, the name holds a control character: a\u2409b.txt"},
+    };
+    for (const auto& [name, text] : cases) {
+        SCOPED_TRACE(Narrowed(text));
+        EXPECT_EQ(Read({name, 1, 1}, 9).Lines, std::vector<std::wstring>{text});
+    }
+    // "twenty.txt\." is twenty.txt to the system, but not the name that was checked.
+    const std::vector<std::wstring> dotted = Read({twenty + "\\.", 1, 1}, 9).Lines;
+    ASSERT_EQ(dotted.size(), 1u);
+    EXPECT_TRUE(dotted[0].starts_with(L"Not read: " + Widened(twenty) + L"\\. is read by the system as "))
+        << Narrowed(dotted[0]);
+    EXPECT_EQ(Read({folder_.File("sub\\..\\twenty.txt"), 2, 1}, 3).Lines.at(1), L"2  line 2");
+}
+
+// A host waits on this pipe: opening its name would connect to it, as the name does reach it.
+TEST_F(Preview_Text_Test, The_Viewers_Pipe_Is_Never_Opened)
+{
+    const Windows::Unique_Handle server{
+        CreateNamedPipeA("\\\\.\\pipe\\Lumen_Roll_V1.1", PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1, 1024, 1024, 0, nullptr)};
+    ASSERT_TRUE(server);
+    for (const std::string name :
+         {"//./pipe/Lumen_Roll_V1.1", "\\\\.\\pipe\\Lumen_Roll_V1.1", "//?/pipe/Lumen_Roll_V1.1"})
+        EXPECT_EQ(Read({name, 1, 1}, 9).Lines, std::vector<std::wstring>{L"Not a file: " + Widened(name)});
+    const Windows::Unique_Handle connected{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    OVERLAPPED waiting{};
+    waiting.hEvent = connected.get();
+    EXPECT_FALSE(ConnectNamedPipe(server.get(), &waiting));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_IO_PENDING}) << "ERROR_PIPE_CONNECTED (535): the preview opened the pipe";
+    const Windows::Unique_File client{
+        CreateFileA("//./pipe/Lumen_Roll_V1.1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)};
+    EXPECT_TRUE(client) << "the name does not reach the pipe: the test proves nothing";
+    CancelIo(server.get());
+}
+
 // Control characters would break the pane's lines; a NUL after the probe is no binary file.
 TEST_F(Preview_Text_Test, Long_Lines_Are_Cut_And_Control_Characters_Shown_As_Pictures)
 {
@@ -233,16 +287,6 @@ TEST(Preview_Text, The_Ansi_Column_Maps_To_The_Same_Character)
     };
     for (const Case& test : cases)
         EXPECT_EQ(Offset_Of_Column(test.Line, test.Column), test.Offset) << test.Column;
-}
-
-TEST(Preview_Text, Utf8_Is_Told_From_Other_Bytes)
-{
-    const std::pair<std::string, bool> cases[] = {
-        {"plain", true},          {"caf\xC3\xA9", true},      {"cut \xE2\x82", true},  {"\xF0\x9F\x98\x80", true},
-        {"caf\xE9 x", false},     {"\xC0\x80", false},        {"\xED\xA0\x80", false}, {"\xF5\x80\x80\x80", false},
-        {"\x80 alone", false},    {"\xE2\x28\xA1", false},
-    };
-    for (const auto& [bytes, valid] : cases) EXPECT_EQ(Is_Utf8(bytes), valid) << bytes;
 }
 
 } // namespace

@@ -70,6 +70,9 @@ TEST(Results, A_Filter_Keeps_Entries_With_Every_Word_In_Text_Or_File_Name_And_Dr
         {"value -BETA", {"src/alpha.adb:7:3:  Put (Value);"}},
         {"pu", {"src/alpha.adb:7:3:  Put (Value);", "src/Beta.adb:3:4:Put_Line (Value);"}},
         {"- put(", {}}, // the lone "-" means nothing; "put(" is in no text
+        {"- value",
+         {"src/alpha.adb:7:3:  Put (Value);", "src/Beta.adb:3:4:Put_Line (Value);",
+          "src/Beta.adb:9:1:return Value;"}}, // keeps what "value" keeps
         {"Ada.text", {"src/alpha.adb:1:4:with Ada.Text_IO;"}},
         {"WITH", {"src/alpha.adb:1:4:with Ada.Text_IO;"}}, // across the marker ("wit\x95h Ada")
         {"-adb", {}},

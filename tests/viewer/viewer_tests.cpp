@@ -72,11 +72,12 @@ std::string Joined(const std::vector<std::string>& messages)
 
 // ---- command line ------------------------------------------------------------------------------
 
-TEST_F(Viewer_Test, No_Argument_Logs_Pipe_Name_Missing_And_Ends_Normally)
+// A failure is not reported as success: 1 for a bad command line, 3 when no host came in time.
+TEST_F(Viewer_Test, No_Argument_Logs_Pipe_Name_Missing_And_Ends_With_Exit_Code_1)
 {
     Viewer_Process viewer({});
     Viewer_Log log = Log_After_Own_End(viewer);
-    EXPECT_EQ(viewer.Exit_Code(), 0u);
+    EXPECT_EQ(viewer.Exit_Code(), 1u);
     ASSERT_GE(log.Messages.size(), 3u) << Joined(log.Messages);
     EXPECT_EQ(log.Messages[0], "Lumen_Roll version 1.2");
     EXPECT_TRUE(log.Messages[1].starts_with("Log created ")) << log.Messages[1];
@@ -98,7 +99,7 @@ TEST_F(Viewer_Test, Bad_Command_Lines_Close_The_Window_With_Their_Reason)
         SCOPED_TRACE(test.Arguments.front() + " (" + std::to_string(test.Arguments.size()) + " arguments)");
         Viewer_Process viewer(test.Arguments);
         Viewer_Log log = Log_After_Own_End(viewer);
-        EXPECT_EQ(viewer.Exit_Code(), 0u);
+        EXPECT_EQ(viewer.Exit_Code(), 1u);
         EXPECT_TRUE(log.Contains(test.Expected)) << Joined(log.Messages);
         EXPECT_FALSE(log.Contains_Prefix("Index for")) << Joined(log.Messages);
     }
@@ -108,6 +109,7 @@ TEST_F(Viewer_Test, No_Host_Within_The_Time_Out_Is_A_Failure)
 {
     Viewer_Process viewer({Pipe_Name});
     EXPECT_TRUE(viewer.Wait_For_End(20s)) << "the viewer should give up waiting and close its window";
+    EXPECT_EQ(viewer.Exit_Code(), 3u);
     Viewer_Log log = Log();
     EXPECT_TRUE(log.Contains_Prefix("!!! Exception: Exception = WINDOWS.PIPE.TIMEOUT")) << Joined(log.Messages);
 }
@@ -132,6 +134,7 @@ TEST_F(Viewer_Test, Title_Then_End_Leaves_A_Titled_Window_With_An_Empty_Tree)
     EXPECT_EQ(viewer.Status_Text(), "0 entries in 0 files");
 
     Viewer_Log log = Log_After_Close(viewer);
+    EXPECT_EQ(viewer.Exit_Code(), 0u);
     const int index_line = log.Position("Index for two\\r\\nlines\\0end");
     EXPECT_GE(index_line, 0) << Joined(log.Messages);
     EXPECT_GT(log.Position("Complete"), index_line) << Joined(log.Messages);
@@ -447,7 +450,7 @@ TEST_F(Viewer_Test, A_Close_While_The_Mouse_Button_Is_Held_On_The_Tree_Ends_Clea
     host.Text("b.txt", "file name");
     EXPECT_EQ(host.Send_Bytes("\x01\x02"), Answer::Closed);
     EXPECT_TRUE(viewer.Wait_For_End(10s)) << "the viewer should end while the button is held";
-    EXPECT_EQ(viewer.Exit_Code(), 0u);
+    EXPECT_EQ(viewer.Exit_Code(), 2u) << "a failed transfer, not a crash";
     Viewer_Log log = Log();
     EXPECT_TRUE(log.Contains("!!! Flag expected")) << Joined(log.Messages);
 }
@@ -688,6 +691,7 @@ TEST_F(Viewer_Test, Bad_Messages_Close_The_Window_With_Their_Reason)
         const Answer answer = test.Send(host);
         EXPECT_EQ(answer, test.Expected_Answer) << Answer_Name(answer);
         Viewer_Log log = Log_After_Own_End(viewer);
+        EXPECT_EQ(viewer.Exit_Code(), 2u);
         EXPECT_TRUE(log.Contains_Prefix(test.Expected_Log)) << Joined(log.Messages);
         EXPECT_FALSE(log.Contains("Complete")) << Joined(log.Messages);
     }

@@ -1,0 +1,2 @@
+/* outer.h: what the scanner needs */
+#include "inner.h"

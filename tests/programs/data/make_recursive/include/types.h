@@ -1,0 +1,2 @@
+/* types.h */
+typedef unsigned long long long wide_count;

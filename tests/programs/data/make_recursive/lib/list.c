@@ -1,0 +1,5 @@
+/* list.c */
+int list_length(int *list)
+{
+    return list->length;
+}

@@ -1,0 +1,8 @@
+/* scan.c */
+
+#include "outer.h"
+
+int scan(void)
+{
+    return token_count + 1;
+}

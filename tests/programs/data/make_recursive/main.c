@@ -1,0 +1,5 @@
+/* main.c */
+int main(void)
+{
+    return missing_call(2);
+}
