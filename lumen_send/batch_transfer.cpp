@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <random>
 #include <utility>
 
 namespace Send::Batch_Transfer {
@@ -54,6 +56,16 @@ std::string_view Checked(std::string_view text)
 }
 
 } // namespace
+
+std::string Run_Pipe_Name()
+{
+    std::random_device random; // the system's own source under MinGW-w64
+    const std::uint64_t bits = (std::uint64_t(random()) << 32) | random();
+    char run[40];
+    std::snprintf(run, sizeof run, "%08lx-%016llx", static_cast<unsigned long>(GetCurrentProcessId()),
+                  static_cast<unsigned long long>(bits));
+    return std::string(Batch_Protocol::Pipe_Name_Prefix) + run;
+}
 
 // Most texts are ASCII: the same bytes in both, the column the same count.
 Wire_Text Wire_Text_Of(std::string_view ansi, std::size_t column)

@@ -17,6 +17,10 @@
 
 namespace Send::Batch_Transfer {
 
+// A pipe name of the batch protocol for this run alone: the process's number and 64 random bits,
+// so that no other run (nor a program that would squat on the name) can foresee it.
+std::string Run_Pipe_Name();
+
 // A text as the wire carries it: UTF-8, and the column (from 1, counting the ANSI text's bytes)
 // counted in code points.
 struct Wire_Text {
