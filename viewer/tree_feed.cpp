@@ -26,6 +26,7 @@ void Tree_Feed::Start(const Gui::Tree_View& tree, Progress_Routine progress)
 {
     tree_ = tree;
     progress_ = std::move(progress);
+    finished_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     Gui::Run_On_Window_Thread([this]() -> LRESULT {
         Running_Feed = this;
         SetTimer(Gui::Main_Window(), Round_Timer, Insert_Period_Ms, On_Round_Timer);
@@ -53,6 +54,8 @@ void Tree_Feed::Finish()
         Run_Round();
         return 0;
     });
+    const HANDLE ends[] = {finished_.get(), Gui::Closing_Event()};
+    if (finished_) WaitForMultipleObjects(2, ends, FALSE, INFINITE);
 }
 
 Tree_Feed::Counts Tree_Feed::In_Tree() const { return {entries_in_tree_, files_in_tree_}; }
@@ -60,9 +63,10 @@ Tree_Feed::Counts Tree_Feed::In_Tree() const { return {entries_in_tree_, files_i
 void Tree_Feed::Run_Round() noexcept
 {
     try {
-        Insert_Queued();
+        const bool refused = Insert_Queued();
         if (progress_) progress_(In_Tree());
         if (Show_Due()) Show();
+        if (finishing_ && (refused || !backlog_)) SetEvent(finished_.get());
         Stop_When_Done();
     } catch (...) {
         // Out of memory for the queue itself: the next round tries again.
@@ -84,47 +88,59 @@ void Tree_Feed::Put_Back(std::vector<Pending>& batch, std::size_t first)
                     std::make_move_iterator(batch.end()));
 }
 
-void Tree_Feed::Insert_Queued()
+bool Tree_Feed::Insert_Queued()
 {
     std::vector<Pending> batch = Take_Pending();
-    if (batch.empty()) return;
     std::size_t next = 0;
+    bool refused = false;
     try {
-        Gui::Hold_Drawing(tree_);
-        Insert_Items(batch, next);
+        if (!batch.empty()) Gui::Hold_Drawing(tree_);
+        refused = !Insert_Items(batch, next, Clock::now() + std::chrono::milliseconds(Round_Budget_Ms));
     } catch (...) {
-        // The item at Next is tried again with the rest.
+        refused = true; // the item at Next is tried again with the rest
     }
-    if (next < batch.size()) {
-        Put_Back(batch, next);
-        if (!failure_logged_) Log::Put("Tree view refused an entry; it is tried again with the next batch");
-        failure_logged_ = true;
-    }
+    if (next < batch.size()) Put_Back(batch, next);
+    Set_Period(next < batch.size() && !refused); // a refusing tree is not pressed
+    if (refused && !failure_logged_) Log::Put("Tree view refused an entry; it is tried again with the next batch");
+    failure_logged_ = failure_logged_ || refused;
+    return refused;
+}
+
+// Changing the period costs a call into the system: only when the backlog comes or goes.
+void Tree_Feed::Set_Period(bool backlog)
+{
+    if (backlog == backlog_) return;
+    backlog_ = backlog;
+    SetTimer(Gui::Main_Window(), Round_Timer, backlog ? Backlog_Period_Ms : Insert_Period_Ms, On_Round_Timer);
 }
 
 // Stops at the first item that the tree refuses: an entry after a lost file node would land
 // under the file before it. A file node is marked as having children once, with its first entry,
 // and expanded when it is not open yet: expanding an open node again would make the control
-// scroll to it.
-void Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& next)
+// scroll to it. Stops, too, at the deadline; false only when the tree refused an item.
+bool Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& next, Clock::time_point deadline)
 {
+    constexpr std::size_t Items_Between_Clock_Reads = 32;
+    bool refused = false;
     bool expand_file_node = false;
     auto expand_if_wanted = [&] {
         if (expand_file_node && !Gui::Is_Expanded(tree_, file_node_)) Gui::Expand(tree_, file_node_);
         expand_file_node = false;
     };
     for (; next < batch.size(); ++next) {
+        if (next % Items_Between_Clock_Reads == Items_Between_Clock_Reads - 1 && Clock::now() >= deadline) break;
         const Pending& item = batch[next];
         if (item.Is_File) {
             expand_if_wanted();
             const Gui::Tree_Item node = Gui::Insert(tree_, item.Text, Gui::Root_Item, Gui::Insert_Position::Sorted, 0);
-            if (!node) break;
+            if ((refused = !node)) break;
             file_node_ = node;
             file_node_marked_ = false;
             ++files_in_tree_;
             if (inserted_) inserted_(true, item.Text, 0);
         } else {
-            if (!Gui::Insert_Unmarked(tree_, item.Text, file_node_, Gui::Insert_Position::Last, item.Data)) break;
+            if ((refused = !Gui::Insert_Unmarked(tree_, item.Text, file_node_, Gui::Insert_Position::Last, item.Data)))
+                break;
             if (!file_node_marked_) Gui::Mark_Having_Children(tree_, file_node_);
             file_node_marked_ = true;
             ++entries_in_tree_;
@@ -133,11 +149,13 @@ void Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& nex
         }
     }
     expand_if_wanted();
+    return !refused;
 }
 
+// At the end once everything is in the tree; during a backlog at the quiet pace (see the header).
 bool Tree_Feed::Show_Due() const
 {
-    return finishing_ || pacing_.Due(Clock::now(), Gui::Held_Changes_In_View(tree_));
+    return (finishing_ && !backlog_) || pacing_.Due(Clock::now(), !backlog_ && Gui::Held_Changes_In_View(tree_));
 }
 
 namespace {
