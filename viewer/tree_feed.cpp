@@ -152,10 +152,11 @@ bool Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& nex
     return !refused;
 }
 
-// At the end once everything is in the tree; during a backlog at the quiet pace (see the header).
+// At the end once everything is in the tree; during a backlog rarely (see the header).
 bool Tree_Feed::Show_Due() const
 {
-    return (finishing_ && !backlog_) || pacing_.Due(Clock::now(), !backlog_ && Gui::Held_Changes_In_View(tree_));
+    if (backlog_) return Clock::now() >= last_show_ + std::chrono::milliseconds(Backlog_Show_Period_Ms);
+    return finishing_ || pacing_.Due(Clock::now(), Gui::Held_Changes_In_View(tree_));
 }
 
 namespace {
@@ -187,6 +188,7 @@ void Tree_Feed::Show()
 {
     const Clock::time_point start = Clock::now();
     Gui::Show_Held_Changes(tree_);
+    last_show_ = start;
     pacing_.Shown(start, Clock::now() - start);
     Keep_Selection_On_First();
 }

@@ -14,10 +14,11 @@
 // Batches queue thousands of entries in a few milliseconds, and the window answers nothing while a
 // round runs: a round inserts for Round_Budget_Ms at most, and what is left waits for the next
 // round, Backlog_Period_Ms later (the timer's message comes after the user's input and the
-// window's other messages). While such a backlog lasts the picture is brought up to date at the
-// quiet pace even for rows in view: a showing costs a pass over all items (under Wine about
-// 0.5 us each, and 2.5 us for each new one: 60 ms at 100,000 items), and at five a second the
-// window would spend most of its time showing and answer late.
+// window's other messages). While such a backlog lasts the picture is brought up to date every
+// Backlog_Show_Period_Ms only, also for rows in view: a showing costs a pass over all items
+// (under Wine about 0.5 us each, and 2.5 us for each new one: 60 to 300 ms at 100,000 items), and
+// at the usual pace the window would spend most of its time showing and answer late. The status
+// line counts on meanwhile, and the first rows show at once.
 
 #include "gui/tree_view.hpp"
 #include "windows/unique_handle.hpp"
@@ -57,6 +58,7 @@ public:
     // Inserting costs about 5 us an item under Wine.
     static constexpr unsigned Round_Budget_Ms = 15;
     static constexpr unsigned Backlog_Period_Ms = 10;
+    static constexpr unsigned Backlog_Show_Period_Ms = 8000;
 
     using Clock = std::chrono::steady_clock;
 
@@ -142,6 +144,7 @@ private:
     bool finishing_ = false;
     bool failure_logged_ = false;
     bool backlog_ = false;            // the timer runs at Backlog_Period_Ms
+    Clock::time_point last_show_{};
     Windows::Unique_Handle finished_; // set when Finish may return
     bool keeping_selection_ = true;
     Gui::Tree_Item selected_by_feed_ = Gui::Root_Item; // the root: none yet
