@@ -77,6 +77,7 @@ TEST(Batch_Texts, Utf8_Becomes_Ansi_With_The_Column_On_The_Same_Character)
         {"ab\xE2\x82", 1, "Batch text not UTF-8", 0},   // cut off
         {"\xC0\xAF", 1, "Batch text not UTF-8", 0},     // overlong
         {"\xED\xA0\x80", 1, "Batch text not UTF-8", 0}, // a surrogate
+        {"\xF4\x90\x80\x80", 1, "Batch text not UTF-8", 0}, // beyond U+10FFFF
         {std::string("a\0b", 3), 1, "Batch text holds NUL", 0},
         {"abc", 0, "Batch column out of range", 0},
         {"abc", 5, "Batch column out of range", 0},
