@@ -178,18 +178,6 @@ private:
     std::vector<Step> steps_;
 };
 
-// The first Count steps, then Ending in place of the rest, with the answers worked out anew.
-void Cut_Batches(Run_Script& script, std::size_t count, Step_Kind ending)
-{
-    script.Steps.resize(count);
-    Batch_Model model;
-    for (Step& step : script.Steps) step.Expected = model.Message(step.Bytes);
-    if (ending == Step_Kind::Stall) model.Stall();
-    else model.Close();
-    script.Steps.push_back({ending, "", ending == Step_Kind::Stall ? "stall" : "early close", Reaction::No_Answer});
-    script.Expected = model.Expected();
-}
-
 void Refuse_Batch_Name(Run_Script& script, Random& random)
 {
     const std::string prefix(Wire::Pipe_Name_Prefix);
@@ -223,17 +211,13 @@ Run_Script Make_Batch_Script(std::uint64_t seed, std::uint64_t run, const Script
     if (random.Chance(options.Bad_Command_Chance)) {
         Refuse_Batch_Name(script, random);
     } else if (random.Chance(options.Stall_Chance)) {
-        Cut_Batches(script, random.Below(script.Steps.size()), Step_Kind::Stall);
+        Cut<Batch_Model>(script, random.Below(script.Steps.size()), Step_Kind::Stall);
         script.Profile += ", stall";
     } else if (random.Chance(options.Close_Chance)) {
-        Cut_Batches(script, random.Below(script.Steps.size()), Step_Kind::Close);
+        Cut<Batch_Model>(script, random.Below(script.Steps.size()), Step_Kind::Close);
         script.Profile += ", early close";
     }
-    if (!script.Steps.empty() && random.Chance(options.Pause_Chance)) {
-        const auto before = static_cast<std::ptrdiff_t>(random.Below(script.Steps.size()));
-        script.Steps.insert(script.Steps.begin() + before, {Step_Kind::Pause, "", "pause of 4 s", Reaction::Acknowledgement});
-        script.Profile += ", pause";
-    }
+    Maybe_Pause(script, random, options);
     return script;
 }
 

@@ -65,6 +65,24 @@ struct Run_Script {
 };
 
 Run_Script Make_Script(std::uint64_t seed, std::uint64_t run, const Script_Options& options);
+
+// The first Count steps, then Ending (a stall or a close) in place of the rest, with the answers
+// worked out anew by a fresh Model (Viewer_Model or Batch_Model).
+template <typename Model>
+void Cut(Run_Script& script, std::size_t count, Step_Kind ending)
+{
+    script.Steps.resize(count);
+    Model model;
+    for (Step& step : script.Steps) step.Expected = model.Message(step.Bytes);
+    if (ending == Step_Kind::Stall) model.Stall();
+    else model.Close();
+    script.Steps.push_back({ending, "", ending == Step_Kind::Stall ? "stall" : "early close", Reaction::No_Answer});
+    script.Expected = model.Expected();
+}
+
+// Now and then a pause shorter than the viewer's time-out before one of the steps. Decided last in
+// a run, so that adding pauses left every other choice of a run as it was.
+void Maybe_Pause(Run_Script& script, Random& random, const Script_Options& options);
 // A run of the batch protocol (batch_script.cpp); Make_Script calls it where Options say so.
 Run_Script Make_Batch_Script(std::uint64_t seed, std::uint64_t run, const Script_Options& options);
 
