@@ -1,9 +1,9 @@
 #include "lumen_open/call.hpp"
 
-#include <windows.h>
+#include "windows/file_types.hpp"
+#include "windows/local_files.hpp"
 
 #include <limits>
-#include <vector>
 
 namespace Open::Call {
 
@@ -65,11 +65,6 @@ std::string_view Bare_Call(std::string_view arguments) noexcept
     return Without_Enclosing_Quotes(Without_Trailing_Space(arguments));
 }
 
-[[noreturn]] void Raise_No_Absolute_Path(DWORD error)
-{
-    throw BAD_CALL("the file name cannot be made absolute (system error " + std::to_string(error) + ")");
-}
-
 } // namespace
 
 std::string_view Arguments_Of(std::string_view command_line) noexcept
@@ -110,15 +105,14 @@ Place Split_Call(std::string_view arguments)
     return place;
 }
 
-std::string Absolute_Path(const std::string& file)
+std::string Local_Path(const std::string& file)
 {
-    const DWORD needed = GetFullPathNameA(file.c_str(), 0, nullptr, nullptr); // counts the NUL
-    if (needed == 0) Raise_No_Absolute_Path(GetLastError());
-    std::vector<char> path(needed);
-    const DWORD length = GetFullPathNameA(file.c_str(), needed, path.data(), nullptr);
-    if (length == 0) Raise_No_Absolute_Path(GetLastError());
-    if (length >= needed) Raise_No_Absolute_Path(ERROR_INSUFFICIENT_BUFFER); // the folder changed meanwhile
-    return std::string(path.data(), length);
+    const Windows::Local_Files::Decision local = Windows::Local_Files::Canonical(file);
+    if (!local.Accepted()) throw NOT_LOCAL(file + " " + local.Refusal + ", so nothing was opened");
+    const std::string refusal = Windows::File_Types::Refusal_At(local.Path);
+    if (!refusal.empty() && refusal != Windows::File_Types::Not_There)
+        throw NOT_LOCAL(local.Path + " " + refusal + ", so nothing was opened");
+    return local.Path;
 }
 
 } // namespace Open::Call

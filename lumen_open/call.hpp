@@ -13,6 +13,8 @@ namespace Open::Call {
 
 // The command line is not FILE/LINE/COLUMN; the message says what is wrong with it.
 using BAD_CALL = Failures::Failure<"OPEN.BAD_CALL">;
+// The file is not one on this computer's drives; the message says why.
+using NOT_LOCAL = Failures::Failure<"OPEN.NOT_LOCAL">;
 
 struct Place {
     std::string File;
@@ -33,7 +35,10 @@ bool Is_Place_Call(std::string_view arguments) noexcept;
 // whole place may be in double quotes, as a shell passes a typed argument with blanks.
 Place Split_Call(std::string_view arguments);
 
-// The file made absolute against the current folder ("/" becomes "\").
-std::string Absolute_Path(const std::string& file);
+// The file's full local path, against the current folder ("/" becomes "\"). NOT_LOCAL for a name
+// on another computer, a device, one of the system's name spaces, a name the system reads as
+// another file ("x.bat\."), a folder, and a file that is there but leads off this computer's
+// drives (a link to a share). A file that is not there is the editor's to create.
+std::string Local_Path(const std::string& file);
 
 } // namespace Open::Call

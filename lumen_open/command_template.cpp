@@ -1,6 +1,7 @@
 #include "lumen_open/command_template.hpp"
 
 #include "windows/command_processor.hpp"
+#include "windows/program_search.hpp"
 
 #include <array>
 
@@ -63,6 +64,16 @@ void Check_Quoted_Files(std::string_view arguments, File_Quoting quoting)
     }
 }
 
+// A relative path ("sub\ed.exe", "\ed.exe", "C:ed.exe") would be read from the current folder,
+// which is the searched one when the viewer calls: a program planted there would start.
+void Check_Program_Path(const std::string& program)
+{
+    namespace Search = Windows::Program_Search;
+    if (!Search::Is_Bare_Name(program) && !Search::Is_Absolute(program))
+        throw BAD_TEMPLATE("the program " + program + " is a relative path, which would be read from the current "
+                           "folder (the searched one); name it by its full path or by its bare name");
+}
+
 } // namespace
 
 void Check_Quoting(std::string_view arguments, File_Quoting quoting)
@@ -83,6 +94,7 @@ Template Parse_Template(std::string_view text)
     if (parsed.Program.empty()) throw BAD_TEMPLATE("the program is missing");
     if (parsed.Program.find('{') != std::string::npos)
         throw BAD_TEMPLATE("the program (the first word) cannot hold a placeholder");
+    Check_Program_Path(parsed.Program);
     if (parsed.Arguments.find("{file}") == std::string::npos)
         throw BAD_TEMPLATE("there is no {file} in the template, so it would open no file");
     const bool batch = Windows::Command_Processor::Is_Batch_File(parsed.Program);

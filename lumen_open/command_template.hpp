@@ -23,8 +23,9 @@ struct Template {
 };
 
 // Raises BAD_TEMPLATE for an empty text, an unclosed quote around the program, a placeholder in
-// the program, a template without {file} (it would open nothing), or one whose quoting
-// Check_Quoting refuses (for a batch-file program, as cmd.exe reads it).
+// the program, a program that is neither a bare name nor an absolute path, a template without
+// {file} (it would open nothing), or one whose quoting Check_Quoting refuses (for a batch-file
+// program, as cmd.exe reads it).
 Template Parse_Template(std::string_view text);
 
 enum class File_Quoting {

@@ -75,6 +75,13 @@ Command Template_Command(std::string_view setting, const Call::Place& place)
     return Command_Of(Template_Program(parsed), parsed.Arguments, place);
 }
 
+// The file, a full local path, holds no quote and does not end in a backslash: quoted, it is
+// one argument.
+Command Text_Editor_Command_Of(const std::string& program, const std::string& file)
+{
+    return {program, Templates::Program_Word(program) + " \"" + file + "\""};
+}
+
 } // namespace
 
 Command Command_For(std::string_view setting, const Call::Place& place)
@@ -107,34 +114,30 @@ void Start(const Command& command)
     Windows::Unique_Process_Information editor(started);
 }
 
-// The process ends right after this call, so the shell must finish its work within it
-// (SEE_MASK_NOASYNC); its own error box is left out, the caller shows one. A file whose type runs
-// is opened with its type's "edit" verb, named with its class so that the shell does not start
-// the file by its own rules, or not at all.
-void Open_With_Shell(const std::string& file)
+Command Text_Editor_Command(const std::string& file)
 {
-    using Kind = Windows::File_Types::Shell_Opening::Kind;
-    const Windows::File_Types::Shell_Opening opening = Windows::File_Types::Opening_Of(file);
-    if (opening.How == Kind::Never)
-        throw RUNS_AS_PROGRAM(file + " runs as a program: Windows' \"open\" would start it instead of showing it, "
-                              "so nothing was opened.\nTo open such files, set an editor, for example\n"
-                              "    lumen_open --set notepad++\n(see lumen_open --help)");
-    if (opening.How == Kind::Missing)
-        throw START_FAILURE(file + " is not there, so nothing was opened (Windows would look for a program of "
-                                   "that name instead)");
+    return Text_Editor_Command_Of(Windows::File_Types::Text_Editor(), file);
+}
+
+// The process ends right after this call, so the shell must finish its work within it
+// (SEE_MASK_NOASYNC); its own error box is left out, the caller shows one. The class is named so
+// that the shell takes that class's "edit" verb and not its own idea of how to start the file.
+void Open_Without_Editor(const std::string& file)
+{
+    using Kind = Windows::File_Types::Opening::Kind;
+    const Windows::File_Types::Opening opening = Windows::File_Types::Opening_Of(file);
+    if (opening.How == Kind::Refused) throw START_FAILURE(file + " " + opening.Refusal + ", so nothing was opened");
+    if (opening.How == Kind::Text_Editor) return Start(Text_Editor_Command_Of(opening.Program, opening.File));
     SHELLEXECUTEINFOA request{};
     request.cbSize = sizeof request;
-    request.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-    request.lpFile = file.c_str();
+    request.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_CLASSNAME;
+    request.lpVerb = "edit";
+    request.lpFile = opening.File.c_str();
+    request.lpClass = opening.Class.c_str();
     request.nShow = SW_SHOWNORMAL;
-    if (opening.How == Kind::Edit) {
-        request.fMask |= SEE_MASK_CLASSNAME;
-        request.lpVerb = "edit";
-        request.lpClass = opening.Class.c_str();
-    }
     if (!ShellExecuteExA(&request)) {
         const DWORD error = GetLastError();
-        throw START_FAILURE("Windows cannot open " + file + " (system error " + std::to_string(error) + ")");
+        throw START_FAILURE("Windows cannot edit " + opening.File + " (system error " + std::to_string(error) + ")");
     }
 }
 

@@ -16,8 +16,6 @@ namespace Open::Editor {
 using PROGRAM_NOT_FOUND = Failures::Failure<"OPEN.PROGRAM_NOT_FOUND">;
 // The system refused to start the editor or to open the file.
 using START_FAILURE = Failures::Failure<"OPEN.START_FAILURE">;
-// Without an editor, the file's type would run it; it is not opened.
-using RUNS_AS_PROGRAM = Failures::Failure<"OPEN.RUNS_AS_PROGRAM">;
 
 struct Command {
     std::string Program; // full path of what the command line's first word names
@@ -39,8 +37,12 @@ Process_Start Process_Start_Of(const Command& command);
 // Starts the editor and returns at once.
 void Start(const Command& command);
 
-// Asks the shell to open File with its file type's program; RUNS_AS_PROGRAM for a file that
-// its type would run and that has no "edit" verb.
-void Open_With_Shell(const std::string& file);
+// Without an editor setting: File (a full local path) opens with its type's "edit" verb when
+// that verb's command names an .exe, else in the system's text editor; never by its type's own
+// "open", which runs scripts. START_FAILURE for a file that is not there or cannot be opened.
+void Open_Without_Editor(const std::string& file);
+
+// The system's text editor with File as its one argument, as Open_Without_Editor starts it.
+Command Text_Editor_Command(const std::string& file);
 
 } // namespace Open::Editor

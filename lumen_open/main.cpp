@@ -39,8 +39,9 @@ std::string Help_Text()
         "\n"
         "The editor is the first that is set of: the environment variable LUMEN_ROLL_EDITOR; the value\n"
         "\"Editor\" under HKEY_CURRENT_USER\\Software\\Quillmark\\Lumen_Roll; the same under\n"
-        "HKEY_LOCAL_MACHINE. Without one, Windows opens the file with its type's program, at its top;\n"
-        "a file whose type would run (.bat, .js, .exe, ...) is opened with its type's \"edit\", or not.\n"
+        "HKEY_LOCAL_MACHINE. Without one, the file opens at its top with its type's \"edit\" when that\n"
+        "names an .exe, else in the system's text editor; never with its type's \"open\", which would\n"
+        "run a script. Only files on this computer's drives are opened.\n"
         "\n"
         "A setting is a preset or a command template. Presets (found beside lumen_open, in PATH's\n"
         "folders or where the editor installs itself; never in the current folder) and the arguments\n"
@@ -49,7 +50,8 @@ std::string Help_Text()
         text += "  " + std::string(preset.Name) + std::string(12 - preset.Name.size(), ' ') +
                 std::string(preset.Programs.front().Arguments) + "\n";
     return text +
-           "A template is a command line whose first word is the program, with {file} (the absolute path,\n"
+           "A template is a command line whose first word is the program (a full path, or a bare name looked\n"
+           "for beside lumen_open and in PATH's folders), with {file} (the absolute path,\n"
            "quoted when it holds a blank and not already in quotes), {line} and {column}:\n"
            "  lumen_open --set \"C:\\Tools\\ed.exe --goto {file}:{line}:{column}\"\n"
            "  lumen_open --set \"C:\\Program Files\\Ed\\ed.exe\" -n{line} {file}\n"
@@ -105,12 +107,13 @@ bool Show(std::string& text)
     try {
         const Settings::Setting setting = Settings::In_Force();
         const Call::Place sample = Call::Split_Call(Sample_Call);
-        const Call::Place place{Call::Absolute_Path(sample.File), sample.Line, sample.Column};
+        const Call::Place place{Call::Local_Path(sample.File), sample.Line, sample.Column};
         text += "Setting:  " + (setting.From == Settings::Source::Nowhere ? "none" : setting.Text) + "\n";
         text += "From:     " + Settings::Source_Image(setting.From) + "\n";
         text += "Example:  " + Place_Image(place) + " runs\n          ";
         if (setting.From == Settings::Source::Nowhere)
-            text += "Windows' \"open\" of " + place.File + " (no line, no column)\n";
+            text += "its type's \"edit\" when that names an .exe, else\n          " +
+                    Editor::Text_Editor_Command(place.File).Line + " (no line, no column)\n";
         else
             text += Editor::Process_Start_Of(Editor::Command_For(setting.Text, place)).Line + "\n";
         return true;
@@ -177,7 +180,7 @@ void Open(const Call::Place& place, const Settings::Setting& setting)
 {
     if (setting.From != Settings::Source::Nowhere) return Editor::Start(Editor::Command_For(setting.Text, place));
     Com_Apartment apartment;
-    Editor::Open_With_Shell(place.File);
+    Editor::Open_Without_Editor(place.File);
 }
 
 std::string Setting_Note(const Settings::Setting& setting)
@@ -191,7 +194,6 @@ int Open_Place(std::string_view arguments)
     Call::Place place;
     try {
         place = Call::Split_Call(arguments);
-        place.File = Call::Absolute_Path(place.File);
     } catch (const Call::BAD_CALL& failure) {
         Show_Message("lumen_open was called with\n\n    " + std::string(arguments) +
                      "\n\nbut it expects FILE/LINE/COLUMN, as in C:\\src\\main.c/12/5: " + failure.Message() +
@@ -200,6 +202,7 @@ int Open_Place(std::string_view arguments)
     }
     Settings::Setting setting;
     try {
+        place.File = Call::Local_Path(place.File);
         setting = Settings::In_Force();
         Open(place, setting);
         return Done;

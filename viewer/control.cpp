@@ -32,8 +32,9 @@ constexpr const char* Transfer_Stopped_Line = "Transfer ended: the window was cl
 // own; two changes a second still read as a running count.
 constexpr std::chrono::milliseconds Status_Period{500};
 
-// The editor is written once by the main thread after the transfer and read by the action
-// thread, which may run an activation at any time.
+// The editor is written once by the main thread before the transfer, so that the first place
+// opened already goes to it, and read by the action thread, which may run an activation at any
+// time.
 class Editor_Setting {
 public:
     void Set(const std::string& program)
@@ -297,18 +298,10 @@ void Open_Entry(std::uintptr_t data)
 {
     if (data == 0) return; // a file node
     const Index_List::Index_Entry& entry = Index_List::Item::Element_Of(reinterpret_cast<Index_List::Position>(data));
-    std::string editor = The_State().Editor_Program.Get();
-    if (editor.empty()) {
-        Place_Opener::Open_With_Shell(entry.File.Text(), Shell_Parameters(entry));
-        return;
-    }
-    try {
-        Place_Opener::Start_Editor(editor, Editor_Arguments(entry));
-    } catch (const Windows::PROCESS_CREATION_FAILURE&) {
-        Log::Put("Could not start editor!");
-    } catch (...) {
-        Log::Put("Unexpected error when starting editor");
-    }
+    Place_Opener::Open({.File = entry.File.Text(),
+                        .Editor_Arguments = Editor_Arguments(entry),
+                        .Shell_Parameters = Shell_Parameters(entry)},
+                       The_State().Editor_Program.Get());
 }
 
 Exit_Code Main(const std::vector<std::string>& arguments)
@@ -319,8 +312,8 @@ Exit_Code Main(const std::vector<std::string>& arguments)
         Create_Display();
         if (arguments.size() < 1) Terminate("Pipe name missing");
         if (arguments.size() > 2) Terminate("Too many parameters");
-        exit_code = Process_Pipe(arguments[0]);
         if (arguments.size() == 2) state.Editor_Program.Set(arguments[1]);
+        exit_code = Process_Pipe(arguments[0]);
     } catch (const Termination&) {
         Gui::Close_Main_Window();
         exit_code = Termination_Code(arguments);

@@ -1,5 +1,7 @@
 #include "windows/command_processor.hpp"
 
+#include "windows/program_search.hpp"
+
 #include <windows.h>
 
 namespace Windows::Command_Processor {
@@ -36,16 +38,7 @@ std::string Quoted(std::string_view text)
     return '"' + std::string(text) + '"';
 }
 
-std::string Program()
-{
-    char folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        const DWORD error = GetLastError();
-        throw NO_SYSTEM_FOLDER("the system folder is unknown (system error " + std::to_string(error) + ")");
-    }
-    return std::string(folder, length) + "\\cmd.exe";
-}
+std::string Program() { return Program_Search::In_System_Folder("cmd.exe"); }
 
 std::string Arguments(std::string_view command) { return "/d /s /v:off /c \"" + std::string(command) + "\""; }
 

@@ -14,8 +14,6 @@ namespace Windows::Command_Processor {
 
 // A text that cmd.exe would change or split even inside quotes; the message says why.
 using UNSAFE_TEXT = Failures::Failure<"WINDOWS.COMMAND_PROCESSOR.UNSAFE_TEXT">;
-// The system folder, where cmd.exe is, cannot be read.
-using NO_SYSTEM_FOLDER = Failures::Failure<"WINDOWS.COMMAND_PROCESSOR.NO_SYSTEM_FOLDER">;
 
 // Whether Program ends in .bat or .cmd (letter case aside).
 bool Is_Batch_File(std::string_view program) noexcept;
@@ -27,7 +25,7 @@ void Check_Quotable(std::string_view text);
 // Text in double quotes, after Check_Quotable.
 std::string Quoted(std::string_view text);
 
-// The full path of the system's cmd.exe.
+// The full path of the system's cmd.exe (Program_Search::NO_SYSTEM_FOLDER when it is unknown).
 std::string Program();
 
 // cmd.exe's arguments to run Command: "/d /s /v:off /c "COMMAND"". /d leaves the AutoRun

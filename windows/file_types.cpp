@@ -1,23 +1,20 @@
 #include "windows/file_types.hpp"
 
-#include "windows/unique_handle.hpp"
+#include "support/paths.hpp"
 #include "windows/files.hpp"
+#include "windows/local_files.hpp"
+#include "windows/program_search.hpp"
+#include "windows/unique_handle.hpp"
 #include "windows/windows.hpp"
 
 #include <windows.h>
-#include <shlwapi.h>
 
-#include <array>
-#include <vector>
+#include <algorithm>
+#include <optional>
 
 namespace Windows::File_Types {
 
 namespace {
-
-// The types whose "open" runs the file on some Windows, whatever this system's registry says.
-constexpr std::array<std::string_view, 21> Program_Types = {
-    ".bat", ".cmd", ".com", ".exe", ".scr", ".pif", ".js",  ".jse", ".vbs", ".vbe", ".wsf",
-    ".wsh", ".hta", ".ps1", ".msi", ".msc", ".cpl", ".reg", ".lnk", ".url", ".jar"};
 
 bool Same_Letters(std::string_view left, std::string_view right) noexcept
 {
@@ -25,87 +22,148 @@ bool Same_Letters(std::string_view left, std::string_view right) noexcept
                           static_cast<int>(right.size())) == CSTR_EQUAL;
 }
 
-// The last part of the name as the system reads it: points and blanks at its end are dropped.
-std::string_view File_Name(std::string_view file) noexcept
-{
-    file = file.substr(file.find_last_of("\\/") + 1); // npos + 1 == 0
-    while (!file.empty() && (file.back() == '.' || file.back() == ' ')) file.remove_suffix(1);
-    return file;
-}
+bool Is_Blank(char character) noexcept { return character == ' ' || character == '\t'; }
 
-// ".bat" of "setup.bat"; empty without a point.
+// ".bat" of "setup.bat"; empty without a point. Points and blanks at the name's end are dropped,
+// as the system drops them.
 std::string_view Extension(std::string_view file) noexcept
 {
-    const std::string_view name = File_Name(file);
+    std::string_view name = Paths::Last_Component(file);
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
     const std::size_t point = name.rfind('.');
     return point == std::string_view::npos ? std::string_view() : name.substr(point);
 }
 
-bool Has_Colon_Beyond_Drive(std::string_view file) noexcept { return file.find(':', 2) != std::string_view::npos; }
-
-bool Listed_In_Path_Extensions(std::string_view extension)
+// Where an unquoted program ends: after the first ".exe" that a blank or the end follows, so that
+// "C:\Program Files\Ed\ed.exe %1" names the whole path; else at the first blank.
+std::size_t Unquoted_Program_End(std::string_view command) noexcept
 {
-    const std::string listed = Windows::Environment_Variable("PATHEXT");
-    for (std::size_t start = 0; start < listed.size();) {
-        std::size_t end = listed.find(';', start);
-        if (end == std::string::npos) end = listed.size();
-        if (Same_Letters(std::string_view(listed).substr(start, end - start), extension)) return true;
-        start = end + 1;
+    constexpr std::string_view Exe = ".exe";
+    for (std::size_t at = 0; at + Exe.size() <= command.size(); ++at) {
+        const std::size_t end = at + Exe.size();
+        if (Same_Letters(command.substr(at, Exe.size()), Exe) && (end == command.size() || Is_Blank(command[end])))
+            return end;
     }
-    return false;
+    std::size_t end = 0;
+    while (end < command.size() && !Is_Blank(command[end])) ++end;
+    return end;
 }
 
-bool Shell_Calls_Dangerous(std::string_view extension)
+// A value of HKEY_CLASSES_ROOT, environment variables expanded (.txt's command is often
+// "%SystemRoot%\system32\NOTEPAD.EXE %1"); nothing when it is missing or no string.
+std::optional<std::string> Classes_Value(const std::string& key)
 {
-    const std::string narrow(extension);
-    const int length = MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, nullptr, 0);
-    if (length <= 0) return true; // what cannot be read is not opened
-    std::vector<wchar_t> wide(static_cast<std::size_t>(length));
-    MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, wide.data(), length);
-    return AssocIsDangerous(wide.data()) != FALSE;
+    std::string value(MAX_PATH, '\0');
+    for (;;) {
+        DWORD size = static_cast<DWORD>(value.size());
+        const LSTATUS status =
+            RegGetValueA(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(), &size);
+        if (status == ERROR_SUCCESS) return std::string(value.c_str()); // up to its NUL
+        if (status != ERROR_MORE_DATA) return std::nullopt;
+        value.resize(std::max<std::size_t>(size, value.size() * 2));
+    }
 }
 
 // The class that the extension's key names (its default value), else the extension itself.
 std::string Class_Of(std::string_view extension)
 {
     const std::string key(extension);
-    char name[256];
-    DWORD size = sizeof name;
-    if (RegGetValueA(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, name, &size) == ERROR_SUCCESS &&
-        name[0] != '\0')
-        return name;
-    return key;
+    const std::optional<std::string> name = Classes_Value(key);
+    return name && !name->empty() ? *name : key;
 }
 
-bool Has_Edit_Verb(const std::string& file_class)
+std::optional<std::string> Verb_Command(const std::string& file_class, std::string_view verb)
 {
-    Unique_Key command;
-    return RegOpenKeyExA(HKEY_CLASSES_ROOT, (file_class + "\\shell\\edit\\command").c_str(), 0, KEY_QUERY_VALUE,
-                         command.put()) == ERROR_SUCCESS;
+    return Classes_Value(file_class + "\\shell\\" + std::string(verb) + "\\command");
 }
+
+// The full path of the .exe that a type's command names, or nothing: a bare name is looked for
+// as any program (never in the current folder), a relative path is not taken at all.
+std::optional<std::string> Editor_Of(const std::optional<std::string>& command)
+{
+    if (!command) return std::nullopt;
+    const std::string program = Command_Program(*command);
+    if (program.empty() || !Is_Editor_Program(program)) return std::nullopt;
+    if (Program_Search::Is_Bare_Name(program)) return Program_Search::Find(program);
+    if (Program_Search::Is_Absolute(program) && Files::Is_File(program)) return program;
+    return std::nullopt;
+}
+
+// The class whose "edit" verb shows Path's type, or nothing.
+std::optional<std::string> Edit_Class(const std::string& path)
+{
+    const std::string_view extension = Extension(path);
+    if (extension.empty()) return std::nullopt;
+    std::string file_class = Class_Of(extension);
+    if (!Editor_Of(Verb_Command(file_class, "edit"))) return std::nullopt;
+    return file_class;
+}
+
+Opening Refused(std::string refusal) { return {.How = Opening::Kind::Refused, .Refusal = std::move(refusal)}; }
 
 } // namespace
 
-bool Runs_As_Program(std::string_view file)
+std::string Refusal_At(const std::string& path)
 {
-    if (Has_Colon_Beyond_Drive(file)) return true;
-    const std::string_view extension = Extension(file);
-    if (extension.empty()) return false;
-    for (std::string_view known : Program_Types)
-        if (Same_Letters(known, extension)) return true;
-    return Listed_In_Path_Extensions(extension) || Shell_Calls_Dangerous(extension);
+    // Backup semantics let a folder open too, so that it is told apart from a missing file.
+    const Unique_File file{CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+    if (!file) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::string(Not_There);
+        return "cannot be opened (system error " + std::to_string(error) + ")";
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file.get(), &information)) {
+        const DWORD error = GetLastError();
+        return "cannot be read (system error " + std::to_string(error) + ")";
+    }
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return "is a folder";
+    if (!Local_Files::Is_On_Local_Drive(file.get())) return "leads off this computer's drives";
+    return {};
 }
 
-Shell_Opening Opening_Of(std::string_view file)
+std::string Command_Program(std::string_view command)
 {
-    const bool runs = Runs_As_Program(file);
-    if (!runs && !Files::Is_File(file)) return {Shell_Opening::Kind::Missing, {}};
-    if (!runs) return {};
-    const std::string_view extension = Extension(file);
-    if (extension.empty()) return {Shell_Opening::Kind::Never, {}};
-    std::string file_class = Class_Of(extension);
-    if (!Has_Edit_Verb(file_class)) return {Shell_Opening::Kind::Never, {}};
-    return {Shell_Opening::Kind::Edit, std::move(file_class)};
+    while (!command.empty() && Is_Blank(command.front())) command.remove_prefix(1);
+    std::string_view program;
+    if (command.starts_with('"')) {
+        const std::size_t closing = command.find('"', 1);
+        if (closing == std::string_view::npos) return {};
+        program = command.substr(1, closing - 1);
+    } else {
+        program = command.substr(0, Unquoted_Program_End(command));
+    }
+    // What is left of a "%" after expansion is a placeholder for the file: "%1", "%L".
+    if (program.starts_with('%')) return {};
+    return std::string(program);
+}
+
+bool Is_Editor_Program(std::string_view program) { return Same_Letters(Extension(program), ".exe"); }
+
+std::string Text_Editor()
+{
+    const std::string text_class = Class_Of(".txt");
+    if (std::optional<std::string> editor = Editor_Of(Verb_Command(text_class, "edit"))) return *editor;
+    if (std::optional<std::string> editor = Editor_Of(Verb_Command(text_class, "open"))) return *editor;
+    return Program_Search::In_System_Folder("notepad.exe");
+}
+
+Opening Opening_Of(std::string_view name)
+{
+    const Local_Files::Decision local = Local_Files::Canonical(name);
+    if (!local.Accepted()) return Refused(local.Refusal);
+    if (std::string refusal = Refusal_At(local.Path); !refusal.empty()) return Refused(std::move(refusal));
+    if (std::optional<std::string> file_class = Edit_Class(local.Path))
+        return {.How = Opening::Kind::Edit, .File = local.Path, .Class = std::move(*file_class)};
+    return {.How = Opening::Kind::Text_Editor, .File = local.Path, .Program = Text_Editor()};
+}
+
+void Start_Text_Editor(const Opening& opening)
+{
+    // The canonical path holds no quote and does not end in a backslash: quoted, it is one argument.
+    Create_Process({.Program = opening.Program, .Arguments = '"' + opening.File + '"', .Application = opening.Program});
 }
 
 } // namespace Windows::File_Types

@@ -1,30 +1,47 @@
 #pragma once
-// What the shell's "open" of a file does by its type. For many types it runs the file (a batch
-// file, a script, an installer, a shortcut to a program); a file found by searching a folder of
-// unknown origin must never be run that way. Such a file is opened with its type's "edit" verb
-// when it has one, otherwise not at all.
+// How a file found by a search is opened when the user named no editor. Its type's own "open" is
+// never used: on a developer's machine it runs scripts (the Python launcher registers .py, Git
+// registers .sh, and so do Perl, Ruby, PHP, ...), and no list of types can name every interpreter
+// a machine may have. So the shell is asked only for the type's "edit" verb, and only when that
+// verb's command names an .exe; every other file opens in the system's text editor.
 
 #include <string>
 #include <string_view>
 
 namespace Windows::File_Types {
 
-// Whether the shell's "open" of File would run it: its type is one the shell itself calls
-// dangerous, one that PATHEXT lists, or one of the known program, script, installer, shortcut and
-// registry types. The type is the name's extension as the system reads it (trailing points and
-// blanks dropped). A name with a colon beyond its drive is counted too: the shell takes it for an
-// address whose handler is a program, or for a stream of another file.
-bool Runs_As_Program(std::string_view file);
+// Why the file at Path (a full local path, as Local_Files::Canonical gives it) may not be handed
+// to a program, or empty: Not_There, "is a folder", or "leads off this computer's drives" (a
+// link to a share). The file is opened for its attributes only, so no sharing is in the way.
+std::string Refusal_At(const std::string& path);
+inline constexpr std::string_view Not_There = "is not there";
 
-// How the shell may open File. Only a file that is there is opened: for a name that is not, the
-// shell would try program extensions ("notes" runs "notes.exe" beside it).
-struct Shell_Opening {
-    enum class Kind { Open, Edit, Never, Missing };
-    Kind How = Kind::Open;
-    // For Edit: the file type's class, named to the shell so that it takes the class's "edit"
-    // verb and not its own idea of how to start the file.
-    std::string Class;
+// The program a command line from the registry names: its first word without quotes, an unquoted
+// path with blanks read up to its ".exe" ("C:\Program Files\Ed\ed.exe %1"). Empty when the
+// command starts with the file itself ("%1", "%L"), which is no editor.
+std::string Command_Program(std::string_view command);
+
+// Whether Program, as a type's command names it, may show a file: an .exe. Every other type that
+// runs (a batch file, a script) is started by yet another program by rules of its own.
+bool Is_Editor_Program(std::string_view program);
+
+// The full path of the system's text editor: the .exe that the ".txt" type's "edit" (else
+// "open") command names, else notepad.exe in the system folder.
+std::string Text_Editor();
+
+// How a found file is opened, decided on its canonical path.
+struct Opening {
+    enum class Kind { Edit, Text_Editor, Refused };
+    Kind How = Kind::Refused;
+    std::string File;    // Edit, Text_Editor: the full local path to open
+    std::string Class;   // Edit: the type's class, whose "edit" verb the shell takes
+    std::string Program; // Text_Editor: the editor's full path
+    std::string Refusal; // Refused: why, to follow the name ("is not there", "is on another computer")
 };
-Shell_Opening Opening_Of(std::string_view file);
+Opening Opening_Of(std::string_view name);
+
+// Starts the text editor of an opening with its file as its one quoted argument and returns at
+// once; Windows::PROCESS_CREATION_FAILURE when the system refuses.
+void Start_Text_Editor(const Opening& opening);
 
 } // namespace Windows::File_Types

@@ -16,14 +16,6 @@ bool Is_Letter(char character) noexcept
     return (character >= 'A' && character <= 'Z') || (character >= 'a' && character <= 'z');
 }
 
-// "C:\x" and "\\server\share" name the same place from any current folder; "C:x", "\x" and "x"
-// do not.
-bool Is_Absolute(std::string_view folder) noexcept
-{
-    if (folder.size() >= 3 && Is_Letter(folder[0]) && folder[1] == ':' && Is_Separator(folder[2])) return true;
-    return folder.size() >= 3 && Is_Separator(folder[0]) && Is_Separator(folder[1]) && !Is_Separator(folder[2]);
-}
-
 std::string_view Without_Quotes(std::string_view entry) noexcept
 {
     while (!entry.empty() && entry.front() == '"') entry.remove_prefix(1);
@@ -52,6 +44,12 @@ std::string Folder_List(const std::vector<std::string>& folders)
 }
 
 } // namespace
+
+bool Is_Absolute(std::string_view path) noexcept
+{
+    if (path.size() >= 3 && Is_Letter(path[0]) && path[1] == ':' && Is_Separator(path[2])) return true;
+    return path.size() >= 3 && Is_Separator(path[0]) && Is_Separator(path[1]) && !Is_Separator(path[2]);
+}
 
 bool Is_Bare_Name(std::string_view name) noexcept { return name.find_first_of("\\/:") == std::string_view::npos; }
 
@@ -98,6 +96,17 @@ std::vector<std::string> Search_Folders()
     std::vector<std::string> folders = Absolute_Folders(Windows::Environment_Variable("PATH"));
     folders.insert(folders.begin(), Own_Folder());
     return folders;
+}
+
+std::string In_System_Folder(std::string_view file_name)
+{
+    char folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        const DWORD error = GetLastError();
+        throw NO_SYSTEM_FOLDER("the system folder is unknown (system error " + std::to_string(error) + ")");
+    }
+    return std::string(folder, length) + "\\" + std::string(file_name);
 }
 
 std::optional<std::string> Find_In(const std::vector<std::string>& folders, std::string_view file_name)

@@ -18,9 +18,15 @@ namespace Windows::Program_Search {
 using NOT_FOUND = Failures::Failure<"WINDOWS.PROGRAM_SEARCH.NOT_FOUND">;
 // A path that cannot be made absolute.
 using BAD_PATH = Failures::Failure<"WINDOWS.PROGRAM_SEARCH.BAD_PATH">;
+// The system folder (where cmd.exe and notepad.exe are) cannot be read.
+using NO_SYSTEM_FOLDER = Failures::Failure<"WINDOWS.PROGRAM_SEARCH.NO_SYSTEM_FOLDER">;
 
 // A name without any folder part (no "\", "/" or ":"): one that has to be searched for.
 bool Is_Bare_Name(std::string_view name) noexcept;
+
+// Whether Path names the same place from any current folder: "C:\x" or "\\server\share\x", not
+// "C:x", "\x" or "sub\x", which the system reads from the current folder (the searched one).
+bool Is_Absolute(std::string_view path) noexcept;
 
 // Name with ".exe" added when its file name has no extension, as the system starts it.
 std::string With_Default_Extension(std::string_view name);
@@ -35,6 +41,9 @@ std::vector<std::string> Absolute_Folders(std::string_view path_value);
 
 // The folders a bare name is looked for in: this program's folder, then PATH's absolute ones.
 std::vector<std::string> Search_Folders();
+
+// The system folder's File_Name ("C:\Windows\system32\cmd.exe"), whether it is there or not.
+std::string In_System_Folder(std::string_view file_name);
 
 // The first Folder\File_Name that is a file (not a folder), or nothing. File_Name is used as given.
 std::optional<std::string> Find_In(const std::vector<std::string>& folders, std::string_view file_name);

@@ -3,6 +3,7 @@
 // editor that writes down the raw command line it was given, and the real viewer is
 // double-clicked with the real mouse.
 
+#include "tests/viewer/registered_type.hpp"
 #include "tests/viewer/viewer_clicks.hpp"
 #include "test_tools/harness/viewer_harness.hpp"
 #include "tests/test_support.hpp"
@@ -100,7 +101,9 @@ TEST(Templates, Expand_Every_Placeholder_And_Quote_The_File_Where_Needed)
     const Templates::Template quoted = Templates::Parse_Template("  \"C:\\Program Files\\Ed\\ed.exe\" {file}  ");
     EXPECT_EQ(quoted.Program, "C:\\Program Files\\Ed\\ed.exe");
     EXPECT_EQ(quoted.Arguments, " {file}");
-    for (const char* bad : {"", "  ", "ed.exe --line {line}", "\"C:\\Ed\\ed.exe {file}", "{file}.exe {file}", "\"\" {file}"})
+    // A relative program would be read from the current folder, the searched one.
+    for (const char* bad : {"", "  ", "ed.exe --line {line}", "\"C:\\Ed\\ed.exe {file}", "{file}.exe {file}", "\"\" {file}",
+                            "sub\\ed.exe {file}", ".\\ed.exe {file}", "\\ed.exe {file}", "C:ed.exe {file}"})
         EXPECT_FAILURE(Templates::Parse_Template(bad), Templates::BAD_TEMPLATE) << bad;
 }
 
@@ -320,6 +323,9 @@ TEST_F(Open_Program, Set_Stores_For_The_User_And_Show_Tells_What_Runs_And_Why)
         << show.Output;
 
     EXPECT_EQ(Run_Program(LUMEN_OPEN_EXE, "--set ed.exe --line {line}").Exit_Code, 1u); // no {file}: refused
+    const Outcome relative = Run_Program(LUMEN_OPEN_EXE, "--set sub\\ed.exe {file}");
+    EXPECT_EQ(relative.Exit_Code, 1u);
+    EXPECT_TRUE(Contains(relative.Output, "sub\\ed.exe is a relative path")) << relative.Output;
     EXPECT_EQ(Settings::In_Force().Text, stored);
     Scoped_Variable environment(Settings::Variable, "notepad4");
     const Outcome overridden = Run_Program(LUMEN_OPEN_EXE, "--show");
@@ -358,14 +364,54 @@ TEST_F(Open_Program, Failures_Show_What_Arrived_And_Where_Was_Looked_And_Start_N
     EXPECT_FALSE(Test_Support::File_Exists(editor_output_)) << Editor_Output();
 }
 
-TEST_F(Open_Program, Without_A_Setting_The_Shell_Opens_The_File)
+// Without a setting no found file runs, whatever interpreter its type names: a script opens in the
+// text editor (the one .txt's "edit" names), a batch file with its type's "edit". A name that is
+// not there, or not a file on this computer's drives, is not opened (with an editor set neither),
+// and a message box says why.
+TEST_F(Open_Program, Without_A_Setting_No_Found_File_Runs)
 {
-    Viewer_Harness::Shell_Association association(".lumen_open_test", editor_);
-    Test_Support::Write_File(folder_.File("found.lumen_open_test"), "x\r\n");
-    EXPECT_EQ(Run_Program(LUMEN_OPEN_EXE, "found.lumen_open_test/3/4").Exit_Code, 0u);
-    ASSERT_TRUE(Wait_For_Editor()) << "the shell did not open the file";
-    EXPECT_TRUE(Editor_Output().starts_with("\"" + editor_ + "\" \"" + folder_.File("found.lumen_open_test") + "\""))
+    const std::string interpreter = folder_.File("interpreter.exe");
+    const std::string ran_output = folder_.File("ran_output.txt");
+    CopyFileA(Windows_Path(PLANTED_EXE).c_str(), interpreter.c_str(), FALSE);
+    CopyFileA(Windows_Path(PLANTED_EXE).c_str(), folder_.File("notes.exe").c_str(), FALSE);
+    Scoped_Variable ran_variable("LUMEN_EDITOR_STUB_OUTPUT", ran_output.c_str());
+    const std::string marker = folder_.File("ran.txt");
+    Test_Support::Write_File(folder_.File("setup.bat"), "@echo ran>\"" + marker + "\"\r\n");
+    Test_Support::Write_File(folder_.File("setup.py"), "print(1)\r\n");
+    const Test_Support::Registered_Type python(".py", "open", interpreter), text(".txt", "edit", editor_),
+        batch(".bat", "edit", editor_);
+
+    EXPECT_EQ(Run_Program(LUMEN_OPEN_EXE, "setup.py/3/4").Exit_Code, 0u);
+    ASSERT_TRUE(Wait_For_Editor()) << "the text editor was not started";
+    EXPECT_EQ(Editor_Output(), "\"" + editor_ + "\" \"" + folder_.File("setup.py") + "\"\n");
+    DeleteFileA(editor_output_.c_str());
+    EXPECT_EQ(Run_Program(LUMEN_OPEN_EXE, "setup.bat/2/1").Exit_Code, 0u);
+    ASSERT_TRUE(Wait_For_Editor()) << "the batch file was not opened for editing";
+    EXPECT_TRUE(Editor_Output().starts_with("\"" + editor_ + "\" \"" + folder_.File("setup.bat") + "\""))
         << Editor_Output();
+
+    struct Refusal {
+        const char* Call;
+        const char* Setting;
+        std::string Text;
+    };
+    const std::string editor_setting = "\"" + editor_ + "\" {file}";
+    const Refusal refusals[] = {
+        {"notes/1/1", nullptr, folder_.File("notes") + " is not there"},
+        {"\\\\host\\share\\x.c/1/1", editor_setting.c_str(), "\\\\host\\share\\x.c is on another computer"},
+        {"sub\\COM1.txt/1/1", editor_setting.c_str(), "sub\\COM1.txt names a device"},
+    };
+    for (const Refusal& refusal : refusals) {
+        Scoped_Variable setting(Settings::Variable, refusal.Setting);
+        DeleteFileA(editor_output_.c_str());
+        std::string box;
+        const Outcome refused = Run_Program(LUMEN_OPEN_EXE, refusal.Call, "", [&] { box = Answer_Message_Box(); });
+        EXPECT_EQ(refused.Exit_Code, 2u) << refusal.Call;
+        EXPECT_TRUE(Contains(box, refusal.Text)) << box;
+        EXPECT_FALSE(Test_Support::File_Exists(editor_output_)) << Editor_Output();
+    }
+    EXPECT_FALSE(Test_Support::File_Exists(ran_output)) << "the interpreter or notes.exe ran";
+    EXPECT_FALSE(Test_Support::File_Exists(marker)) << "the batch file ran";
 }
 
 // A file found by a search may be named like an option; it opens as the file it is, and no
@@ -415,33 +461,6 @@ TEST_F(Open_Program, A_Program_Planted_In_The_Current_Folder_Is_Never_Started)
         EXPECT_EQ(Editor_Output(), started);
         EXPECT_FALSE(Test_Support::File_Exists(planted_output)) << text << ": the planted program ran";
     }
-}
-
-// Without a setting a file whose type runs is never run: a batch file opens with its type's
-// "edit" verb, or, without one, not at all, and a message box says how to set an editor. Nor is
-// a file that is not there opened.
-TEST_F(Open_Program, A_File_That_Runs_Is_Edited_Or_Not_Opened)
-{
-    const std::string marker = folder_.File("ran.txt");
-    Test_Support::Write_File(folder_.File("setup.bat"), "@echo ran>\"" + marker + "\"\r\n");
-    std::string box;
-    const Outcome refused = Run_Program(LUMEN_OPEN_EXE, "setup.bat/2/1", "", [&] { box = Answer_Message_Box(); });
-    EXPECT_EQ(refused.Exit_Code, 2u);
-    EXPECT_TRUE(Contains(box, folder_.File("setup.bat") + " runs as a program")) << box;
-    EXPECT_TRUE(Contains(box, "lumen_open --set")) << box;
-    // For a name that is not there, the shell would run the program of that name beside it.
-    CopyFileA(Windows_Path(STUB_EXE).c_str(), folder_.File("notes.exe").c_str(), FALSE);
-    const Outcome missing = Run_Program(LUMEN_OPEN_EXE, "notes/1/1", "", [&] { box = Answer_Message_Box(); });
-    EXPECT_EQ(missing.Exit_Code, 2u);
-    EXPECT_TRUE(Contains(box, folder_.File("notes") + " is not there")) << box;
-    EXPECT_FALSE(Test_Support::File_Exists(editor_output_)) << "notes.exe ran: " << Editor_Output();
-
-    Viewer_Harness::Shell_Association editable(".bat", editor_, "edit");
-    EXPECT_EQ(Run_Program(LUMEN_OPEN_EXE, "setup.bat/2/1").Exit_Code, 0u);
-    ASSERT_TRUE(Wait_For_Editor()) << "the batch file was not opened for editing";
-    EXPECT_TRUE(Editor_Output().starts_with("\"" + editor_ + "\" \"" + folder_.File("setup.bat") + "\""))
-        << Editor_Output();
-    EXPECT_FALSE(Test_Support::File_Exists(marker)) << "the batch file ran";
 }
 
 // A template that quotes {file} itself gets it quoted once; through cmd.exe, "&" in a name stays

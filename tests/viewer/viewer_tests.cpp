@@ -4,6 +4,7 @@
 // a run; the two stalls cost the viewer's five-second time-out each. The grammar of the transfer
 // is the transfer reader's tests, in the test process.
 
+#include "tests/viewer/registered_type.hpp"
 #include "tests/viewer/viewer_clicks.hpp"
 #include "test_tools/harness/viewer_harness.hpp"
 #include "tests/test_support.hpp"
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <map>
 #include <thread>
 
 namespace {
@@ -200,9 +202,8 @@ TEST_F(Viewer_Test, Transfer_Fills_The_Tree_And_A_Double_Click_Starts_The_Editor
     EXPECT_FALSE(files[2].Expanded);
     EXPECT_FALSE(files[3].Expanded);
 
-    // The viewer takes argument 2 as its editor right after it closed the pipe, long before
-    // xdotool has started. A file node carries no entry: double-clicking it starts nothing, so
-    // only the entry x := y; reaches the editor.
+    // A file node carries no entry: double-clicking it starts nothing, so only the entry x := y;
+    // reaches the editor.
     ASSERT_TRUE(Double_Click_Item(viewer, tree, files[3].Item));
     ASSERT_TRUE(Double_Click_Item(viewer, tree, a.Children[0].Item));
     EXPECT_TRUE(Wait_Until([&] { return Test_Support::Read_File(editor_output).find('\n') != std::string::npos; },
@@ -217,46 +218,27 @@ TEST_F(Viewer_Test, Transfer_Fills_The_Tree_And_A_Double_Click_Starts_The_Editor
     SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", nullptr);
 }
 
-// Argument 2 becomes the editor only when the transfer is over: an entry opened before that goes
-// through the shell with the position as its parameter.
-TEST_F(Viewer_Test, An_Entry_Opens_Through_The_Shell_During_The_Transfer_And_In_The_Editor_After_It)
+// The editor named on the command line opens every place from the first one on: a double-click
+// while the host is still sending starts it, never the shell.
+TEST_F(Viewer_Test, A_Double_Click_While_Places_Still_Arrive_Starts_The_Named_Editor)
 {
-    const std::string stub = folder_.File("editor_stub.exe");
-    ASSERT_TRUE(CopyFileA(Windows_Path(EDITOR_STUB_EXE).c_str(), stub.c_str(), FALSE));
-    Shell_Association association(".lumen_roll_test", stub);
-    const std::string document = folder_.File("found.lumen_roll_test");
-    Test_Support::Write_File(document, "x := y;\r\n");
-    const std::string stub_output = folder_.File("stub_output.txt");
-    SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", stub_output.c_str());
-    auto lines_written = [&] {
-        std::string output = Test_Support::Read_File(stub_output);
-        return std::count(output.begin(), output.end(), '\n');
-    };
-
-    Viewer_Process viewer({Pipe_Name, stub});
+    const Viewer_Clicks::Editor_Stub editor(folder_, EDITOR_STUB_EXE);
+    Viewer_Process viewer({Pipe_Name, editor.Program()});
     Host host(viewer);
     ASSERT_TRUE(host.Is_Connected());
     host.Text("Opening", "title");
-    host.Group(document, 1, {{"x := y;", 12, 6}});
+    host.Group("a.txt", 1, {{"x := y;", 12, 6}});
     HWND tree_window = viewer.Tree_Window();
     ASSERT_NE(tree_window, nullptr);
     Remote_Tree tree(viewer, tree_window);
     ASSERT_TRUE(tree.Wait_For_Count(2));
-    HTREEITEM entry = tree.Read()[0].Children.at(0).Item;
 
     // The viewer now waits for the next file name, for five seconds at most.
-    ASSERT_TRUE(Double_Click_Item(viewer, tree, entry));
-    EXPECT_TRUE(Wait_Until([&] { return lines_written() == 1; }, 4s)) << "the shell did not open the file";
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, tree.Read()[0].Children.at(0).Item));
+    EXPECT_TRUE(Wait_Until([&] { return Test_Support::Read_File(editor.Output()) == "a.txt/12/6\n"; }, 4s))
+        << Test_Support::Read_File(editor.Output());
+    EXPECT_TRUE(viewer.Status_Text().starts_with("Receiving")) << viewer.Status_Text();
     EXPECT_EQ(host.Send_Text(""), Answer::Closed);
-
-    ASSERT_TRUE(Double_Click_Item(viewer, tree, entry));
-    EXPECT_TRUE(Wait_Until([&] { return lines_written() == 2; }, 10s)) << "the editor was not started";
-    EXPECT_EQ(Test_Support::Read_File(stub_output), document + "|-XMovAbs(12,6)\n" + document + "/12/6\n");
-
-    Viewer_Log log = Log_After_Close(viewer);
-    EXPECT_TRUE(log.Contains("Complete")) << Joined(log.Messages);
-    EXPECT_FALSE(Has_Fatal_Line(log)) << Joined(log.Messages);
-    SetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", nullptr);
 }
 
 TEST_F(Viewer_Test, A_Missing_Editor_Is_Logged_And_The_Window_Stays)
@@ -289,21 +271,29 @@ TEST_F(Viewer_Test, A_Missing_Editor_Is_Logged_And_The_Window_Stays)
 
 // ---- what opening a place may start -------------------------------------------------------------
 
-// Sends one entry (x := y; at 12,6) for each file and ends the transfer; the entries' items in
-// the tree's order, the files sorted by name.
-std::vector<HTREEITEM> Send_One_Entry_Each(const Viewer_Process& viewer, const Remote_Tree& tree,
-                                           const std::vector<std::string>& files)
+// Sends one entry (x := y; at 12,6) for each file and ends the transfer; each entry's item by its
+// file node's text (a name read back from the tree ends at a NUL).
+std::map<std::string, HTREEITEM> Send_One_Entry_Each(const Viewer_Process& viewer, const Remote_Tree& tree,
+                                                     const std::vector<std::string>& files)
 {
     Host host(viewer);
     if (!host.Is_Connected()) return {};
     host.Text("Opening", "title");
     for (const std::string& file : files) host.Group(file, 1, {{"x := y;", 12, 6}});
     host.Send_Text("");
-    std::vector<HTREEITEM> entries;
+    std::map<std::string, HTREEITEM> entries;
     if (!tree.Wait_For_Count(2 * files.size())) return entries;
     for (const Tree_Node& file : tree.Read())
-        for (const Tree_Node& entry : file.Children) entries.push_back(entry.Item);
+        if (!file.Children.empty()) entries[file.Text] = file.Children.front().Item;
     return entries;
+}
+
+// Opens the entry with Enter after a click: the click scrolls a partly hidden item into view,
+// where a double-click's second click would hit the row scrolled under the mouse.
+bool Open_With_Enter(const Viewer_Process& viewer, const Remote_Tree& tree, HTREEITEM item)
+{
+    return Click_Item(viewer, tree, item, 1) && Wait_Until([&] { return tree.Item(TVGN_CARET) == item; }, 5s) &&
+           Test_Support::Press_Keys("Return");
 }
 
 // What a batch file writes when it runs.
@@ -313,46 +303,87 @@ std::string Planted_Batch_File(const std::string& path, const std::string& marke
     return marker;
 }
 
-// Without an editor the shell opens the file, but never runs it: a batch file opens with its
-// type's "edit" verb, a type without one is not opened and the log says so, and so is a name
-// that is not there, for which the shell would run a program of that name.
-TEST_F(Viewer_Test, Without_An_Editor_A_File_That_Runs_Is_Edited_Or_Not_Opened)
+// Without an editor no found file runs, whatever interpreters the machine has registered for its
+// type: a script opens in the text editor (the one .txt's "edit" names), a type whose "edit" names
+// an .exe with that verb; a name that is not a local file's, or not there, is not opened (for
+// "tool" the shell would run tool.exe).
+TEST_F(Viewer_Test, Without_An_Editor_No_Found_File_Runs)
 {
-    const std::string stub = folder_.File("editor_stub.exe");
-    ASSERT_TRUE(CopyFileA(Windows_Path(EDITOR_STUB_EXE).c_str(), stub.c_str(), FALSE));
-    const std::string stub_output = folder_.File("stub_output.txt");
-    Test_Support::Scoped_Variable output_variable("LUMEN_EDITOR_STUB_OUTPUT", stub_output.c_str());
-    Shell_Association editable(".bat", stub, "edit");
-    const std::string batch = folder_.File("setup.bat");
-    const std::string command = folder_.File("tool.cmd");
-    const std::string marker = Planted_Batch_File(batch, folder_.File("ran.txt"));
-    Planted_Batch_File(command, marker);
-    const std::string planted_output = folder_.File("planted_output.txt");
-    Test_Support::Scoped_Variable planted_variable("LUMEN_OPEN_STUB_OUTPUT", planted_output.c_str());
+    const Viewer_Clicks::Editor_Stub text_editor(folder_, EDITOR_STUB_EXE);
+    const std::string interpreter = folder_.File("interpreter.exe");
+    ASSERT_TRUE(CopyFileA(Windows_Path(PLANTED_EXE).c_str(), interpreter.c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(Windows_Path(PLANTED_EXE).c_str(), folder_.File("tool.exe").c_str(), FALSE));
+    const std::string ran_output = folder_.File("ran_output.txt");
+    Test_Support::Scoped_Variable ran_variable("LUMEN_OPEN_STUB_OUTPUT", ran_output.c_str());
+    const Test_Support::Registered_Type python(".py", "open", interpreter), shell(".sh", "open", interpreter),
+        text(".txt", "edit", text_editor.Program()), batch(".bat", "edit", text_editor.Program());
+    Test_Support::Write_File(folder_.File("setup.py"), "print(1)\r\n");
+    Test_Support::Write_File(folder_.File("build.sh"), "echo 1\n");
+    CreateDirectoryA(folder_.File("sub").c_str(), nullptr);
+    const std::string marker = folder_.File("ran.txt");
+    for (const char* batch_file : {"setup.bat", "tool.cmd", "x.bat", "sub\\x.bat"})
+        Planted_Batch_File(folder_.File(batch_file), marker);
     Test_Support::Scoped_Folder in_repository(folder_.Path());
 
+    // Each file with the line the editor stub writes for it, or the log's refusal.
+    const std::pair<std::string, std::string> cases[] = {
+        {"setup.py", folder_.File("setup.py") + "\n"},
+        {"build.sh", folder_.File("build.sh") + "\n"},
+        {"tool.cmd", folder_.File("tool.cmd") + "\n"},
+        {"setup.bat", folder_.File("setup.bat") + "|-XMovAbs(12,6)\n"},
+        {"tool", "Not opened: tool is not there"},
+        {"sub\\x.bat\\.", "Not opened: sub\\x.bat\\. is read by the system as " + folder_.File("sub\\x.bat")},
+        {std::string("x.bat\0.txt", 10), "Not opened: x.bat?.txt holds a control character"},
+    };
+    std::vector<std::string> files;
+    for (const auto& test : cases) files.push_back(test.first);
     Viewer_Process viewer({Pipe_Name});
     const HWND tree_window = viewer.Tree_Window();
     ASSERT_NE(tree_window, nullptr);
     const Remote_Tree tree(viewer, tree_window);
-    // Sorted by name: the two full paths, then "tool", which is not there (but tool.exe is).
-    const std::vector<HTREEITEM> entries = Send_One_Entry_Each(viewer, tree, {batch, command, "tool"});
-    ASSERT_EQ(entries.size(), 3u);
-    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries[0]));
-    EXPECT_TRUE(Wait_Until([&] { return Test_Support::Read_File(stub_output).find('\n') != std::string::npos; }, 10s))
-        << "setup.bat was not opened for editing";
-    EXPECT_EQ(Test_Support::Read_File(stub_output), batch + "|-XMovAbs(12,6)\n");
-    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries[1]));
-    const std::string refusal = "Not opened: " + command + " runs as a program";
-    EXPECT_TRUE(Wait_Until([&] { return Log().Contains(refusal); }, 10s)) << Joined(Log().Messages);
-    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries[2]));
-    EXPECT_TRUE(Wait_Until([&] { return Log().Contains("Not opened: tool is not there"); }, 10s))
-        << Joined(Log().Messages);
+    const std::map<std::string, HTREEITEM> entries = Send_One_Entry_Each(viewer, tree, files);
+    std::string editor_lines;
+    for (const auto& [file, opened] : cases) {
+        SCOPED_TRACE(file.c_str());
+        ASSERT_TRUE(entries.contains(file.c_str()));
+        ASSERT_TRUE(Open_With_Enter(viewer, tree, entries.at(file.c_str())));
+        if (opened.starts_with("Not opened: ")) {
+            EXPECT_TRUE(Wait_Until([&] { return Log().Contains(opened); }, 10s)) << Joined(Log().Messages);
+            continue;
+        }
+        editor_lines += opened;
+        EXPECT_TRUE(Wait_Until([&] { return Test_Support::Read_File(text_editor.Output()) == editor_lines; }, 10s))
+            << Test_Support::Read_File(text_editor.Output());
+    }
     Viewer_Log log = Log_After_Close(viewer);
     EXPECT_FALSE(Test_Support::File_Exists(marker)) << "a batch file ran";
-    EXPECT_FALSE(Test_Support::File_Exists(planted_output)) << "tool.exe ran";
+    EXPECT_FALSE(Test_Support::File_Exists(ran_output)) << "an interpreter or tool.exe ran";
     EXPECT_FALSE(Has_Fatal_Line(log)) << Joined(log.Messages);
+}
+
+// An .exe editor splits its command line at blanks and takes "-" and "/" for options: a place
+// named like one goes by its full path, a place holding a blank in quotes, each as one argument.
+TEST_F(Viewer_Test, An_Exe_Editor_Gets_Each_Place_As_One_Name)
+{
+    const Viewer_Clicks::Editor_Stub editor(folder_, EDITOR_STUB_EXE);
+    Test_Support::Scoped_Folder in_repository(folder_.Path());
+    const std::pair<std::string, std::string> cases[] = {
+        {"--inspect=9229.txt", folder_.File("--inspect=9229.txt") + "/12/6\n"},
+        {"dir --extensionDevelopmentPath=evil x\\a.txt", "dir --extensionDevelopmentPath=evil x\\a.txt/12/6\n"},
+    };
+    Viewer_Process viewer({Pipe_Name, editor.Program()});
+    const HWND tree_window = viewer.Tree_Window();
+    ASSERT_NE(tree_window, nullptr);
+    const Remote_Tree tree(viewer, tree_window);
+    const std::map<std::string, HTREEITEM> entries = Send_One_Entry_Each(viewer, tree, {cases[0].first, cases[1].first});
+    std::string editor_lines;
+    for (const auto& [file, argument] : cases) {
+        ASSERT_TRUE(entries.contains(file)) << file;
+        ASSERT_TRUE(Double_Click_Item(viewer, tree, entries.at(file)));
+        editor_lines += argument;
+        EXPECT_TRUE(Wait_Until([&] { return Test_Support::Read_File(editor.Output()) == editor_lines; }, 10s))
+            << Test_Support::Read_File(editor.Output());
+    }
 }
 
 // The viewer's current folder is the searched one. A bare editor name is looked for beside the
@@ -377,9 +408,9 @@ TEST_F(Viewer_Test, A_Bare_Editor_Is_Found_On_Path_And_Never_In_The_Current_Fold
     const HWND tree_window = viewer.Tree_Window();
     ASSERT_NE(tree_window, nullptr);
     const Remote_Tree tree(viewer, tree_window);
-    const std::vector<HTREEITEM> entries = Send_One_Entry_Each(viewer, tree, {"a.txt"});
-    ASSERT_EQ(entries.size(), 1u);
-    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries[0]));
+    const std::map<std::string, HTREEITEM> entries = Send_One_Entry_Each(viewer, tree, {"a.txt"});
+    ASSERT_TRUE(entries.contains("a.txt"));
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries.at("a.txt")));
     EXPECT_TRUE(Wait_Until([&] { return Test_Support::Read_File(editor_output).find('\n') != std::string::npos; }, 10s))
         << "the editor on PATH was not started";
     EXPECT_EQ(Test_Support::Read_File(editor_output), "a.txt/12/6\n");
@@ -403,13 +434,13 @@ TEST_F(Viewer_Test, A_Batch_File_Editor_Gets_The_Place_Whole_And_Nothing_Else_Ru
     const HWND tree_window = viewer.Tree_Window();
     ASSERT_NE(tree_window, nullptr);
     const Remote_Tree tree(viewer, tree_window);
-    const std::vector<HTREEITEM> entries = Send_One_Entry_Each(viewer, tree, {"a&setup&.txt", "b%PATH%.txt"});
+    const std::map<std::string, HTREEITEM> entries = Send_One_Entry_Each(viewer, tree, {"a&setup&.txt", "b%PATH%.txt"});
     ASSERT_EQ(entries.size(), 2u);
-    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries[0]));
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries.at("a&setup&.txt")));
     EXPECT_TRUE(Wait_Until([&] { return Test_Support::Read_File(stub_output).find('\n') != std::string::npos; }, 10s))
         << "the editor was not started";
     EXPECT_EQ(Test_Support::Read_File(stub_output), "a&setup&.txt/12/6\n");
-    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries[1]));
+    ASSERT_TRUE(Double_Click_Item(viewer, tree, entries.at("b%PATH%.txt")));
     EXPECT_TRUE(Wait_Until([&] { return Log().Contains("Could not start editor!"); }, 10s)) << Joined(Log().Messages);
     Viewer_Log log = Log_After_Close(viewer);
     EXPECT_EQ(Test_Support::Read_File(stub_output), "a&setup&.txt/12/6\n");

@@ -1,12 +1,12 @@
-// How the platform library finds programs and decides what the shell may open: the current
-// folder is never searched, and a file whose type runs is not opened as a program.
+// How the platform library finds programs and decides how a found file is opened: the current
+// folder is never searched, and no type's own "open" is used.
 
 #include "windows/command_processor.hpp"
 #include "windows/file_types.hpp"
 #include "windows/program_search.hpp"
 
 #include "tests/test_support.hpp"
-#include "test_tools/harness/viewer_harness.hpp"
+#include "tests/viewer/registered_type.hpp"
 
 #include <windows.h>
 
@@ -72,29 +72,60 @@ TEST(Program_Search, A_Bare_Name_Is_Found_Beside_The_Program_Or_On_Path_Never_In
     }
 }
 
-TEST(File_Types, A_Type_That_Runs_Is_Edited_Or_Not_Opened)
+TEST(File_Types, A_Command_Names_Its_Program_Or_The_File_Itself)
 {
-    Scoped_Variable path_extensions("PATHEXT", ".COM;.EXE;.LUMEN_RUNS");
-    const std::pair<const char*, bool> cases[] = {
-        {"C:\\r\\notes.txt", false},  {"notes", false},           {"C:\\r\\setup.bat", true},
-        {"SETUP.BAT", true},          {"setup.bat.", true},       {"setup.cmd . .", true},
-        {"x.lumen_runs", true},       {"tool.JS", true},          {"a.lnk", true},
-        {"report.hta", true},         {"C:\\r\\bat\\a.c", false}, {"C:\\r\\x.bat\\a.c", false},
-        {"a.txt:evil.bat", true},     {"calculator:", true},      {"C:notes.txt", false},
+    namespace Types = Windows::File_Types;
+    const std::pair<const char*, const char*> commands[] = {
+        {"\"C:\\Program Files\\Ed\\ed.exe\" \"%1\"", "C:\\Program Files\\Ed\\ed.exe"},
+        {"C:\\Program Files\\Ed\\ed.EXE %1 %*", "C:\\Program Files\\Ed\\ed.EXE"},
+        {"  notepad.exe /e %1", "notepad.exe"},
+        {"C:\\Tools\\ed -n %1", "C:\\Tools\\ed"},
+        {"\"%1\" %*", ""},
+        {"%L", ""},
+        {"\"C:\\Ed\\ed.exe %1", ""},
     };
-    for (const auto& [file, runs] : cases) EXPECT_EQ(Windows::File_Types::Runs_As_Program(file), runs) << file;
+    for (const auto& [command, program] : commands) EXPECT_EQ(Types::Command_Program(command), program) << command;
+    for (const char* program : {"C:\\Ed\\ed.exe", "ED.EXE.", "C:\\x.cmd\\ed.exe"})
+        EXPECT_TRUE(Types::Is_Editor_Program(program)) << program;
+    for (const char* program : {"C:\\Ed\\code.cmd", "ed.exe.py", "C:\\Tools\\ed", "ed.exe:stream", ""})
+        EXPECT_FALSE(Types::Is_Editor_Program(program)) << program;
+}
 
-    using Kind = Windows::File_Types::Shell_Opening::Kind;
-    Viewer_Harness::Shell_Association editable(".lumen_runs", "C:\\Tools\\ed.exe", "edit");
+// A found file opens with its type's "edit" when that names an .exe, else in the text editor that
+// .txt's "edit" names, else notepad.exe: a script is no editor. A folder or a name that is not a
+// local file's is refused.
+TEST(File_Types, Only_An_Edit_Verb_Naming_An_Exe_Is_Used_Else_The_Text_Editor)
+{
+    namespace Types = Windows::File_Types;
+    using Kind = Types::Opening::Kind;
     Temporary_Folder folder;
-    Test_Support::Write_File(folder.File("a.txt"), "x");
-    EXPECT_EQ(Windows::File_Types::Opening_Of(folder.File("a.txt")).How, Kind::Open);
-    EXPECT_EQ(Windows::File_Types::Opening_Of(folder.File("notes")).How, Kind::Missing) << "notes.exe may be there";
-    EXPECT_EQ(Windows::File_Types::Opening_Of(folder.Path()).How, Kind::Missing) << "a folder";
-    const Windows::File_Types::Shell_Opening edited = Windows::File_Types::Opening_Of("C:\\r\\a.LUMEN_RUNS");
-    EXPECT_EQ(edited.How, Kind::Edit);
-    EXPECT_EQ(edited.Class, "Lumen_Roll.Test_Document");
-    EXPECT_EQ(Windows::File_Types::Opening_Of("a.vbe").How, Kind::Never) << "no class, no verb";
+    const std::string editor = folder.File("ed.exe");
+    for (const char* file : {"ed.exe", "ed.cmd", "a.lumen_edited", "a.lumen_script", "no_type"})
+        Test_Support::Write_File(folder.File(file), "MZ");
+    CreateDirectoryA(folder.File("sub").c_str(), nullptr);
+    const Test_Support::Registered_Type text(".txt", "edit", folder.File("ed.cmd")),
+        edited(".lumen_edited", "edit", editor), by_script(".lumen_script", "edit", folder.File("ed.cmd"));
+    const std::string notepad = Windows::Program_Search::In_System_Folder("notepad.exe");
+
+    struct Case {
+        std::string Name;
+        Kind How;
+        std::string Detail; // the class, the program or the refusal
+    };
+    const Case cases[] = {
+        {folder.File("a.lumen_edited"), Kind::Edit, "Lumen_Roll.Test.lumen_edited"},
+        {folder.File("a.lumen_script"), Kind::Text_Editor, notepad},
+        {folder.File("no_type"), Kind::Text_Editor, notepad},
+        {folder.File("sub"), Kind::Refused, "is a folder"},
+        {"\\\\host\\share\\a.lumen_edited", Kind::Refused, "is on another computer"},
+    };
+    for (const Case& c : cases) {
+        const Types::Opening opening = Types::Opening_Of(c.Name);
+        EXPECT_EQ(opening.How, c.How) << c.Name;
+        EXPECT_EQ(c.How == Kind::Edit ? opening.Class : c.How == Kind::Refused ? opening.Refusal : opening.Program, c.Detail)
+            << c.Name;
+        EXPECT_EQ(opening.File, c.How == Kind::Refused ? "" : c.Name);
+    }
 }
 
 TEST(Command_Processor, Quotes_What_Cmd_Leaves_Alone_And_Refuses_The_Rest)
