@@ -2,6 +2,7 @@
 // over its pipe. See Send::Options::Help_Text for the command line.
 
 #include "support/failure.hpp"
+#include "lumen_send/batch_transfer.hpp"
 #include "lumen_send/client_pipe.hpp"
 #include "lumen_send/compiler_messages.hpp"
 #include "lumen_send/input.hpp"
@@ -107,17 +108,19 @@ std::string Viewer_Editor(const Send::Options::Settings& settings)
     return opener;
 }
 
-// Starts the viewer when asked to, once it is this run's turn, and opens its pipe; false (after
-// saying why) when that fails.
-bool Reach_Viewer(const Send::Options::Settings& settings, std::optional<Send::Viewer::Turn>& turn,
-                  Windows::Unique_Process_Information& viewer, Send::Client_Pipe::Pipe& pipe)
+// Starts the viewer when asked to, once it is this run's turn (a pipe of the run's own needs none),
+// and opens its pipe; false (after saying why) when that fails.
+bool Reach_Viewer(const Send::Options::Settings& settings, std::string_view pipe_name,
+                  std::optional<Send::Viewer::Turn>& turn, Windows::Unique_Process_Information& viewer,
+                  Send::Client_Pipe::Pipe& pipe)
 {
     try {
         if (!settings.Viewer.empty()) {
-            turn.emplace(Milliseconds_Of(settings.Wait_Seconds), [] { Complain("waiting for another transfer to finish"); });
-            viewer = Send::Viewer::Start(settings.Viewer, Viewer_Editor(settings));
+            if (pipe_name == Send::Viewer::Pipe_Name)
+                turn.emplace(Milliseconds_Of(settings.Wait_Seconds), [] { Complain("waiting for another transfer to finish"); });
+            viewer = Send::Viewer::Start(settings.Viewer, Viewer_Editor(settings), pipe_name);
         }
-        Send::Viewer::Connect(pipe, Timeout_Of(settings), viewer.Process.get());
+        Send::Viewer::Connect(pipe, Timeout_Of(settings), viewer.Process.get(), pipe_name);
         return true;
     } catch (const Send::Viewer::STILL_BUSY& failure) {
         Complain("gave up after waiting " + Seconds_Image(settings.Wait_Seconds) + " s for " + failure.Message() +
@@ -164,11 +167,13 @@ bool Is_Viewer_Gone() noexcept
     }
 }
 
+// Sender: Send::Transfer::Sender or Send::Batch_Transfer::Batch_Sender.
+template <typename Sender>
 bool Send_To_Viewer(const Send::Options::Settings& settings, const Send::Client_Pipe::Pipe& pipe,
                     const Send::Places::Index& index, Send::Transfer::Statistics& statistics)
 {
     Send::Watch::Silence_Watch watch(Timeout_Of(settings), [&] { Give_Up_On_Silent_Viewer(settings.Timeout_Seconds); });
-    Send::Transfer::Sender sender(pipe, &watch);
+    Sender sender(pipe, &watch);
     try {
         sender.Send_Index(settings.Title, index, settings.Expand);
         statistics = sender.Progress();
@@ -181,17 +186,20 @@ bool Send_To_Viewer(const Send::Options::Settings& settings, const Send::Client_
     return false;
 }
 
-void Print_Statistics(const Send::Transfer::Statistics& statistics, const Send::Compiler::Reading& reading)
+void Print_Statistics(const Send::Transfer::Statistics& statistics, const Send::Compiler::Reading& reading,
+                      const Send::Options::Settings& settings)
 {
     const double per_message_ms =
         statistics.Messages ? statistics.Seconds * 1000.0 / static_cast<double>(statistics.Messages) : 0.0;
     // Scripts read the fields by position: new ones go at the end.
     std::printf("lumen_send: groups=%zu entries=%zu messages=%llu seconds=%.6f per_message_ms=%.4f "
-                "compiler_lines=%zu skipped_lines=%zu %s repeated_messages=%zu cut_lines=%zu\n",
+                "compiler_lines=%zu skipped_lines=%zu %s repeated_messages=%zu cut_lines=%zu protocol=%s bytes=%llu "
+                "batches=%llu\n",
                 statistics.Groups, statistics.Entries, static_cast<unsigned long long>(statistics.Messages),
                 statistics.Seconds, per_message_ms, reading.Compiler_Lines, reading.Skipped.size(),
                 Send::Transfer::Round_Trip_Figures(statistics.Answers).c_str(), reading.Repeated_Messages,
-                reading.Places.Cut_Count());
+                reading.Places.Cut_Count(), Send::Options::Uses_Batches(settings) ? "2.0" : "1.1",
+                static_cast<unsigned long long>(statistics.Bytes), static_cast<unsigned long long>(statistics.Batches));
     std::fflush(stdout);
 }
 
@@ -228,12 +236,16 @@ int Run(const std::vector<std::string>& arguments)
     std::optional<Send::Viewer::Turn> turn; // held until the transfer has ended
     Windows::Unique_Process_Information viewer;
     Send::Client_Pipe::Pipe pipe;
-    if (!Reach_Viewer(settings, turn, viewer, pipe)) return Not_Sent;
+    const bool batches = Send::Options::Uses_Batches(settings);
+    const std::string pipe_name = batches ? Send::Batch_Transfer::Run_Pipe_Name() : std::string(Send::Viewer::Pipe_Name);
+    if (!Reach_Viewer(settings, pipe_name, turn, viewer, pipe)) return Not_Sent;
     Send::Transfer::Statistics statistics;
-    if (!Send_To_Viewer(settings, pipe, reading.Places, statistics)) return Not_Sent;
+    const bool sent = batches ? Send_To_Viewer<Send::Batch_Transfer::Batch_Sender>(settings, pipe, reading.Places, statistics)
+                              : Send_To_Viewer<Send::Transfer::Sender>(settings, pipe, reading.Places, statistics);
+    if (!sent) return Not_Sent;
     pipe.Close();
     turn.reset();
-    if (settings.Statistics) Print_Statistics(statistics, reading);
+    if (settings.Statistics) Print_Statistics(statistics, reading, settings);
     return Sent;
 }
 

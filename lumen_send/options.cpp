@@ -61,13 +61,18 @@ const char* const Help_Text =
     "                        the column of a source line)\n"
     "  --timeout SECONDS     how long to wait for the viewer's pipe and for each of its\n"
     "                        answers (default 10)\n"
-    "  --wait SECONDS        with --viewer: how long to wait while another transfer holds the\n"
-    "                        viewer's pipe (default 600; 0 does not wait)\n"
+    "  --wait SECONDS        with --viewer and --protocol 1.1: how long to wait while another\n"
+    "                        transfer holds the viewer's pipe (default 600; 0 does not wait)\n"
+    "  --protocol 1.1|2.0    2.0 (the default with --viewer) sends many places per message on a\n"
+    "                        pipe of this run's own, so that runs at once need not take turns;\n"
+    "                        1.1 sends one message at a time on the one pipe Lumen_Roll_V1.1\n"
+    "                        (the default without --viewer, and for viewers of older versions)\n"
     "  --verbose             report every line that is not read, however many\n"
     "  --stats               print counts (also of compiler lines, of lines not read and of\n"
     "                        repeated compiler messages and of lines cut), the time from\n"
-    "                        first to final message and how long the viewer took to answer\n"
-    "                        (10th, 50th, 90th and 99th percentile)\n"
+    "                        first to final message, how long the viewer took to answer\n"
+    "                        (10th, 50th, 90th and 99th percentile), the protocol, the bytes\n"
+    "                        sent and the batches\n"
     "  -h, --help            show this text\n"
     "\n"
     "Without --viewer, a viewer must already be waiting: lumen_roll.exe Lumen_Roll_V1.1 [EDITOR].\n"
@@ -187,6 +192,9 @@ bool Take_Option(Argument_Reader& reader, std::string_view name, Settings& setti
     } else if (name == "--timeout") {
         settings.Timeout_Seconds = Seconds_Of(reader.Take_Value(name), false, Longest_Timeout,
                                              "--timeout needs a number of seconds above 0 and at most 3600");
+    } else if (name == "--protocol") {
+        settings.Protocol = reader.Take_Value(name);
+        if (settings.Protocol != "1.1" && settings.Protocol != "2.0") throw USAGE_ERROR("--protocol takes 1.1 or 2.0");
     } else if (name == "--wait") {
         settings.Wait_Seconds =
             Seconds_Of(reader.Take_Value(name), true, Longest_Wait, "--wait needs a number of seconds from 0 to 86400");
@@ -211,6 +219,8 @@ void Check(const Settings& settings)
     if (!settings.Open_With.empty() && !settings.Editor.empty())
         throw USAGE_ERROR("--open-with and --editor both name the viewer's editor; give one");
     if (settings.Title.size() > Places::Message_Limit) throw USAGE_ERROR("the title is longer than 1024 bytes");
+    if (settings.Protocol == "2.0" && settings.Viewer.empty())
+        throw USAGE_ERROR("--protocol 2.0 needs --viewer: only the viewer a run starts has a pipe of the run's own");
 }
 
 } // namespace

@@ -26,7 +26,15 @@ struct Settings {
     double Wait_Seconds = 600.0;   // with --viewer: for another transfer to finish
     bool Verbose = false;          // list every line that is not read, however many
     bool Help = false;
+    std::string Protocol;          // "1.1", "2.0", or empty: 2.0 with --viewer, else 1.1
 };
+
+// Whether the run sends batches on a pipe of its own: the viewer it starts speaks both protocols,
+// one started by another program is only known to wait on the message-by-message one's pipe.
+inline bool Uses_Batches(const Settings& settings)
+{
+    return settings.Protocol == "2.0" || (settings.Protocol.empty() && !settings.Viewer.empty());
+}
 
 // Arguments without the program name. The title defaults to the input file name, or to
 // "lumen_send" for standard input. Raises USAGE_ERROR with a message for the user.

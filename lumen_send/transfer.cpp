@@ -40,6 +40,7 @@ void Sender::Send_Message(const void* bytes, std::size_t count)
     const auto started = std::chrono::steady_clock::now();
     pipe_.Write(bytes, count);
     ++progress_.Messages;
+    progress_.Bytes += count;
     Expect_Acknowledgement();
     progress_.Answers.Add(std::chrono::steady_clock::now() - started);
 }

@@ -27,6 +27,8 @@ inline constexpr std::size_t Answer_Buffer_Size = 64;
 
 struct Statistics {
     std::uint64_t Messages = 0; // written so far, the final one included
+    std::uint64_t Bytes = 0;    // in those messages
+    std::uint64_t Batches = 0;  // of the batch protocol (each a message); 0 for the other
     std::size_t Groups = 0;     // started so far
     std::size_t Entries = 0;    // completely sent (text, line and column answered)
     double Seconds = 0.0;       // from the first message to the final one, once complete

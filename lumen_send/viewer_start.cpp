@@ -32,9 +32,9 @@ bool Is_Pipe_Name_Held()
 }
 
 // Opens the pipe if the viewer's process serves it; otherwise leaves it closed.
-void Open_Own_Viewer(Client_Pipe::Pipe& pipe, HANDLE viewer_process)
+void Open_Own_Viewer(Client_Pipe::Pipe& pipe, HANDLE viewer_process, std::string_view pipe_name)
 {
-    pipe.Open(Pipe_Name);
+    pipe.Open(pipe_name);
     if (!viewer_process || pipe.Server_Process_Id() == GetProcessId(viewer_process)) return;
     pipe.Close(); // another host's viewer: its transfer is not ours to take
 }
@@ -121,7 +121,7 @@ std::string Quote_Argument(std::string_view argument)
 
 // The program name is split by other rules (no backslash escapes), but a path cannot contain
 // quotes, so plain quoting suits it.
-std::string Command_Line(std::string_view viewer, std::string_view editor)
+std::string Command_Line(std::string_view viewer, std::string_view editor, std::string_view pipe_name)
 {
     const bool quoted = Needs_Quotes(viewer);
     std::string line;
@@ -129,7 +129,7 @@ std::string Command_Line(std::string_view viewer, std::string_view editor)
     line += viewer;
     if (quoted) line += '"';
     line += ' ';
-    line += Pipe_Name;
+    line += pipe_name;
     if (!editor.empty()) line += ' ' + Quote_Argument(editor);
     return line;
 }
@@ -166,10 +166,10 @@ Programs Located(std::string_view viewer, std::string_view editor)
 
 } // namespace
 
-Windows::Unique_Process_Information Start(std::string_view viewer, std::string_view editor)
+Windows::Unique_Process_Information Start(std::string_view viewer, std::string_view editor, std::string_view pipe_name)
 {
     const Programs programs = Located(viewer, editor);
-    std::string line = Command_Line(viewer, programs.Editor);
+    std::string line = Command_Line(viewer, programs.Editor, pipe_name);
     std::vector<char> writable(line.begin(), line.end());
     writable.push_back('\0'); // CreateProcessA may write into its command line
     Windows::Unique_File null_device = Open_Null_Device();
@@ -238,12 +238,13 @@ Turn::~Turn()
     if (std::exchange(owned_, false)) ReleaseMutex(lock_.get());
 }
 
-void Connect(Client_Pipe::Pipe& pipe, std::chrono::milliseconds limit, HANDLE viewer_process)
+void Connect(Client_Pipe::Pipe& pipe, std::chrono::milliseconds limit, HANDLE viewer_process,
+             std::string_view pipe_name)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
         try {
-            Open_Own_Viewer(pipe, viewer_process);
+            Open_Own_Viewer(pipe, viewer_process, pipe_name);
             if (pipe.Is_Open()) return;
         } catch (const Windows::Pipe::NO_SERVER&) {
             if (!viewer_process) throw;
@@ -252,7 +253,7 @@ void Connect(Client_Pipe::Pipe& pipe, std::chrono::milliseconds limit, HANDLE vi
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
-            throw NOT_REACHED("no pipe " + std::string(Pipe_Name) + " of the viewer started after " +
+            throw NOT_REACHED("no pipe " + std::string(pipe_name) + " of the viewer started after " +
                               std::to_string(limit.count()) + " ms");
         Wait_Unless_Ended(viewer_process, static_cast<DWORD>(std::min<long long>(left.count(), Retry_Interval_Ms)));
     }

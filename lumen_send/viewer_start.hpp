@@ -31,7 +31,7 @@ inline constexpr std::string_view Pipe_Name = Protocol::Pipe_Name;
 std::string Quote_Argument(std::string_view argument);
 
 // The viewer's command line: the program, the pipe name and, when not empty, the editor.
-std::string Command_Line(std::string_view viewer, std::string_view editor);
+std::string Command_Line(std::string_view viewer, std::string_view editor, std::string_view pipe_name = Pipe_Name);
 
 // The full path of the file Name in the folder of this program's executable.
 std::string Beside_This_Program(std::string_view name);
@@ -39,7 +39,9 @@ std::string Beside_This_Program(std::string_view name);
 // Starts the viewer and returns at once. Its standard handles are the null device, and it
 // inherits no other handle. A bare Viewer or Editor is looked for beside this program, then in
 // PATH's folders, never in the current folder; the viewer gets the editor's full path then.
-Windows::Unique_Process_Information Start(std::string_view viewer, std::string_view editor);
+// Pipe_Name selects the protocol: a batch protocol name is the run's own.
+Windows::Unique_Process_Information Start(std::string_view viewer, std::string_view editor,
+                                          std::string_view pipe_name = Pipe_Name);
 
 // The pipe has one name for every viewer and one instance, so one transfer runs at a time. A
 // run that starts its own viewer first takes its turn: it waits until no other run of lumen_send
@@ -63,6 +65,7 @@ private:
 // that does not exist yet, or is served by another process, is tried again until Limit has
 // passed (NOT_REACHED) or the viewer has ended (ENDED): a run talks only to the viewer it
 // started. Without one, the viewer must be waiting already (Windows::Pipe::NO_SERVER).
-void Connect(Client_Pipe::Pipe& pipe, std::chrono::milliseconds limit, HANDLE viewer_process);
+void Connect(Client_Pipe::Pipe& pipe, std::chrono::milliseconds limit, HANDLE viewer_process,
+             std::string_view pipe_name = Pipe_Name);
 
 } // namespace Send::Viewer

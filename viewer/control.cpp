@@ -1,6 +1,7 @@
 #include "viewer/control.hpp"
 
 #include "viewer/entry_text.hpp"
+#include "viewer/batch_reader.hpp"
 #include "viewer/place_opener.hpp"
 #include "viewer/preview_pane.hpp"
 #include "viewer/protocol.hpp"
@@ -71,9 +72,17 @@ State& The_State()
     return state;
 }
 
-// The transfer's groups and entries go into the index and the tree.
-class Display_Target final : public Transfer_Target {
+void Show_Status(Transfer_Phase phase);
+
+// The transfer's title goes into the caption, its groups and entries into the index and the tree.
+class Display_Target final : public Batch_Target {
 public:
+    void Take_Title(const std::string& title) override
+    {
+        Gui::Set_Title(title);
+        Log::Put("Index for " + Gui::Title());
+        Show_Status(Transfer_Phase::Receiving);
+    }
     void Start_Group(const std::string& file) override { Control::Start_Group(file); }
     void Set_Expand_Group(unsigned char flag) override { The_State().Expand_Group = flag; }
     void Add_Entry(std::uint32_t line, std::uint32_t column, const std::string& text) override
@@ -121,7 +130,8 @@ void Preview_Selection(std::uintptr_t data)
 // Terminate has logged why; before the transfer could begin, the arguments were the cause.
 Exit_Code Termination_Code(const std::vector<std::string>& arguments)
 {
-    const bool accepted = (arguments.size() == 1 || arguments.size() == 2) && arguments[0] == Protocol::Pipe_Name;
+    const bool accepted = (arguments.size() == 1 || arguments.size() == 2) &&
+                          (arguments[0] == Protocol::Pipe_Name || Batch_Protocol::Is_Pipe_Name(arguments[0]));
     return accepted ? Exit_Code::Transfer_Failed : Exit_Code::Bad_Command_Line;
 }
 
@@ -168,8 +178,39 @@ void Create_Display()
     });
 }
 
-void Process_Pipe(std::string_view name)
+namespace {
+
+// After a malformed batch the window keeps what the batches before it brought; it is no complete
+// transfer, so "Complete" is not logged.
+Exit_Code End_Transfer(Transfer_Phase ending)
 {
+    State& state = The_State();
+    Windows::Pipe::Close(state.Pipe);
+    state.Feed.Finish();
+    Show_Status(ending);
+    if (ending == Transfer_Phase::Broken_Off) return Exit_Code::Transfer_Failed;
+    Log::Put("Complete");
+    return Exit_Code::Success;
+}
+
+// The batch protocol, on a pipe that is the run's alone.
+Exit_Code Process_Batches(std::string_view name)
+{
+    State& state = The_State();
+    Windows::Pipe::Open(state.Pipe, {.Name = name, .Is_Server = true, .Mode = Windows::Pipe::Pipe_Mode::Duplex,
+                                     .Buffer_Size = Batch_Protocol::Batch_Limit,
+                                     .Timeout = Batch_Protocol::Transfer_Timeout,
+                                     .Stop_Event = Gui::Closing_Event(), .Private = true});
+    Pipe_Batch_Source batches(state.Pipe);
+    Display_Target display;
+    return End_Transfer(Read_Batches(batches, display));
+}
+
+} // namespace
+
+Exit_Code Process_Pipe(std::string_view name)
+{
+    if (Batch_Protocol::Is_Pipe_Name(name)) return Process_Batches(name);
     if (name != Protocol::Pipe_Name) Terminate("Invalid Pipe Name");
     State& state = The_State();
     // Closing the window stops every wait of the transfer: the viewer does not outlive its window.
@@ -183,11 +224,7 @@ void Process_Pipe(std::string_view name)
     reader.Acknowledge();
     Log::Put("Index for " + Gui::Title());
     Show_Status(Transfer_Phase::Receiving);
-    const Transfer_Phase ending = reader.Read_Groups();
-    Windows::Pipe::Close(state.Pipe);
-    state.Feed.Finish();
-    Show_Status(ending);
-    Log::Put("Complete");
+    return End_Transfer(reader.Read_Groups());
 }
 
 void Start_Group(const std::string& file)
@@ -234,7 +271,7 @@ Exit_Code Main(const std::vector<std::string>& arguments)
         if (arguments.size() < 1) Terminate("Pipe name missing");
         if (arguments.size() > 2) Terminate("Too many parameters");
         if (arguments.size() == 2) state.Editor_Program.Set(arguments[1]);
-        Process_Pipe(arguments[0]);
+        exit_code = Process_Pipe(arguments[0]);
     } catch (const Termination&) {
         Gui::Close_Main_Window();
         exit_code = Termination_Code(arguments);

@@ -19,8 +19,9 @@ void Initialise();
 // Opens the registered main window with its page "Display" and the tree view on it.
 void Create_Display();
 
-// The one transfer of a run: checks the name, serves the pipe and fills the tree.
-void Process_Pipe(std::string_view name);
+// The one transfer of a run: checks the name, serves the pipe and fills the tree. Transfer_Failed
+// when a batch broke the protocol (the window keeps what came before it), else Success.
+Exit_Code Process_Pipe(std::string_view name);
 
 // A new file node, sorted among the others; the following entries go below it.
 void Start_Group(const std::string& file);

@@ -11,6 +11,8 @@ std::string With_Phase(Transfer_Phase phase, const std::string& counts)
         return "Receiving - " + counts;
     case Transfer_Phase::Timed_Out:
         return "Timed out - " + counts;
+    case Transfer_Phase::Broken_Off:
+        return "Broken off - " + counts;
     case Transfer_Phase::Complete:
         break;
     }

@@ -19,7 +19,8 @@
 
 namespace Control {
 
-enum class Transfer_Phase { Receiving, Complete, Timed_Out };
+// Broken_Off: a malformed batch ended the transfer (the batch protocol only).
+enum class Transfer_Phase { Receiving, Complete, Timed_Out, Broken_Off };
 
 using Message_Buffer = std::array<unsigned char, Protocol::Message_Limit>;
 

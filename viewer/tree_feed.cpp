@@ -15,6 +15,7 @@ void Tree_Feed::Start(const Gui::Tree_View& tree, const Results& results, Progre
     tree_ = tree;
     results_ = &results;
     progress_ = std::move(progress);
+    finished_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     Gui::Run_On_Window_Thread([this]() -> LRESULT {
         Start_Timer(Timer::Tree_Feed_Round, Insert_Period_Ms, [this] { Run_Round(); });
         return 0;
@@ -41,6 +42,8 @@ void Tree_Feed::Finish()
         Run_Round();
         return 0;
     });
+    const HANDLE ends[] = {finished_.get(), Gui::Closing_Event()};
+    if (finished_) WaitForMultipleObjects(2, ends, FALSE, INFINITE);
 }
 
 Counts Tree_Feed::In_Tree() const { return {entries_in_tree_, files_in_tree_}; }
@@ -53,9 +56,10 @@ Gui::Tree_Item Tree_Feed::File_Item(Results::File_Index file) const
 void Tree_Feed::Run_Round() noexcept
 {
     try {
-        Insert_Queued();
+        const bool refused = Insert_Queued();
         if (progress_) progress_(In_Tree());
         if (Show_Due()) Show();
+        if (finishing_ && (refused || !backlog_)) SetEvent(finished_.get());
         Stop_When_Done();
     } catch (...) {
         // Out of memory for the queue itself: the next round tries again.
@@ -77,48 +81,59 @@ void Tree_Feed::Put_Back(std::vector<Pending>& batch, std::size_t first)
                     std::make_move_iterator(batch.end()));
 }
 
-void Tree_Feed::Insert_Queued()
+bool Tree_Feed::Insert_Queued()
 {
     std::vector<Pending> batch = Take_Pending();
-    if (batch.empty()) return;
     std::size_t next = 0;
+    bool refused = false;
     try {
-        Gui::Hold_Drawing(tree_);
-        Insert_Items(batch, next);
+        if (!batch.empty()) Gui::Hold_Drawing(tree_);
+        refused = !Insert_Items(batch, next, Clock::now() + std::chrono::milliseconds(Round_Budget_Ms));
     } catch (...) {
-        // The item at Next is tried again with the rest.
+        refused = true; // the item at Next is tried again with the rest
     }
-    if (next < batch.size()) {
-        Put_Back(batch, next);
-        if (!failure_logged_) Log::Put("Tree view refused an entry; it is tried again with the next batch");
-        failure_logged_ = true;
-    }
+    if (next < batch.size()) Put_Back(batch, next);
+    Set_Period(next < batch.size() && !refused); // a refusing tree is not pressed
+    if (refused && !failure_logged_) Log::Put("Tree view refused an entry; it is tried again with the next batch");
+    failure_logged_ = failure_logged_ || refused;
+    return refused;
+}
+
+// Changing the period costs a call into the system: only when the backlog comes or goes.
+void Tree_Feed::Set_Period(bool backlog)
+{
+    if (backlog == backlog_) return;
+    backlog_ = backlog;
+    Start_Timer(Timer::Tree_Feed_Round, backlog ? Backlog_Period_Ms : Insert_Period_Ms, [this] { Run_Round(); });
 }
 
 // Stops at the first item that the tree refuses: an entry after a lost file node would land
 // under the file before it. A file node is marked as having children once, with its first entry,
 // and expanded when it is not open yet: expanding an open node again would make the control
-// scroll to it.
-void Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& next)
+// scroll to it. Stops, too, at the deadline; false only when the tree refused an item.
+bool Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& next, Clock::time_point deadline)
 {
+    constexpr std::size_t Items_Between_Clock_Reads = 32;
+    bool refused = false;
     bool expand_file_node = false;
     auto expand_if_wanted = [&] {
         if (expand_file_node && !Gui::Is_Expanded(tree_, file_node_)) Gui::Expand(tree_, file_node_);
         expand_file_node = false;
     };
     for (; next < batch.size(); ++next) {
+        if (next % Items_Between_Clock_Reads == Items_Between_Clock_Reads - 1 && Clock::now() >= deadline) break;
         const Pending& pending = batch[next];
         if (pending.Item.Is_File()) {
             expand_if_wanted();
             const Gui::Tree_Item node = Insert_File_Node(pending.Item.File);
-            if (!node) break;
+            if ((refused = !node)) break;
             file_node_ = node;
             file_node_marked_ = false;
             ++files_in_tree_;
         } else {
             results_->Node_Text(pending.Item, text_);
-            if (!Gui::Insert_Unmarked(tree_, text_, file_node_, Gui::Insert_Position::Last,
-                                      Results::Item_Data(pending.Item)))
+            if ((refused = !Gui::Insert_Unmarked(tree_, text_, file_node_, Gui::Insert_Position::Last,
+                                                 Results::Item_Data(pending.Item))))
                 break;
             if (!file_node_marked_) Gui::Mark_Having_Children(tree_, file_node_);
             file_node_marked_ = true;
@@ -128,6 +143,7 @@ void Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& nex
         if (inserted_) inserted_(pending.Item);
     }
     expand_if_wanted();
+    return !refused;
 }
 
 // Right after the nearest file before it (in the results' order) that is in the tree already.
@@ -145,8 +161,11 @@ Gui::Tree_Item Tree_Feed::Insert_File_Node(Results::File_Index file)
     return item;
 }
 
+
+// At the end once everything is in the tree; during a backlog rarely (see the header).
 bool Tree_Feed::Show_Due() const
 {
+    if (backlog_) return Clock::now() >= last_show_ + std::chrono::milliseconds(Backlog_Show_Period_Ms);
     return finishing_ || pacing_.Due(Clock::now(), Gui::Held_Changes_In_View(tree_));
 }
 
@@ -179,6 +198,7 @@ void Tree_Feed::Show()
 {
     const Clock::time_point start = Clock::now();
     Gui::Show_Held_Changes(tree_);
+    last_show_ = start;
     pacing_.Shown(start, Clock::now() - start);
     Keep_Selection_On_First();
 }

@@ -7,7 +7,9 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace Windows::Pipe {
 
@@ -49,6 +51,7 @@ struct Pipe_Record {
     DWORD Timeout_Ms = INFINITE;
     Pipe_Mode Mode = Pipe_Mode::Duplex;
     DWORD Buffer_Size = 0;
+    bool Private = false;
     HANDLE Stop_Event = nullptr; // the caller's; not owned
     ULONGLONG Next_Stop_Check = 0; // tick count
     bool Stopped = false;          // once seen set, the stop event stays set
@@ -125,12 +128,73 @@ DWORD Client_Access(Pipe_Mode mode)
     return GENERIC_READ | GENERIC_WRITE;
 }
 
+// The process's user, as the token tells it: the one account a private pipe lets in.
+std::vector<unsigned char> Current_User()
+{
+    Unique_Handle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) Raise_Error(GetLastError());
+    DWORD needed = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &needed);
+    std::vector<unsigned char> user(needed);
+    if (!GetTokenInformation(token.get(), TokenUser, user.data(), needed, &needed)) Raise_Error(GetLastError());
+    return user;
+}
+
+// A security descriptor whose access list grants everything to the current user and nothing to
+// anyone else, protected from inherited entries. Its parts live as long as the object.
+class User_Only_Security {
+public:
+    User_Only_Security() : user_(Current_User())
+    {
+        const PSID sid = reinterpret_cast<const TOKEN_USER*>(user_.data())->User.Sid;
+        acl_.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid));
+        const auto acl = reinterpret_cast<PACL>(acl_.data());
+        if (!InitializeAcl(acl, static_cast<DWORD>(acl_.size()), ACL_REVISION) ||
+            !AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid) ||
+            !InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) ||
+            !SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) ||
+            !SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+            Raise_Error(GetLastError());
+        attributes_.lpSecurityDescriptor = &descriptor_;
+    }
+    User_Only_Security(const User_Only_Security&) = delete;
+    User_Only_Security& operator=(const User_Only_Security&) = delete;
+
+    SECURITY_ATTRIBUTES* Attributes() noexcept { return &attributes_; }
+
+private:
+    std::vector<unsigned char> user_;
+    std::vector<unsigned char> acl_;
+    SECURITY_DESCRIPTOR descriptor_{};
+    SECURITY_ATTRIBUTES attributes_{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+};
+
+// Wine creates the pipe despite FILE_FLAG_FIRST_PIPE_INSTANCE when another process already holds
+// an instance of the name; so the count of instances is asked, and a pipe that is not the only
+// one fails as the flag would have it fail.
+void Refuse_Unless_First_Instance(Pipe_Record& record)
+{
+    DWORD instances = 0;
+    if (!GetNamedPipeHandleStateA(record.Handle.get(), nullptr, &instances, nullptr, nullptr, nullptr, 0))
+        Raise_Error(GetLastError());
+    if (instances == 1) return;
+    record.Handle.reset();
+    Raise_Error(ERROR_ACCESS_DENIED);
+}
+
 void Create_Server(Pipe_Record& record)
 {
-    record.Handle.reset(CreateNamedPipeA(Full_Name(record.Name).c_str(), Open_Mode(record.Mode), Server_Pipe_Mode,
-                                         One_Instance, record.Buffer_Size, record.Buffer_Size, Default_Client_Wait,
-                                         nullptr));
+    std::optional<User_Only_Security> security;
+    DWORD open_mode = Open_Mode(record.Mode);
+    if (record.Private) {
+        security.emplace();
+        open_mode |= FILE_FLAG_FIRST_PIPE_INSTANCE;
+    }
+    record.Handle.reset(CreateNamedPipeA(Full_Name(record.Name).c_str(), open_mode, Server_Pipe_Mode, One_Instance,
+                                         record.Buffer_Size, record.Buffer_Size, Default_Client_Wait,
+                                         security ? security->Attributes() : nullptr));
     if (!record.Handle) Raise_Error(GetLastError());
+    if (record.Private) Refuse_Unless_First_Instance(record);
 }
 
 // The caller's stop event, when it has one, ends every wait. Operations that complete at once never
@@ -279,6 +343,7 @@ void Open(Pipe_Handle& pipe, const Open_Options& options)
     record.Mode = options.Mode;
     record.Buffer_Size = To_Dword(options.Buffer_Size, "buffer size");
     record.Stop_Event = options.Stop_Event;
+    record.Private = options.Private;
     if (options.Is_Server) {
         for (Overlapped_Block* block : {&record.Connect, &record.Write, &record.Read}) Create_Event(*block);
         record.Timeout_Ms = Timeout_Milliseconds(options.Timeout);

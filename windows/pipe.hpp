@@ -67,6 +67,9 @@ struct Open_Options {
     std::size_t Buffer_Size;
     Seconds Timeout{0};
     HANDLE Stop_Event = nullptr;
+    // A server pipe that is its run's alone: only the first instance of the name (ACCESS_DENIED
+    // when a pipe of that name exists already, whoever made it), open to the current user only.
+    bool Private = false;
 };
 
 // Creates the pipe "\\.\pipe\" + Name (server) or opens it (client). A pipe still held in Pipe

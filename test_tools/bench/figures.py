@@ -10,6 +10,8 @@ and the report it prints from the figures its runs left.
     figures.py server PREFIX            processor seconds of that prefix's wine server (0 without one)
     figures.py seconds PID              processor seconds of one process (the X server)
     figures.py span LOG FIRST LAST      seconds from the log message FIRST to the message LAST
+    figures.py since LOG LAST START     seconds from START (Unix time, as date +%s.%N gives it) to
+                                        the log message LAST
     figures.py report RECORDS [SIZE]    the report of the runs in RECORDS (of one SIZE)
 
 RECORDS holds one run a line as name=value pairs, the bench's own (kind, size, round, ...) and the
@@ -19,6 +21,7 @@ measuring programs' (seconds, messages, peak_working_set, worst_ms, ...).
 import os
 import statistics
 import sys
+import time
 
 TICKS = os.sysconf("SC_CLK_TCK")
 
@@ -129,6 +132,20 @@ def span(log, first, last):
         print("%.3f" % ((end - start) % 86400))
 
 
+def since(log, last, start):
+    """The log's stamps are local seconds since midnight, as is the clock here."""
+    start = float(start)
+    local = time.localtime(start)
+    start_stamp = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec + start % 1
+    end = None
+    with open(log, encoding="latin-1") as lines:
+        for line in lines:
+            stamp, _, message = line.rstrip("\r\n").partition(" => ")
+            if message.startswith(last):
+                end = float(stamp.split()[0])
+    print("?" if end is None else "%.3f" % ((end - start_stamp) % 86400))
+
+
 # ---- the report ------------------------------------------------------------------------------
 
 def read_records(path):
@@ -153,9 +170,9 @@ def threads_of(record):
     return {name: float(seconds) for name, seconds in (item.rsplit(":", 1) for item in record["threads"].split(","))}
 
 
-def cpu_line(label, runs):
+def cpu_line(label, runs, unit="message"):
     """Median processor seconds of each thread, the wine server and the X server over the runs,
-    and their sum per message."""
+    and their sum per message (or per entry)."""
     names = sorted({name for run in runs for name in threads_of(run)})
     parts = []
     totals = [0.0] * len(runs)
@@ -168,8 +185,9 @@ def cpu_line(label, runs):
         values = [float(run["%s_after" % key]) - float(run["%s_before" % key]) for run in runs]
         totals = [total + value for total, value in zip(totals, values)]
         parts.append("%s %.2f s" % (name, statistics.median(values)))
-    per_message = [total * 1e6 / int(run["messages"]) for total, run in zip(totals, runs)]
-    return "cpu %s (medians): %s; all %s us per message" % (label, ", ".join(parts), spread(per_message, 1))
+    count = "messages" if unit == "message" else "entries"
+    per_unit = [total * 1e6 / int(run[count]) for total, run in zip(totals, runs)]
+    return "cpu %s (medians): %s; all %s us per %s" % (label, ", ".join(parts), spread(per_unit, 1), unit)
 
 
 def milliseconds_each(runs):
@@ -213,6 +231,19 @@ def transfer_report(size, raws, viewers, befores):
         print(cpu_line("viewer_before %s" % size, befores))
 
 
+def batch_report(size, raws, batches):
+    """The batch protocol from lumen_send's start to the viewer's "Complete" against the lock-step
+    pipe alone (first to final message) for the same places, round by round."""
+    raw_seconds = [float(run["seconds"]) for run in raws]
+    batch_seconds = [float(run["start_to_complete"]) for run in batches]
+    print("batch %s: %s batches, %s bytes; lumen_send's start to \"Complete\", s: %s"
+          % (size, batches[0]["batches"], batches[0]["bytes"], spread(batch_seconds, 3)))
+    print("raw %s, the lock-step pipe alone, s: %s" % (size, spread(raw_seconds, 3)))
+    print("speed-up %s (raw / batch, pair by pair): %s"
+          % (size, spread([raw / batch for raw, batch in zip(raw_seconds, batch_seconds)], 1)))
+    print(cpu_line("batch %s" % size, batches, unit="entry"))
+
+
 def memory_report(size, memory, empty):
     """Wine reports no private bytes (0) for another process; the committed private regions of
     its address space, counted with VirtualQueryEx, stand in for them then."""
@@ -245,9 +276,11 @@ def report(path, only_size=None):
     for size in sizes if only_size is None else [only_size]:
         of_size = [record for record in records if record.get("size") == size]
         runs = {kind: [record for record in of_size if record.get("kind") == kind]
-                for kind in ("raw", "viewer", "viewer_before", "memory", "answers")}
+                for kind in ("raw", "viewer", "viewer_before", "batch", "memory", "answers")}
         if runs["raw"] and runs["viewer"]:
             transfer_report(size, runs["raw"], runs["viewer"], runs["viewer_before"])
+        if runs["raw"] and runs["batch"]:
+            batch_report(size, runs["raw"], runs["batch"])
         if runs["memory"] and empty:
             memory_report(size, runs["memory"][0], empty)
         if runs["answers"]:
@@ -261,6 +294,7 @@ def main(arguments):
         "server": lambda prefix: print("%.2f" % server_seconds(prefix)),
         "seconds": lambda pid: print("%.2f" % stat_seconds("/proc/%s/stat" % pid)),
         "span": span,
+        "since": since,
         "report": report,
     }
     if not arguments or arguments[0] not in commands:

@@ -2,7 +2,8 @@
 // plays one random script (malformed messages, stalls, early closes among normal ones) and
 // checks what the viewer did against the grammar's model (see fuzz_model.hpp).
 //     fuzz_host --viewer EXE [--runs N] [--seed S] [--first K] [--stall-chance P]
-//               [--pause-chance P] [--close-chance P] [--keep DIR] [--verbose]
+//               [--pause-chance P] [--close-chance P] [--protocol 1.1|2.0|both] [--keep DIR] [--verbose]
+// --protocol: messages one by one (1.1), batches (2.0), or both in turn (the default).
 // Run K of seed S is the same wherever it is played: --runs 1 --first K plays it alone.
 // Prints a line per failing run (with its script) and a summary; exit status 1 when a run failed.
 
@@ -29,7 +30,7 @@ struct Settings {
     std::uint64_t Runs = 200;
     std::uint64_t Seed = 1;
     std::uint64_t First = 0;
-    Bench::Fuzz::Script_Options Script;
+    Bench::Fuzz::Script_Options Script{.Protocol = Bench::Fuzz::Protocols::Both};
     std::string Keep; // folder for the logs of failing runs
     bool Verbose = false;
 };
@@ -40,6 +41,14 @@ std::uint64_t Number(const std::string& text)
     const unsigned long long value = std::stoull(text, &used, 0);
     if (used != text.size()) throw std::invalid_argument("not a number: " + text);
     return value;
+}
+
+Bench::Fuzz::Protocols Protocol_Of(const std::string& text)
+{
+    if (text == "1.1") return Bench::Fuzz::Protocols::Messages;
+    if (text == "2.0") return Bench::Fuzz::Protocols::Batches;
+    if (text == "both") return Bench::Fuzz::Protocols::Both;
+    throw std::invalid_argument("--protocol takes 1.1, 2.0 or both");
 }
 
 Settings Parse(const std::vector<std::string>& arguments)
@@ -61,6 +70,7 @@ Settings Parse(const std::vector<std::string>& arguments)
         else if (option == "--pause-chance") settings.Script.Pause_Chance = std::stod(value);
         else if (option == "--close-chance") settings.Script.Close_Chance = std::stod(value);
         else if (option == "--keep") settings.Keep = value;
+        else if (option == "--protocol") settings.Script.Protocol = Protocol_Of(value);
         else throw std::invalid_argument("unknown option " + option);
     }
     if (settings.Viewer.empty()) throw std::invalid_argument("--viewer EXE is required");
@@ -96,7 +106,8 @@ int Run(const Settings& settings)
         const Bench::Fuzz::Run_Report report = Bench::Fuzz::Play(script, log_path);
         ++endings[Bench::Fuzz::Ending_Kind(script)];
         if (!script.Steps.empty() && script.Steps.back().Kind == Bench::Fuzz::Step_Kind::Stall) ++stalls;
-        if (!script.Connects && script.Arguments.size() == 1) ++stalls; // no host: the connection times out
+        const bool no_host = !script.Connects && script.Expected.Last_Message.ends_with("TIMEOUT");
+        if (no_host) ++stalls; // the connection times out
         if (report.Passed() && !settings.Verbose) continue;
         std::printf("run %llu: %s, %.1f s, %s, %zu steps, expected end: %s\n", static_cast<unsigned long long>(run),
                     report.Passed() ? "ok" : "FAILED", report.Seconds, script.Profile.c_str(), script.Steps.size(),

@@ -6,13 +6,6 @@ namespace Bench::Fuzz {
 
 namespace {
 
-const std::string Exception_Prefix = "!!! Exception: Exception = ";
-
-// The viewer's exit codes, as its README gives them.
-constexpr unsigned long Bad_Command_Line = 1;
-constexpr unsigned long Transfer_Failed = 2;
-constexpr unsigned long No_Host = 3;
-
 std::string Without_Trailing_Nuls(std::string_view text)
 {
     while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
@@ -26,8 +19,9 @@ std::string Trimmed(std::string_view text)
     return std::string(text);
 }
 
-// A text as a log line carries it: NUL, CR and LF written as \0, \r and \n, so that a line end
-// from the host cannot end the record early.
+} // namespace
+
+// A line end from the host must not end the record early.
 std::string Logged(std::string_view text)
 {
     std::string line;
@@ -41,8 +35,6 @@ std::string Logged(std::string_view text)
     }
     return line;
 }
-
-} // namespace
 
 const char* Reaction_Name(Reaction reaction)
 {

@@ -51,7 +51,7 @@ struct Outcome {
     bool Timeout_Logged = false; // "Timeout" right before "Complete"
     // The "Index for " line, once the title was taken.
     std::optional<std::string> Title_Message;
-    std::string Caption; // the window's caption once the title was taken
+    std::string Caption; // the window's caption once the title was taken (Title_Message tells)
     std::vector<Shown_Group> Tree; // in arrival order; the tree sorts the file nodes itself
     // As the README gives them: 0 once the window (closed by the host's user) stayed open, 1 for
     // a bad command line, 2 for a failed transfer, 3 when the host did not come or fell silent.
@@ -65,6 +65,14 @@ std::string Shown_Entry(std::string_view text, std::uint32_t column);
 std::string Up_To_Nul(std::string_view text);
 // A 4-byte value message read as the viewer reads it: signed, lowest byte first.
 std::int32_t Value_Of(std::string_view bytes);
+// A text as a log line carries it: NUL, CR and LF written as \0, \r and \n.
+std::string Logged(std::string_view text);
+// The viewer's exit codes, as its README gives them.
+inline constexpr unsigned long Bad_Command_Line = 1;
+inline constexpr unsigned long Transfer_Failed = 2;
+inline constexpr unsigned long No_Host = 3;
+// How the log begins the line of a failure that reached the viewer's main procedure.
+inline const std::string Exception_Prefix = "!!! Exception: Exception = ";
 
 class Viewer_Model {
 public:

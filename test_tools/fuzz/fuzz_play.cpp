@@ -41,10 +41,11 @@ std::string Quoted(std::string_view bytes)
 
 std::string Last_Message(const Viewer_Log& log) { return log.Messages.empty() ? "<no line>" : log.Messages.back(); }
 
-bool Ends_With_Complete(const std::string& log_path)
+// A transfer that leaves the window open ends with "Complete", or with the reason a batch was refused.
+bool Ends_With(const std::string& log_path, const std::string& message)
 {
     const Viewer_Log log = Read_Log(log_path);
-    return !log.Messages.empty() && log.Messages.back() == "Complete";
+    return !log.Messages.empty() && log.Messages.back() == message;
 }
 
 Answer Expected_Answer(Reaction reaction)
@@ -72,7 +73,8 @@ bool Play_Message(Host& host, const Step& step, std::size_t index, Problems& pro
 // Sends nothing until the viewer has reacted to the silence as the model says.
 void Stall(const Run_Script& script, const Viewer_Process& viewer, const std::string& log_path)
 {
-    if (script.Expected.Window_Stays_Open) Wait_Until([&] { return Ends_With_Complete(log_path); }, End_Bound);
+    if (script.Expected.Window_Stays_Open)
+        Wait_Until([&] { return Ends_With(log_path, script.Expected.Last_Message); }, End_Bound);
     else viewer.Wait_For_End(End_Bound);
 }
 
@@ -80,7 +82,7 @@ void Play_Steps(const Run_Script& script, const Viewer_Process& viewer, const st
                 Problems& problems)
 {
     if (!script.Connects) return;
-    Host host(viewer, Answer_Bound);
+    Host host(viewer, Answer_Bound, script.Pipe_Name);
     if (!host.Is_Connected()) {
         problems.Add("the host could not open the viewer's pipe");
         return;
@@ -108,7 +110,8 @@ void Check_Log(const Viewer_Log& log, const Outcome& expected, Problems& problem
     if (expected.Title_Message && !log.Contains(*expected.Title_Message))
         problems.Add("the log lacks " + Quoted(*expected.Title_Message));
     if (!log.Unstamped.empty()) problems.Add("the log has a line without stamp: " + Quoted(log.Unstamped.front()));
-    if (expected.Window_Stays_Open) {
+    const bool complete = expected.Window_Stays_Open && expected.Last_Message == "Complete";
+    if (complete) {
         const std::size_t count = log.Messages.size();
         const bool timeout_logged = count >= 2 && log.Messages[count - 2] == "Timeout";
         if (timeout_logged != expected.Timeout_Logged)
@@ -208,7 +211,8 @@ void Check_Open_Window(const Viewer_Process& viewer, const Outcome& expected, Pr
         problems.Add("the window does not answer");
         return;
     }
-    if (const std::string caption = viewer.Caption(); caption != expected.Caption)
+    // Before a title the caption is the product's name and version.
+    if (const std::string caption = viewer.Caption(); expected.Title_Message && caption != expected.Caption)
         problems.Add("the caption is " + Quoted(caption) + ", expected " + Quoted(expected.Caption));
     Check_Tree(viewer, expected, problems);
 }
@@ -223,7 +227,7 @@ void Check_End(const Run_Script& script, const Viewer_Process& viewer, const std
         Check_Log(Read_Log(log_path), expected, problems);
         return;
     }
-    Wait_Until([&] { return Ends_With_Complete(log_path); }, End_Bound);
+    Wait_Until([&] { return Ends_With(log_path, expected.Last_Message); }, End_Bound);
     if (viewer.Has_Ended()) {
         problems.Add("the viewer ended; its window should have stayed open");
         Check_Exit_Code(viewer, expected, problems);

@@ -245,18 +245,6 @@ private:
     std::vector<std::string> files_;
 };
 
-// The first Count steps, then Ending in place of the rest, with the answers worked out anew.
-void Cut(Run_Script& script, std::size_t count, Step_Kind ending)
-{
-    script.Steps.resize(count);
-    Viewer_Model model;
-    for (Step& step : script.Steps) step.Expected = model.Message(step.Bytes);
-    if (ending == Step_Kind::Stall) model.Stall();
-    else model.Close();
-    script.Steps.push_back({ending, "", ending == Step_Kind::Stall ? "stall" : "early close", Reaction::No_Answer});
-    script.Expected = model.Expected();
-}
-
 void Refuse_Command_Line(Run_Script& script, Random& random)
 {
     struct Case {
@@ -282,6 +270,8 @@ void Refuse_Command_Line(Run_Script& script, Random& random)
 
 Run_Script Make_Script(std::uint64_t seed, std::uint64_t run, const Script_Options& options)
 {
+    const bool batches = options.Protocol == Protocols::Batches || (options.Protocol == Protocols::Both && run % 2 == 1);
+    if (batches) return Make_Batch_Script(seed, run, options);
     Random random(seed * 0x100000001B3ull ^ (run + 1) * 0x9E3779B97F4A7C15ull);
     Run_Script script;
     const Profile profile = Choose_Profile(random);
@@ -304,20 +294,23 @@ Run_Script Make_Script(std::uint64_t seed, std::uint64_t run, const Script_Optio
             script.Expected = lonely.Expected();
             script.Profile = "no host connects";
         } else {
-            Cut(script, random.Below(script.Steps.size()), Step_Kind::Stall);
+            Cut<Viewer_Model>(script, random.Below(script.Steps.size()), Step_Kind::Stall);
             script.Profile += ", stall";
         }
     } else if (random.Chance(options.Close_Chance)) {
-        Cut(script, random.Below(script.Steps.size()), Step_Kind::Close);
+        Cut<Viewer_Model>(script, random.Below(script.Steps.size()), Step_Kind::Close);
         script.Profile += ", early close";
     }
-    // Decided last, so that adding pauses left every other choice of a run as it was.
-    if (!script.Steps.empty() && random.Chance(options.Pause_Chance)) {
-        const auto before = static_cast<std::ptrdiff_t>(random.Below(script.Steps.size()));
-        script.Steps.insert(script.Steps.begin() + before, {Step_Kind::Pause, "", "pause of 4 s", Reaction::Acknowledgement});
-        script.Profile += ", pause";
-    }
+    Maybe_Pause(script, random, options);
     return script;
+}
+
+void Maybe_Pause(Run_Script& script, Random& random, const Script_Options& options)
+{
+    if (script.Steps.empty() || !random.Chance(options.Pause_Chance)) return;
+    const auto before = static_cast<std::ptrdiff_t>(random.Below(script.Steps.size()));
+    script.Steps.insert(script.Steps.begin() + before, {Step_Kind::Pause, "", "pause of 4 s", Reaction::Acknowledgement});
+    script.Profile += ", pause";
 }
 
 std::string Printable(std::string_view bytes, std::size_t limit)
@@ -336,8 +329,9 @@ std::string Printable(std::string_view bytes, std::size_t limit)
 std::string Ending_Kind(const Run_Script& script)
 {
     const Outcome& expected = script.Expected;
-    if (expected.Window_Stays_Open) return expected.Timeout_Logged ? "Timeout, Complete" : "Complete";
     const std::string& last = expected.Last_Message;
+    if (expected.Window_Stays_Open && last == "Complete") return expected.Timeout_Logged ? "Timeout, Complete" : "Complete";
+    if (expected.Window_Stays_Open) return last; // a refused batch
     const auto detail = last.find(" = ");
     return detail == std::string::npos ? last : "!!! " + last.substr(detail + 3);
 }

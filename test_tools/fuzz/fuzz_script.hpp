@@ -42,6 +42,9 @@ struct Step {
     Reaction Expected = Reaction::Acknowledgement;
 };
 
+// Which protocol the runs speak: messages one by one, batches, or each in turn (batches on odd runs).
+enum class Protocols { Messages, Batches, Both };
+
 struct Script_Options {
     // Probability that a run stops sending for longer than the viewer's time-out (5 s or more
     // each); 0 leaves stalls out.
@@ -49,10 +52,12 @@ struct Script_Options {
     double Pause_Chance = 0.03; // 4 s each
     double Close_Chance = 0.06;
     double Bad_Command_Chance = 0.03;
+    Protocols Protocol = Protocols::Messages;
 };
 
 struct Run_Script {
     std::vector<std::string> Arguments; // the viewer's command line after the program
+    std::string Pipe_Name = "Lumen_Roll_V1.1"; // where the host connects
     bool Connects = true;               // the host opens the pipe
     std::vector<Step> Steps;
     Outcome Expected;
@@ -60,6 +65,26 @@ struct Run_Script {
 };
 
 Run_Script Make_Script(std::uint64_t seed, std::uint64_t run, const Script_Options& options);
+
+// The first Count steps, then Ending (a stall or a close) in place of the rest, with the answers
+// worked out anew by a fresh Model (Viewer_Model or Batch_Model).
+template <typename Model>
+void Cut(Run_Script& script, std::size_t count, Step_Kind ending)
+{
+    script.Steps.resize(count);
+    Model model;
+    for (Step& step : script.Steps) step.Expected = model.Message(step.Bytes);
+    if (ending == Step_Kind::Stall) model.Stall();
+    else model.Close();
+    script.Steps.push_back({ending, "", ending == Step_Kind::Stall ? "stall" : "early close", Reaction::No_Answer});
+    script.Expected = model.Expected();
+}
+
+// Now and then a pause shorter than the viewer's time-out before one of the steps. Decided last in
+// a run, so that adding pauses left every other choice of a run as it was.
+void Maybe_Pause(Run_Script& script, Random& random, const Script_Options& options);
+// A run of the batch protocol (batch_script.cpp); Make_Script calls it where Options say so.
+Run_Script Make_Batch_Script(std::uint64_t seed, std::uint64_t run, const Script_Options& options);
 
 // The kind of end the model expects, in a few words: "Complete", "Timeout, Complete",
 // "!!! Flag expected", "!!! WINDOWS.PIPE.MORE_DATA", ...

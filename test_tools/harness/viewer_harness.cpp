@@ -14,7 +14,6 @@ namespace Viewer_Harness {
 namespace {
 
 constexpr const char* Viewer_Key = "Software\\Quillmark\\Lumen_Roll";
-constexpr const char* Pipe_Path = "\\\\.\\pipe\\Lumen_Roll_V1.1";
 constexpr char Acknowledgement_Byte = 0x06;
 
 // ---- registry ------------------------------------------------------------------------------
@@ -315,11 +314,12 @@ const char* Answer_Name(Answer answer)
     return "?";
 }
 
-Host::Host(const Viewer_Process& viewer, Milliseconds bound)
+Host::Host(const Viewer_Process& viewer, Milliseconds bound, std::string_view pipe_name)
 {
+    const std::string path = "\\\\.\\pipe\\" + std::string(pipe_name);
     Wait_Until(
         [&] {
-            pipe_.reset(CreateFileA(Pipe_Path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+            pipe_.reset(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OVERLAPPED, nullptr));
             return static_cast<bool>(pipe_) || viewer.Has_Ended();
         },

@@ -129,17 +129,20 @@ const char* Answer_Name(Answer answer);
 // A value message: the 32-bit value, lowest byte first.
 std::string Value_Bytes(std::int32_t value);
 
-// The host's end of the pipe "\\.\pipe\Lumen_Roll_V1.1", opened as a client in message mode.
-// Writes are one message each; every answer is awaited with a bound.
+// The host's end of the pipe "\\.\pipe\Lumen_Roll_V1.1" (or of another name, for the batch
+// protocol), opened as a client in message mode. Writes are one message each; every answer is
+// awaited with a bound.
 class Host {
 public:
     // Retries until the viewer has created its pipe; gives up when Viewer ended or after Bound
     // (Is_Connected then tells).
-    explicit Host(const Viewer_Process& viewer, Milliseconds bound = Milliseconds{10000});
+    explicit Host(const Viewer_Process& viewer, Milliseconds bound = Milliseconds{10000},
+                  std::string_view pipe_name = "Lumen_Roll_V1.1");
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
 
     bool Is_Connected() const { return static_cast<bool>(pipe_); }
+    HANDLE Handle() const { return pipe_.get(); }
 
     // One message and the answer to it.
     Answer Send_Text(std::string_view text);

@@ -467,6 +467,7 @@ TEST(Options, Refuses_Bad_Command_Lines)
         {"--timeout", "0"},    {"--timeout", "5s"},  {"--timeout", "99999"}, {"--stats=1"},
         {"--wait", "-1"},      {"--wait", "90000"},  {"--verbose=yes"},
         {"-t", std::string(1025, 't')},
+        {"--protocol", "3"},   {"--protocol", "2.0"}, // batches need a viewer of the run's own
     };
     for (const auto& arguments : cases) EXPECT_FAILURE(Options::Parse(arguments), Options::USAGE_ERROR) << arguments[0];
 }
@@ -827,8 +828,8 @@ TEST(Send_Program, Starts_The_Viewer_With_The_Pipe_Name_And_The_Editor)
     Temporary_Folder folder;
     CreateDirectoryA(folder.File("with blank").c_str(), nullptr);
     const std::string record = folder.File("with blank\\record.txt");
-    const Outcome outcome = Run_Send(folder, "--viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --editor \"" + record +
-                                                 "\" --title T", "a.c:2:3:abc\n");
+    const Outcome outcome = Run_Send(folder, "--protocol 1.1 --viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --editor \"" +
+                                                 record + "\" --title T", "a.c:2:3:abc\n");
     EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
     for (int wait = 0; wait < 1000 && !Test_Support::File_Exists(record); ++wait) std::this_thread::sleep_for(10ms);
     const std::vector<std::string> expected = {
@@ -936,21 +937,29 @@ private:
     HWND window_ = nullptr;
 };
 
-TEST(Send_Program, Runs_At_Once_Take_Turns_Each_With_Its_Own_Viewer)
+// Batches go over a pipe of each run's own: runs at once need no turns, not even while another
+// host holds the one pipe of the message-by-message protocol.
+TEST(Send_Program, Runs_At_Once_Each_Get_Their_Own_Viewer_Without_Waiting)
 {
     Temporary_Folder folder;
+    Test_Viewer other_host(0, Test_Viewer::Ending::Close_Early);
+    ASSERT_TRUE(other_host.Is_Listening());
     const std::string viewer = Windows_Path(LUMEN_ROLL_EXE);
     std::vector<std::unique_ptr<Running_Send>> runs;
     for (int run = 1; run <= 3; ++run) {
         const std::string name = "run" + std::to_string(run);
         Test_Support::Write_File(folder.File(name + ".txt"), name + ".c:1:2:first of " + name + "\n" + name +
                                                                  ".c:2:1:second of " + name + "\n");
-        runs.push_back(std::make_unique<Running_Send>(
-            folder, name, "--viewer \"" + viewer + "\" --title \"Run " + std::to_string(run) + "\" " + folder.File(name + ".txt")));
+        runs.push_back(std::make_unique<Running_Send>(folder, name,
+                                                      "--stats --viewer \"" + viewer + "\" --title \"Run " +
+                                                          std::to_string(run) + "\" " + folder.File(name + ".txt")));
     }
     for (std::size_t run = 0; run < runs.size(); ++run) {
         const Outcome outcome = runs[run]->Finish();
         EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
+        EXPECT_FALSE(Contains(outcome.Errors, "waiting")) << outcome.Errors;
+        EXPECT_TRUE(Contains(outcome.Output, " protocol=2.0 bytes=")) << outcome.Output;
+        EXPECT_TRUE(Contains(outcome.Output, " batches=1")) << outcome.Output;
         const std::string name = "run" + std::to_string(run + 1);
         Started_Viewer started(runs[run]->Id());
         ASSERT_TRUE(started.Found()) << name;
@@ -962,6 +971,8 @@ TEST(Send_Program, Runs_At_Once_Take_Turns_Each_With_Its_Own_Viewer)
         EXPECT_EQ(tree[0].Children[0].Text, "f\x95irst of " + name);
         EXPECT_EQ(tree[0].Children[1].Text, "\x95second of " + name);
     }
+    Windows::Pipe::Pipe_Handle releasing; // lets the other host's wait end
+    Windows::Pipe::Open(releasing, {.Name = Viewer::Pipe_Name, .Is_Server = false, .Buffer_Size = 64});
 }
 
 TEST(Send_Program, Gives_Up_Waiting_For_A_Pipe_That_Another_Host_Holds)
@@ -970,8 +981,8 @@ TEST(Send_Program, Gives_Up_Waiting_For_A_Pipe_That_Another_Host_Holds)
     Test_Viewer other_host(0, Test_Viewer::Ending::Close_Early); // listens, and would record a connection
     ASSERT_TRUE(other_host.Is_Listening());
     const std::string record = folder.File("record.txt");
-    const Outcome outcome = Run_Send(folder, "--wait 1 --viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --editor \"" +
-                                                 record + "\"", "a.c:1:x\n");
+    const Outcome outcome = Run_Send(folder, "--protocol 1.1 --wait 1 --viewer \"" + Windows_Path(FAKE_VIEWER_EXE) +
+                                                 "\" --editor \"" + record + "\"", "a.c:1:x\n");
     EXPECT_EQ(outcome.Exit_Code, 2u);
     EXPECT_TRUE(Contains(outcome.Errors, "lumen_send: waiting for another transfer to finish")) << outcome.Errors;
     EXPECT_TRUE(Contains(outcome.Errors, "gave up after waiting 1 s for another host's transfer")) << outcome.Errors;
@@ -1251,8 +1262,8 @@ TEST(Send_Program, Fails_With_A_Message_When_Its_Turn_Object_Is_No_Mutex)
     const Windows::Unique_Handle squatter{CreateEventA(nullptr, TRUE, FALSE, "Local\\Lumen_Roll_V1.1 lumen_send turn")};
     ASSERT_TRUE(squatter);
     const std::string record = folder.File("record.txt");
-    const Outcome outcome = Run_Send(folder, "--viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --editor \"" + record + "\"",
-                                     "a.c:1:x\n");
+    const Outcome outcome = Run_Send(folder, "--protocol 1.1 --viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --editor \"" +
+                                                 record + "\"", "a.c:1:x\n");
     EXPECT_EQ(outcome.Exit_Code, 2u);
     EXPECT_TRUE(Contains(outcome.Errors, "SEND.VIEWER.NO_TURN: cannot take turns with other runs: the name "
                                          "\"Local\\Lumen_Roll_V1.1 lumen_send turn\" is held by an object that is "
@@ -1269,7 +1280,8 @@ TEST(Send_Program, Talks_Only_To_The_Viewer_It_Started)
     const char* const idle_name = "Local\\lumen_send_tests idle viewer";
     const Windows::Unique_Handle idle_end{CreateEventA(nullptr, TRUE, FALSE, idle_name)};
     Test_Support::Scoped_Variable idle("LUMEN_FAKE_VIEWER_IDLE", idle_name);
-    Running_Send run(folder, "send", "--timeout 3 --viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\"", "a.c:1:x\n");
+    Running_Send run(folder, "send", "--protocol 1.1 --timeout 3 --viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\"",
+                     "a.c:1:x\n");
     ASSERT_TRUE(Viewer_Harness::Wait_Until([&] { return Children_Of(run.Id()).size() == 1; }, 10s));
     Test_Viewer other_host(0, Test_Viewer::Ending::Read_Final_Message);
     const Outcome outcome = run.Finish();
