@@ -524,7 +524,9 @@ TEST_F(Open_Program, Lumen_Send_Open_With_Makes_Lumen_Open_The_Viewers_Editor)
 {
     const std::string record = folder_.File("record.txt");
     Scoped_Variable record_variable("LUMEN_FAKE_VIEWER_RECORD", record.c_str());
-    const Outcome sent = Run_Program(LUMEN_SEND_EXE, "--viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --open-with notepad++", "a.c:1:x\n");
+    // The stand-in viewer serves the message-by-message protocol only.
+    const Outcome sent = Run_Program(
+        LUMEN_SEND_EXE, "--viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --protocol 1.1 --open-with notepad++", "a.c:1:x\n");
     EXPECT_EQ(sent.Exit_Code, 0u) << sent.Output;
     ASSERT_TRUE(Wait_Until([&] { return Test_Support::File_Exists(record); }, 10s));
     const std::string send_path = Windows_Path(LUMEN_SEND_EXE);
