@@ -131,26 +131,39 @@ void Expect_State(Batch_State state, Batch_State wanted)
     if (state != wanted) throw BAD_BATCH("Batch record out of order");
 }
 
-std::string Ansi_Name(std::string_view utf8) { return Ansi_Of(utf8, 1).Text; }
-
-// One record after its kind byte; the state moves on.
-Batch_Item Decode_Record(Field_Reader& fields, Record kind, Batch_State& state)
+// Item's text and column from UTF-8 Text and its column; the item's room is used again, so that a
+// batch's plain texts cost the heap nothing.
+void Take_Text(std::string_view utf8, std::uint32_t column, Batch_Item& item)
 {
-    Batch_Item item{.Kind = kind};
+    if (Is_Ascii(utf8) && utf8.find('\0') == std::string_view::npos) {
+        if (column < 1 || column > utf8.size() + 1) Column_Out_Of_Range();
+        item.Text.assign(utf8);
+        item.Column = column;
+        return;
+    }
+    Ansi_Text converted = Ansi_Of(utf8, column);
+    item.Text = std::move(converted.Text);
+    item.Column = converted.Column;
+}
+
+// One record after its kind byte, into Item; the state moves on.
+void Decode_Record(Field_Reader& fields, Record kind, Batch_State& state, Batch_Item& item)
+{
+    item.Kind = kind;
     switch (kind) {
     case Record::Title:
         Expect_State(state, Batch_State::Title);
-        item.Text = Ansi_Name(fields.Text());
+        Take_Text(fields.Text(), 1, item);
         state = Batch_State::Between_Groups;
-        return item;
+        return;
     case Record::File: {
         Expect_State(state, Batch_State::Between_Groups);
         item.Flag = static_cast<unsigned char>(fields.Number(Batch_Protocol::Flag_Size));
         const std::string_view name = fields.Text();
         if (name.empty()) throw BAD_BATCH("Batch file name empty");
-        item.Text = Ansi_Name(name);
+        Take_Text(name, 1, item);
         state = Batch_State::In_Group;
-        return item;
+        return;
     }
     case Record::Entry: {
         Expect_State(state, Batch_State::In_Group);
@@ -158,37 +171,48 @@ Batch_Item Decode_Record(Field_Reader& fields, Record kind, Batch_State& state)
         const std::uint32_t column = fields.Number(Batch_Protocol::Value_Size);
         const std::string_view text = fields.Text();
         if (text.empty()) throw BAD_BATCH("Batch entry text empty");
-        Ansi_Text converted = Ansi_Of(text, column);
-        item.Text = std::move(converted.Text);
-        item.Column = converted.Column;
-        return item;
+        Take_Text(text, column, item);
+        return;
     }
     case Record::Group_End:
         Expect_State(state, Batch_State::In_Group);
         state = Batch_State::Between_Groups;
-        return item;
+        return;
     case Record::End:
         Expect_State(state, Batch_State::Between_Groups);
         state = Batch_State::Ended;
-        return item;
+        return;
     }
     throw BAD_BATCH("Batch record unknown");
 }
 
-void Apply(const Decoded_Batch& batch, Batch_Target& target)
+void Apply(const Batch_Item& item, Batch_Target& target)
 {
-    for (const Batch_Item& item : batch.Items) {
-        switch (item.Kind) {
-        case Record::Title: target.Take_Title(item.Text); break;
-        case Record::File:
-            target.Start_Group(item.Text);
-            target.Set_Expand_Group(item.Flag);
-            break;
-        case Record::Entry: target.Add_Entry(item.Line, item.Column, item.Text); break;
-        case Record::Group_End:
-        case Record::End: break;
-        }
+    switch (item.Kind) {
+    case Record::Title: target.Take_Title(item.Text); break;
+    case Record::File:
+        target.Start_Group(item.Text);
+        target.Set_Expand_Group(item.Flag);
+        break;
+    case Record::Entry: target.Add_Entry(item.Line, item.Column, item.Text); break;
+    case Record::Group_End:
+    case Record::End: break;
     }
+}
+
+// Each record of Batch in turn, decoded and checked, to Each: the state after the batch.
+template <typename Each> Batch_State For_Each_Record(std::span<const unsigned char> batch, Batch_State state, Each each)
+{
+    if (batch.empty()) throw BAD_BATCH("Batch empty");
+    Field_Reader fields(batch);
+    Batch_Item item;
+    while (!fields.At_End()) {
+        if (state == Batch_State::Ended) throw BAD_BATCH("Batch after end");
+        const auto kind = static_cast<Record>(fields.Number(Batch_Protocol::Kind_Size));
+        Decode_Record(fields, kind, state, item);
+        each(item);
+    }
+    return state;
 }
 
 // A batch longer than the buffer fails the pipe's read (MORE_DATA); the check guards the buffer
@@ -210,9 +234,11 @@ std::size_t Read_One(Batch_Source& source, std::span<unsigned char> buffer)
 void Take_Batch(Batch_Source& source, Batch_Target& target, std::span<unsigned char> buffer, Batch_State& state)
 {
     const std::size_t count = Read_One(source, buffer);
-    const Decoded_Batch batch = Decode_Batch(buffer.first(count), state);
-    Apply(batch, target);
-    state = batch.State_After;
+    // Checked whole first, then read again into the target: a batch's records are never all held
+    // at once (that would cost the heap a batch's worth of texts each time).
+    const std::span<const unsigned char> batch = buffer.first(count);
+    For_Each_Record(batch, state, [](const Batch_Item&) {});
+    state = For_Each_Record(batch, state, [&target](const Batch_Item& item) { Apply(item, target); });
     if (state != Batch_State::Ended) source.Acknowledge();
 }
 
@@ -249,15 +275,9 @@ Ansi_Text Ansi_Of(std::string_view utf8, std::uint32_t column)
 
 Decoded_Batch Decode_Batch(std::span<const unsigned char> batch, Batch_State state)
 {
-    if (batch.empty()) throw BAD_BATCH("Batch empty");
     Decoded_Batch decoded;
-    Field_Reader fields(batch);
-    while (!fields.At_End()) {
-        if (state == Batch_State::Ended) throw BAD_BATCH("Batch after end");
-        const auto kind = static_cast<Record>(fields.Number(Batch_Protocol::Kind_Size));
-        decoded.Items.push_back(Decode_Record(fields, kind, state));
-    }
-    decoded.State_After = state;
+    decoded.State_After =
+        For_Each_Record(batch, state, [&decoded](const Batch_Item& item) { decoded.Items.push_back(item); });
     return decoded;
 }
 

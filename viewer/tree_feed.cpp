@@ -66,15 +66,15 @@ void Tree_Feed::Run_Round() noexcept
     }
 }
 
-std::vector<Tree_Feed::Pending> Tree_Feed::Take_Pending()
+Tree_Feed::Pending_Queue Tree_Feed::Take_Pending()
 {
-    std::vector<Pending> taken;
+    Pending_Queue taken;
     std::lock_guard guard(lock_);
     taken.swap(pending_);
     return taken;
 }
 
-void Tree_Feed::Put_Back(std::vector<Pending>& batch, std::size_t first)
+void Tree_Feed::Put_Back(Pending_Queue& batch, std::size_t first)
 {
     std::lock_guard guard(lock_);
     pending_.insert(pending_.begin(), std::make_move_iterator(batch.begin() + static_cast<std::ptrdiff_t>(first)),
@@ -83,7 +83,7 @@ void Tree_Feed::Put_Back(std::vector<Pending>& batch, std::size_t first)
 
 bool Tree_Feed::Insert_Queued()
 {
-    std::vector<Pending> batch = Take_Pending();
+    Pending_Queue batch = Take_Pending();
     std::size_t next = 0;
     bool refused = false;
     try {
@@ -111,7 +111,7 @@ void Tree_Feed::Set_Period(bool backlog)
 // under the file before it. A file node is marked as having children once, with its first entry,
 // and expanded when it is not open yet: expanding an open node again would make the control
 // scroll to it. Stops, too, at the deadline; false only when the tree refused an item.
-bool Tree_Feed::Insert_Items(const std::vector<Pending>& batch, std::size_t& next, Clock::time_point deadline)
+bool Tree_Feed::Insert_Items(const Pending_Queue& batch, std::size_t& next, Clock::time_point deadline)
 {
     constexpr std::size_t Items_Between_Clock_Reads = 32;
     bool refused = false;

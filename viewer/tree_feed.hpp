@@ -31,6 +31,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <deque>
 #include <vector>
 
 namespace Control {
@@ -119,11 +120,14 @@ private:
         Node Item;
         bool Expand;
     };
-    std::vector<Pending> Take_Pending();
-    void Put_Back(std::vector<Pending>& batch, std::size_t first);
+    // In blocks of its own rather than one array: a fast transfer queues tens of thousands of
+    // items, and an array grown by doubling leaves the heap holes of every size it passed.
+    using Pending_Queue = std::deque<Pending>;
+    Pending_Queue Take_Pending();
+    void Put_Back(Pending_Queue& batch, std::size_t first);
     // Whether the tree refused an item.
     bool Insert_Queued();
-    bool Insert_Items(const std::vector<Pending>& batch, std::size_t& next, Clock::time_point deadline);
+    bool Insert_Items(const Pending_Queue& batch, std::size_t& next, Clock::time_point deadline);
     void Set_Period(bool backlog);
     Gui::Tree_Item Insert_File_Node(Results::File_Index file);
     bool Show_Due() const;
@@ -132,7 +136,7 @@ private:
     void Stop_When_Done();
 
     std::mutex lock_;
-    std::vector<Pending> pending_; // guarded by lock_
+    Pending_Queue pending_; // guarded by lock_
     std::atomic<std::uint64_t> entries_in_tree_{0};
     std::atomic<std::uint64_t> files_in_tree_{0};
 
