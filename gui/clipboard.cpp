@@ -1,6 +1,7 @@
 #include "gui/clipboard.hpp"
 
 #include "gui/controls.hpp"
+#include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <cstring>
@@ -59,7 +60,8 @@ void Hand_Over(UINT format, Unique_Global& memory)
 
 void Put_On_Clipboard(HWND owner, std::string_view text)
 {
-    Unique_Global memory = Text_Memory(text);
+    const std::string ansi = Windows::Unicode::Ansi_From_Utf8(text);
+    Unique_Global memory = Text_Memory(std::string_view(ansi));
     Open_Clipboard clipboard(owner);
     if (!EmptyClipboard()) Fail("EmptyClipboard", GetLastError());
     Hand_Over(CF_TEXT, memory);
@@ -67,8 +69,9 @@ void Put_On_Clipboard(HWND owner, std::string_view text)
 
 void Put_On_Clipboard_In_Both_Forms(HWND owner, std::string_view text)
 {
-    Unique_Global memory = Text_Memory(text);
-    const std::wstring wide = Widened(text);
+    const std::string ansi = Windows::Unicode::Ansi_From_Utf8(text);
+    Unique_Global memory = Text_Memory(std::string_view(ansi));
+    const std::wstring wide = Windows::Unicode::Wide(text);
     Unique_Global wide_memory = Text_Memory(std::wstring_view(wide));
     Open_Clipboard clipboard(owner);
     if (!EmptyClipboard()) Fail("EmptyClipboard", GetLastError());

@@ -2,6 +2,7 @@
 
 #include "gui/window_thread.hpp"
 #include "support/failure.hpp"
+#include "windows/unicode.hpp"
 
 #include <commctrl.h>
 #include <richedit.h>
@@ -179,15 +180,7 @@ void Scroll_To_Bottom(const Rich_Edit& edit) { Send_Message(edit.Window(), WM_VS
 
 // --- Creation protocol -------------------------------------------------------------------------------
 
-std::wstring Widened(std::string_view text)
-{
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
-    return wide;
-}
+std::wstring Widened(std::string_view text) { return Windows::Unicode::Wide(text); }
 
 // The send is synchronous, so when it returns the window thread has either created the window and
 // set the event, or never got the message (no window, shutdown): then there is nothing to wait for.
@@ -339,7 +332,7 @@ Rich_Edit Create_Rich_Edit(const Page& page, bool word_wrap)
 void Set_Text(const Child& control, const std::string& text)
 {
     HWND window = control.Record().Window;
-    if (window && Window_Alive()) SetWindowTextA(window, text.c_str());
+    if (window && Window_Alive()) SetWindowTextW(window, Widened(text).c_str());
 }
 
 void Set_Shown(const Child& control, bool shown)
@@ -485,17 +478,17 @@ void Uncheck(const Checked_Combo_Box& box) { Uncheck(Companion_Check_Box(box)); 
 std::string Edit_Text(const Edit_Box& box)
 {
     HWND window = box.Record().Window;
-    const auto length = Send_Message(window, WM_GETTEXTLENGTH, 0, 0);
+    const auto length = Send_Message_W(window, WM_GETTEXTLENGTH, 0, 0);
     if (length <= 0) return {};
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const auto copied = Send_Message(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const auto copied = Send_Message_W(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return text;
+    return Windows::Unicode::Utf8(text);
 }
 
 void Add_Item(const Combo_Box& box, const std::string& item)
 {
-    Send_Message(box.Record().Window, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    Send_Message_W(box.Record().Window, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widened(item).c_str()));
 }
 
 int Selected_Item(const Combo_Box& box)
@@ -504,10 +497,7 @@ int Selected_Item(const Combo_Box& box)
     return static_cast<int>(Send_Message(box.Record().Window, CB_GETCURSEL, 0, 0));
 }
 
-void Append(const Rich_Edit& edit, const std::string& text)
-{
-    Replace_Selection_At_End(edit, false, reinterpret_cast<LPARAM>(text.c_str()));
-}
+void Append(const Rich_Edit& edit, const std::string& text) { Append(edit, Widened(text)); }
 
 void Append(const Rich_Edit& edit, const std::wstring& text)
 {

@@ -4,6 +4,7 @@
 #include "gui/owners.hpp"
 #include "gui/pages.hpp"
 #include "gui/signals.hpp"
+#include "windows/unicode.hpp"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -187,7 +188,7 @@ LRESULT On_Final_Close(HWND window)
 {
     Module_State& state = Module();
     Window_Thread().Alive = false;
-    if (state.Dispatch_Depth == 0) return DefWindowProcA(window, WM_CLOSE, 0, 0); // destroys the window
+    if (state.Dispatch_Depth == 0) return DefWindowProcW(window, WM_CLOSE, 0, 0); // destroys the window
     state.Destroy_Deferred = true;
     ReleaseCapture();
     return 0;
@@ -213,7 +214,7 @@ LRESULT Dispatch_Shutdown(HWND window, UINT message, WPARAM w_parameter, LPARAM 
     case Final_Close_Message:
         return On_Final_Close(window);
     default:
-        return DefWindowProcA(window, message, w_parameter, l_parameter);
+        return DefWindowProcW(window, message, w_parameter, l_parameter);
     }
 }
 
@@ -237,7 +238,7 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM w_parameter, LPARAM l_paramet
         return 0;
     case WM_COMMAND:
         Dispatch_Command(LOWORD(w_parameter), HIWORD(w_parameter));
-        return DefWindowProcA(window, message, w_parameter, l_parameter);
+        return DefWindowProcW(window, message, w_parameter, l_parameter);
     case WM_CONTEXTMENU:
         Dispatch_Context_Menu(reinterpret_cast<HWND>(w_parameter), l_parameter);
         return 0;
@@ -270,8 +271,8 @@ struct Creation_Errors {
 
     std::string Description() const
     {
-        if (Class_Registration != ERROR_SUCCESS) return "RegisterClassA: error " + std::to_string(Class_Registration);
-        return "CreateWindowExA: error " + std::to_string(Window_Creation);
+        if (Class_Registration != ERROR_SUCCESS) return "RegisterClassW: error " + std::to_string(Class_Registration);
+        return "CreateWindowExW: error " + std::to_string(Window_Creation);
     }
 };
 
@@ -279,14 +280,15 @@ struct Creation_Errors {
 // error is the one that tells why.
 void Register_Window_Class(const Main_Window_Options& start, Creation_Errors& errors)
 {
-    WNDCLASSA window_class{};
+    const std::wstring class_name = Windows::Unicode::Wide(start.Name);
+    WNDCLASSW window_class{};
     window_class.lpfnWndProc = Window_Procedure;
     window_class.hInstance = Instance();
-    window_class.hIcon = start.Icon.empty() ? nullptr : LoadIconA(Instance(), start.Icon.c_str());
-    window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    window_class.hIcon = start.Icon.empty() ? nullptr : LoadIconW(Instance(), Windows::Unicode::Wide(start.Icon).c_str());
+    window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
     window_class.hbrBackground = Class_Background;
-    window_class.lpszClassName = start.Name.c_str();
-    if (!RegisterClassA(&window_class)) errors.Class_Registration = GetLastError();
+    window_class.lpszClassName = class_name.c_str();
+    if (!RegisterClassW(&window_class)) errors.Class_Registration = GetLastError();
 }
 
 // The part of the start that Open_Main_Window waits for in its first hand-over.
@@ -301,8 +303,8 @@ void Create_Main_Window(Module_State& state, Creation_Errors& errors)
     state.Class_Name = start.Name;
     Register_Window_Class(start, errors);
     Unique_Menu menu{CreateMenu()}; // an empty one; the window destroys it with itself
-    HWND main = CreateWindowExA(start.Topmost ? WS_EX_TOPMOST : 0, start.Name.c_str(), start.Name.c_str(),
-                                WS_OVERLAPPEDWINDOW, start.X, start.Y, start.Width, start.Height, nullptr, menu.get(),
+    const std::wstring name = Windows::Unicode::Wide(start.Name);
+    HWND main = CreateWindowExW(start.Topmost ? WS_EX_TOPMOST : 0, name.c_str(), name.c_str(), WS_OVERLAPPEDWINDOW, start.X, start.Y, start.Width, start.Height, nullptr, menu.get(),
                                 Instance(), nullptr);
     if (!main) errors.Window_Creation = GetLastError();
     if (main) menu.release();
@@ -330,7 +332,7 @@ void Create_Status_Line_And_Tabs(const Creation_Errors& errors)
 void Dispatch_From_Queue(Module_State& state, const MSG& message)
 {
     ++state.Dispatch_Depth;
-    DispatchMessageA(&message); // the window procedure lets no exception out
+    DispatchMessageW(&message); // the window procedure lets no exception out
     --state.Dispatch_Depth;
     if (state.Destroy_Deferred && state.Dispatch_Depth == 0) {
         state.Destroy_Deferred = false;
@@ -354,7 +356,7 @@ bool Taken_By_Key_Hooks(const Module_State& state, const MSG& message)
 void Run_Message_Loop(Module_State& state)
 {
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) == 1) {
+    while (GetMessageW(&message, nullptr, 0, 0) == 1) {
         if (Taken_By_Key_Hooks(state, message)) continue;
         TranslateMessage(&message);
         Dispatch_From_Queue(state, message);
@@ -366,7 +368,7 @@ void End_Display(const Module_State& state)
     Window_Thread_State& window_thread = Window_Thread();
     window_thread.Alive = false;
     if (HWND main = window_thread.Main.exchange(nullptr)) DestroyWindow(main);
-    UnregisterClassA(state.Class_Name.c_str(), Instance());
+    UnregisterClassW(Windows::Unicode::Wide(state.Class_Name).c_str(), Instance());
     window_thread.Rich_Edit_Library.reset();
 }
 
@@ -489,16 +491,18 @@ void Shell_Execute(const std::string& file, const std::string& parameters, const
         }
     };
     thread_local const Apartment apartment;
-    SHELLEXECUTEINFOA request{};
+    const std::wstring wide_file = Windows::Unicode::Wide(file), wide_parameters = Windows::Unicode::Wide(parameters),
+                       wide_verb = Windows::Unicode::Wide(verb), wide_class = Windows::Unicode::Wide(file_class);
+    SHELLEXECUTEINFOW request{};
     request.cbSize = sizeof request;
     request.fMask = file_class.empty() ? 0 : SEE_MASK_CLASSNAME;
     request.hwnd = Main_Window();
-    request.lpVerb = verb.empty() ? nullptr : verb.c_str();
-    request.lpFile = file.c_str();
-    request.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    request.lpClass = file_class.empty() ? nullptr : file_class.c_str();
+    request.lpVerb = verb.empty() ? nullptr : wide_verb.c_str();
+    request.lpFile = wide_file.c_str();
+    request.lpParameters = parameters.empty() ? nullptr : wide_parameters.c_str();
+    request.lpClass = file_class.empty() ? nullptr : wide_class.c_str();
     request.nShow = SW_SHOWNORMAL; // with a show command of 0 the opened program would start hidden
-    ShellExecuteExA(&request);
+    ShellExecuteExW(&request);
 }
 
 void Window_Metrics(std::int32_t& x, std::int32_t& y, std::int32_t& width, std::int32_t& height)

@@ -4,6 +4,7 @@
 #include "gui/owners.hpp"
 #include "gui/window_thread.hpp"
 #include "support/failure.hpp"
+#include "windows/unicode.hpp"
 
 #include <commctrl.h>
 
@@ -194,12 +195,12 @@ Page Create_Page(const std::string& name, Layout_Option option, Action_Routine s
             return LRESULT{0};
         });
     }
-    TCITEMA item{};
+    TCITEMW item{};
     item.mask = TCIF_TEXT | TCIF_PARAM;
-    std::string tab_text = record->Name;
+    std::wstring tab_text = Windows::Unicode::Wide(record->Name);
     item.pszText = tab_text.data();
     item.lParam = reinterpret_cast<LPARAM>(record);
-    Send_Message(Tab_Control(), TCM_INSERTITEMA, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(&item));
+    Send_Message_W(Tab_Control(), TCM_INSERTITEMW, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(&item));
     return Page(record);
 }
 

@@ -2,6 +2,7 @@
 
 #include "gui/owners.hpp"
 #include "gui/window_thread.hpp"
+#include "windows/unicode.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -128,7 +129,7 @@ public:
         switch (message) {
         case TVM_INSERTITEMA:
         case TVM_INSERTITEMW:
-            if (result) changed_in_view_ = Insert_Lands_In_View(*reinterpret_cast<const TVINSERTSTRUCTA*>(l_parameter),
+            if (result) changed_in_view_ = Insert_Lands_In_View(*reinterpret_cast<const TVINSERTSTRUCTW*>(l_parameter),
                                                                 reinterpret_cast<Tree_Item>(result));
             break;
         case TVM_EXPAND:
@@ -136,7 +137,7 @@ public:
             break;
         case TVM_SETITEMA:
         case TVM_SETITEMW:
-            changed_in_view_ = before_.Shows(reinterpret_cast<const TVITEMA*>(l_parameter)->hItem);
+            changed_in_view_ = before_.Shows(reinterpret_cast<const TVITEMW*>(l_parameter)->hItem);
             break;
         default:
             break;
@@ -172,7 +173,7 @@ public:
 private:
     LRESULT Send(UINT message, WPARAM w_parameter, LPARAM l_parameter) const
     {
-        return SendMessageA(Window, message, w_parameter, l_parameter);
+        return SendMessageW(Window, message, w_parameter, l_parameter);
     }
 
     Tree_Item Next(UINT relation, Tree_Item item) const
@@ -184,7 +185,7 @@ private:
 
     // Items appended one after the other under the same parent land where the first of them did:
     // that one is asked about, the others follow it.
-    bool Insert_Lands_In_View(const TVINSERTSTRUCTA& insert, Tree_Item item)
+    bool Insert_Lands_In_View(const TVINSERTSTRUCTW& insert, Tree_Item item)
     {
         const bool appended = insert.hInsertAfter == TVI_LAST;
         if (appended && insert.hParent == last_appended_parent_) return false; // else it would be in view now
@@ -201,15 +202,15 @@ private:
         return before_.At_Top; // the new first item of the tree
     }
 
-    TVITEMA Item_Fields(Tree_Item item, UINT mask, char* text = nullptr) const
+    TVITEMW Item_Fields(Tree_Item item, UINT mask, wchar_t* text = nullptr) const
     {
-        TVITEMA fields{};
+        TVITEMW fields{};
         fields.mask = mask;
         fields.hItem = item;
         fields.stateMask = TVIS_EXPANDED | TVIS_SELECTED;
         fields.pszText = text;
         fields.cchTextMax = text ? Item_Text_Limit : 0;
-        Send(TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&fields));
+        Send(TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&fields));
         return fields;
     }
 
@@ -228,7 +229,7 @@ private:
         const LRESULT rows = Send(TVM_GETVISIBLECOUNT, 0, 0) + Partial_Rows;
         Tree_Item item = view.First;
         for (; item && static_cast<LRESULT>(view.Rows.size()) < rows; item = Next(TVGN_NEXTVISIBLE, item)) {
-            const TVITEMA fields = Item_Fields(item, TVIF_STATE | TVIF_CHILDREN);
+            const TVITEMW fields = Item_Fields(item, TVIF_STATE | TVIF_CHILDREN);
             view.Rows.push_back({item, fields.state & fields.stateMask, fields.cChildren});
         }
         view.Full = item != nullptr;
@@ -272,10 +273,10 @@ private:
     void Tell_Selection(Tree_Item item) const
     {
         if (!item || !options_.Selection_Changed || !IsWindowVisible(Window)) return;
-        char text[Item_Text_Limit] = {};
-        const TVITEMA fields = Item_Fields(item, TVIF_TEXT | TVIF_PARAM, text);
+        wchar_t text[Item_Text_Limit] = {};
+        const TVITEMW fields = Item_Fields(item, TVIF_TEXT | TVIF_PARAM, text);
         try {
-            options_.Selection_Changed(static_cast<std::uintptr_t>(fields.lParam), text);
+            options_.Selection_Changed(static_cast<std::uintptr_t>(fields.lParam), Windows::Unicode::Utf8(text));
         } catch (...) {
             Show_Current_Failure();
         }
@@ -311,10 +312,10 @@ private:
         menu_items_ = options_.Menu_Items();
         for (std::size_t index = 0; index < menu_items_.size(); ++index) {
             const Menu_Item& item = menu_items_[index];
-            if (item.Separator_Before && index != 0) AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
+            if (item.Separator_Before && index != 0) AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
             const std::string text = item.Key.empty() ? item.Text : item.Text + "\t" + item.Key;
             const UINT state = (item.Enabled ? MF_ENABLED : MF_GRAYED) | (item.Checked ? MF_CHECKED : MF_UNCHECKED);
-            AppendMenuA(menu.get(), MF_STRING | state, First_Menu_Command + index, text.c_str());
+            AppendMenuW(menu.get(), MF_STRING | state, First_Menu_Command + index, Windows::Unicode::Wide(text).c_str());
         }
         return static_cast<UINT_PTR>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN,
                                                     point.x, point.y, 0, Main_Window(), nullptr));
@@ -418,11 +419,11 @@ HTREEITEM Insert_After(Insert_Position position)
 
 void Set_Children_Mark(HWND window, Tree_Item item, int children)
 {
-    TVITEMA mark{};
+    TVITEMW mark{};
     mark.mask = TVIF_CHILDREN;
     mark.hItem = item;
     mark.cChildren = children;
-    Send_Message(window, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&mark));
+    Send_Message_W(window, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&mark));
 }
 
 // Where a new item goes, and whether its parent is marked as having children.
@@ -436,27 +437,23 @@ struct Placement {
 
 // The insert and the parent's mark are one message to the window thread (none on that thread):
 // the application inserts once per entry it receives.
-template <typename Insert_Structure>
-Tree_Item Insert_Item(const Tree_View& tree, Insert_Structure& insert, bool mark_parent)
+Tree_Item Insert_Item(const Tree_View& tree, TVINSERTSTRUCTW& insert, bool mark_parent)
 {
-    constexpr bool wide = std::is_same_v<Insert_Structure, TVINSERTSTRUCTW>;
     HWND window = tree.Record().Window;
     const LRESULT item = Run_On_Window_Thread([&] {
-        const LRESULT inserted =
-            wide ? Send_Message_W(window, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert))
-                 : Send_Message(window, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert));
+        const LRESULT inserted = Send_Message_W(window, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert));
         if (mark_parent && !Is_Root(insert.hParent)) Set_Children_Mark(window, insert.hParent, 1);
         return inserted;
     });
     return reinterpret_cast<Tree_Item>(item);
 }
 
-// Both forms set the has-children field explicitly (0), so the expand button shows exactly when
-// the framework has marked the item, whichever text form inserted it.
-template <typename Insert_Structure, typename Text>
-Tree_Item Insert_Text(const Tree_View& tree, Text copy, const Placement& placement)
+// The has-children field is set explicitly (0), so the expand button shows exactly when the
+// framework has marked the item.
+Tree_Item Insert_Text(const Tree_View& tree, std::wstring_view text, const Placement& placement)
 {
-    Insert_Structure insert{};
+    std::wstring copy(text); // the message takes a text it may write to
+    TVINSERTSTRUCTW insert{};
     insert.hParent = placement.Parent;
     insert.hInsertAfter = placement.After ? placement.After : Insert_After(placement.Position);
     insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN;
@@ -497,28 +494,27 @@ Tree_View Create_Tree_View(const Page& page, Action_Routine_With_Argument activa
 Tree_Item Insert(const Tree_View& tree, const std::string& text, Tree_Item parent, Insert_Position position,
                  std::uintptr_t data)
 {
-    return Insert_Text<TVINSERTSTRUCTA>(
-        tree, text, {.Parent = parent, .Position = position, .Data = data, .Mark_Parent = true});
+    return Insert(tree, Windows::Unicode::Wide(text), parent, position, data);
 }
 
 Tree_Item Insert(const Tree_View& tree, const std::wstring& text, Tree_Item parent, Insert_Position position,
                  std::uintptr_t data)
 {
-    return Insert_Text<TVINSERTSTRUCTW>(
+    return Insert_Text(
         tree, text, {.Parent = parent, .Position = position, .Data = data, .Mark_Parent = true});
 }
 
-Tree_Item Insert_Unmarked(const Tree_View& tree, const std::string& text, Tree_Item parent, Insert_Position position,
+Tree_Item Insert_Unmarked(const Tree_View& tree, std::wstring_view text, Tree_Item parent, Insert_Position position,
                           std::uintptr_t data)
 {
-    return Insert_Text<TVINSERTSTRUCTA>(
+    return Insert_Text(
         tree, text, {.Parent = parent, .Position = position, .Data = data, .Mark_Parent = false});
 }
 
-Tree_Item Insert_After_Item(const Tree_View& tree, const std::string& text, Tree_Item parent, Tree_Item previous,
+Tree_Item Insert_After_Item(const Tree_View& tree, std::wstring_view text, Tree_Item parent, Tree_Item previous,
                             std::uintptr_t data)
 {
-    return Insert_Text<TVINSERTSTRUCTA>(tree, text,
+    return Insert_Text(tree, text,
                                         {.Parent = parent,
                                          .Position = Insert_Position::First,
                                          .Data = data,
@@ -528,12 +524,7 @@ Tree_Item Insert_After_Item(const Tree_View& tree, const std::string& text, Tree
 
 void Set_Text(const Tree_View& tree, Tree_Item item, const std::string& text)
 {
-    std::string copy = text;
-    TVITEMA change{};
-    change.mask = TVIF_TEXT;
-    change.hItem = item;
-    change.pszText = copy.data();
-    Send_Message(tree.Record().Window, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&change));
+    Set_Text(tree, item, Windows::Unicode::Wide(text));
 }
 
 void Set_Text(const Tree_View& tree, Tree_Item item, const std::wstring& text)
@@ -580,10 +571,10 @@ Tree_Item Previous_Sibling(const Tree_View& tree, Tree_Item item)
 
 std::uintptr_t Item_Data(const Tree_View& tree, Tree_Item item)
 {
-    TVITEMA fields{};
+    TVITEMW fields{};
     fields.mask = TVIF_PARAM;
     fields.hItem = item;
-    Send_Message(tree.Record().Window, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&fields));
+    Send_Message_W(tree.Record().Window, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&fields));
     return static_cast<std::uintptr_t>(fields.lParam);
 }
 

@@ -63,7 +63,7 @@ Tree_View Create_Tree_View(const Page& page, Tree_View_Options options);
 // Without a menu. Activation and Colour may be empty.
 Tree_View Create_Tree_View(const Page& page, Action_Routine_With_Argument activation, Colour_Callback colour);
 
-// Inserts under Parent and marks a non-root Parent as having children. Returns the new item, 0
+// Texts are UTF-8 or UTF-16. Inserts under Parent and marks a non-root Parent as having children. Returns the new item, 0
 // when the control refused it (the parent is marked all the same).
 Tree_Item Insert(const Tree_View& tree, const std::string& text, Tree_Item parent, Insert_Position position,
                  std::uintptr_t data);
@@ -71,10 +71,10 @@ Tree_Item Insert(const Tree_View& tree, const std::wstring& text, Tree_Item pare
                  std::uintptr_t data);
 // For filling a tree in bulk: the same insert, but the parent's mark is left alone (one message
 // fewer per item); mark the parent once with Mark_Having_Children.
-Tree_Item Insert_Unmarked(const Tree_View& tree, const std::string& text, Tree_Item parent, Insert_Position position,
+Tree_Item Insert_Unmarked(const Tree_View& tree, std::wstring_view text, Tree_Item parent, Insert_Position position,
                           std::uintptr_t data);
 // Inserts under Parent right after Previous, one of Parent's items (Insert_Unmarked's mark rule).
-Tree_Item Insert_After_Item(const Tree_View& tree, const std::string& text, Tree_Item parent, Tree_Item previous,
+Tree_Item Insert_After_Item(const Tree_View& tree, std::wstring_view text, Tree_Item parent, Tree_Item previous,
                             std::uintptr_t data);
 void Set_Text(const Tree_View& tree, Tree_Item item, const std::string& text);
 void Set_Text(const Tree_View& tree, Tree_Item item, const std::wstring& text);

@@ -1,6 +1,7 @@
 #include "gui/window_thread.hpp"
 
 #include "support/failure.hpp"
+#include "windows/unicode.hpp"
 
 #include <commctrl.h>
 
@@ -49,7 +50,7 @@ void Set_Title(const std::string& text)
         state.Window_Name = text;
     }
     // Outside the lock: the window thread may need it for a message box while this waits.
-    SetWindowTextA(main, text.c_str());
+    SetWindowTextW(main, Windows::Unicode::Wide(text).c_str());
 }
 
 std::string Title()
@@ -63,7 +64,7 @@ std::string Title()
 
 void Set_Status_Text(const std::string& text)
 {
-    Send_Message(Status_Line(), SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    Send_Message_W(Status_Line(), SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Windows::Unicode::Wide(text).c_str()));
 }
 
 void Show_Message(const std::string& text, bool is_error)
@@ -74,7 +75,7 @@ void Show_Message(const std::string& text, bool is_error)
         std::lock_guard guard(state.Name_Lock);
         caption = state.Window_Name;
     }
-    MessageBoxA(state.Main, text.c_str(), caption.c_str(), MB_OK | (is_error ? MB_ICONHAND : MB_ICONINFORMATION));
+    MessageBoxW(state.Main, Windows::Unicode::Wide(text).c_str(), Windows::Unicode::Wide(caption).c_str(), MB_OK | (is_error ? MB_ICONHAND : MB_ICONINFORMATION));
 }
 
 void Show_Current_Failure() noexcept

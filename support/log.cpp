@@ -2,6 +2,8 @@
 
 #include "support/failure.hpp"
 #include "support/text.hpp"
+#include "support/utf8.hpp"
+#include "windows/unicode.hpp"
 #include "windows/files.hpp"
 #include "windows/registry.hpp"
 #include "windows/unsigned.hpp"
@@ -71,6 +73,14 @@ std::uint32_t Milliseconds_Since_Midnight(const SYSTEMTIME& time)
     const std::uint32_t minutes = time.wHour * Minutes_Per_Hour + time.wMinute;
     const std::uint32_t seconds = minutes * Seconds_Per_Minute + time.wSecond;
     return seconds * Milliseconds_Per_Second + time.wMilliseconds;
+}
+
+// The programs' texts are UTF-8; the log stays 8-bit, in the ANSI code page, a character it lacks
+// written as "?". A message that is not UTF-8 is already 8-bit text and is written as it is.
+std::string Log_Text(std::string_view message)
+{
+    if (!Utf8::Is_Valid(message, Utf8::Ending::Whole)) return std::string(message);
+    return Windows::Unicode::Ansi_From_Utf8(message);
 }
 
 // A title or a file name from the host may hold line ends: written as they are, they would end
@@ -240,7 +250,7 @@ void Log_State::Write_Record(std::string_view message)
 {
     if (log_limit_ != 0 && record_count_ >= log_limit_) Roll_Over();
     const SYSTEMTIME now = Windows::Local_Time();
-    file_.Put_Line(Stamped_Line(Milliseconds_Since_Midnight(now), Windows::Current_Thread_Id(), One_Line(message)));
+    file_.Put_Line(Stamped_Line(Milliseconds_Since_Midnight(now), Windows::Current_Thread_Id(), One_Line(Log_Text(message))));
     if (flush_each_line_) file_.Flush();
     ++record_count_;
 }

@@ -1,11 +1,8 @@
 #include "viewer/batch_reader.hpp"
 
 #include "support/log.hpp"
+#include "support/utf8.hpp"
 
-#include <windows.h>
-#undef NO_DATA
-
-#include <algorithm>
 
 namespace Control {
 
@@ -15,72 +12,9 @@ using Batch_Protocol::Record;
 
 // ---- texts -----------------------------------------------------------------------------------
 
-bool Is_Ascii(std::string_view text) noexcept
-{
-    return std::all_of(text.begin(), text.end(), [](char character) { return static_cast<unsigned char>(character) < 0x80; });
-}
-
 [[noreturn]] void Column_Out_Of_Range() { throw BAD_BATCH("Batch column out of range"); }
 
-// MB_ERR_INVALID_CHARS refuses what is not UTF-8: a cut-off or overlong sequence, a surrogate.
-std::wstring Wide_Of(std::string_view utf8)
-{
-    const int size = static_cast<int>(utf8.size());
-    const int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
-    if (count <= 0) throw BAD_BATCH("Batch text not UTF-8");
-    std::wstring wide(static_cast<std::size_t>(count), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), count);
-    return wide;
-}
-
-bool Is_Low_Surrogate(wchar_t unit) noexcept { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-// The UTF-16 position where the code point Column (from 1) starts; Column may be one past the end.
-std::size_t Unit_Of_Column(std::wstring_view wide, std::uint32_t column)
-{
-    if (column < 1) Column_Out_Of_Range();
-    std::uint32_t code_points_before = 0;
-    for (std::size_t unit = 0; unit < wide.size(); ++unit) {
-        if (Is_Low_Surrogate(wide[unit])) continue; // the second half of a pair
-        if (code_points_before == column - 1) return unit;
-        ++code_points_before;
-    }
-    if (code_points_before != column - 1) Column_Out_Of_Range();
-    return wide.size();
-}
-
-bool Is_High_Surrogate(wchar_t unit) noexcept { return unit >= 0xD800 && unit <= 0xDBFF; }
-
-// No ANSI code page holds a character beyond U+FFFF; left to the system, its two halves would
-// become two "?".
-std::wstring One_Unit_Per_Character(std::wstring_view wide)
-{
-    std::wstring units;
-    units.reserve(wide.size());
-    for (std::size_t unit = 0; unit < wide.size(); ++unit) {
-        const bool pair = Is_High_Surrogate(wide[unit]) && unit + 1 < wide.size() && Is_Low_Surrogate(wide[unit + 1]);
-        units += pair ? L'?' : wide[unit];
-        if (pair) ++unit;
-    }
-    return units;
-}
-
-// Best-fit mappings ("a" for "ā") are refused, as lumen_send refuses them: a different letter would
-// look like a match that is not there. The UTF-8 code page takes no flags, and holds every
-// character.
-std::string Ansi_Of_Wide(std::wstring_view all_units)
-{
-    if (all_units.empty()) return {};
-    static const bool utf8_code_page = GetACP() == CP_UTF8;
-    const std::wstring single_units = utf8_code_page ? std::wstring() : One_Unit_Per_Character(all_units);
-    const std::wstring_view wide = utf8_code_page ? all_units : std::wstring_view(single_units);
-    const DWORD flags = utf8_code_page ? 0 : WC_NO_BEST_FIT_CHARS;
-    const int size = static_cast<int>(wide.size());
-    const int count = WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(std::max(count, 0)), '\0');
-    WideCharToMultiByte(CP_ACP, flags, wide.data(), size, text.data(), count, nullptr, nullptr);
-    return text;
-}
+bool Is_Continuation(char byte) noexcept { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
 
 // ---- records ---------------------------------------------------------------------------------
 
@@ -135,15 +69,8 @@ void Expect_State(Batch_State state, Batch_State wanted)
 // batch's plain texts cost the heap nothing.
 void Take_Text(std::string_view utf8, std::uint32_t column, Batch_Item& item)
 {
-    if (Is_Ascii(utf8) && utf8.find('\0') == std::string_view::npos) {
-        if (column < 1 || column > utf8.size() + 1) Column_Out_Of_Range();
-        item.Text.assign(utf8);
-        item.Column = column;
-        return;
-    }
-    Ansi_Text converted = Ansi_Of(utf8, column);
-    item.Text = std::move(converted.Text);
-    item.Column = converted.Column;
+    item.Column = Checked_Byte_Column(utf8, column);
+    item.Text.assign(utf8);
 }
 
 // One record after its kind byte, into Item; the state moves on.
@@ -254,23 +181,20 @@ void Pipe_Batch_Source::Acknowledge()
     Windows::Pipe::Write(pipe_, &Batch_Protocol::Acknowledgement, 1, Batch_Protocol::Transfer_Timeout);
 }
 
-// Most texts are ASCII: the same bytes in UTF-8 and in every ANSI code page, a column the same
-// count in code points and in bytes.
-Ansi_Text Ansi_Of(std::string_view utf8, std::uint32_t column)
+// One pass: NULs, UTF-8 and the column together; most texts are short.
+std::uint32_t Checked_Byte_Column(std::string_view utf8, std::uint32_t column)
 {
     if (utf8.find('\0') != std::string_view::npos) throw BAD_BATCH("Batch text holds NUL");
-    if (Is_Ascii(utf8)) {
-        if (column < 1 || column > utf8.size() + 1) Column_Out_Of_Range();
-        return {std::string(utf8), column};
+    if (!Utf8::Is_Valid(utf8, Utf8::Ending::Whole)) throw BAD_BATCH("Batch text not UTF-8");
+    if (column < 1) Column_Out_Of_Range();
+    std::uint32_t characters_before = 0;
+    for (std::size_t at = 0; at < utf8.size(); ++at) {
+        if (Is_Continuation(utf8[at])) continue;
+        if (characters_before == column - 1) return static_cast<std::uint32_t>(at + 1);
+        ++characters_before;
     }
-    const std::wstring wide = Wide_Of(utf8);
-    const std::size_t split = Unit_Of_Column(wide, column);
-    // The two halves apart, so that the column lands on the first byte of its character whatever
-    // length the code page gives the characters before it.
-    Ansi_Text converted{Ansi_Of_Wide(std::wstring_view(wide).substr(0, split)), 1};
-    converted.Column = static_cast<std::uint32_t>(converted.Text.size() + 1);
-    converted.Text += Ansi_Of_Wide(std::wstring_view(wide).substr(split));
-    return converted;
+    if (characters_before != column - 1) Column_Out_Of_Range();
+    return static_cast<std::uint32_t>(utf8.size() + 1);
 }
 
 Decoded_Batch Decode_Batch(std::span<const unsigned char> batch, Batch_State state)

@@ -51,14 +51,9 @@ public:
     virtual void Take_Title(const std::string& title) = 0;
 };
 
-// A text in the ANSI code page and the byte column of the character that Column (code points
-// from 1) names; a character the code page lacks becomes "?". BAD_BATCH for a text that is not
-// UTF-8, holds a NUL, or a column outside 1 .. code points + 1.
-struct Ansi_Text {
-    std::string Text;
-    std::uint32_t Column = 1;
-};
-Ansi_Text Ansi_Of(std::string_view utf8, std::uint32_t column);
+// The byte column (from 1) of the character that Column (code points from 1) names in a text as it
+// came: BAD_BATCH for a text that is not UTF-8, holds a NUL, or a column outside 1 .. code points + 1.
+std::uint32_t Checked_Byte_Column(std::string_view utf8, std::uint32_t column);
 
 // Where the transfer stands between two batches.
 enum class Batch_State { Title, Between_Groups, In_Group, Ended };

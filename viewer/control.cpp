@@ -15,10 +15,12 @@
 #include "support/log.hpp"
 #include "support/strings.hpp"
 #include "windows/pipe.hpp"
+#include "windows/unicode.hpp"
 #include "windows/version.hpp"
 #include "windows/windows.hpp"
 
 #include <chrono>
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -91,6 +93,24 @@ public:
     }
 };
 
+// The message-by-message protocol's texts are 8-bit, in the ANSI code page: the index keeps them
+// as UTF-8, the column moved to the same character.
+class Ansi_Display_Target final : public Transfer_Target {
+public:
+    void Start_Group(const std::string& file) override { Control::Start_Group(Windows::Unicode::Utf8_From_Ansi(file)); }
+    void Set_Expand_Group(unsigned char flag) override { The_State().Expand_Group = flag; }
+    void Add_Entry(std::uint32_t line, std::uint32_t column, const std::string& text) override
+    {
+        if (Windows::Unicode::Is_Ascii(text)) return Control::Add_Entry(line, column, text);
+        // A column outside the text stays outside it, by as much: the index's check refuses it.
+        const std::size_t split = std::min<std::size_t>(column > 0 ? column - 1 : 0, text.size());
+        std::string converted = Windows::Unicode::Utf8_From_Ansi(std::string_view(text).substr(0, split));
+        const auto moved = static_cast<std::uint32_t>(column == 0 ? 0 : converted.size() + 1 + (column - 1 - split));
+        converted += Windows::Unicode::Utf8_From_Ansi(std::string_view(text).substr(split));
+        Control::Add_Entry(line, moved, converted);
+    }
+};
+
 // While entries arrive the status line changes every Status_Period at most: each change costs
 // the window thread a repaint, and a faster count is not read anyway. The last count is shown
 // when the transfer ends (Show_Status), however soon after a change.
@@ -123,7 +143,8 @@ void Preview_Selection(std::uintptr_t data)
         state.Preview.Follow({.File = state.Index.File_Name(node.File), .Line = 0, .Column = 0});
     } else if (node.Is_Entry()) {
         const Index_List::Index_Entry entry = state.Index.Element_Of(node);
-        state.Preview.Follow({.File = entry.File, .Line = entry.Line, .Column = entry.Column});
+        state.Preview.Follow(
+            {.File = entry.File, .Line = entry.Line, .Column = Character_Column(entry.Text, entry.Column)});
     }
 }
 
@@ -218,9 +239,9 @@ Exit_Code Process_Pipe(std::string_view name)
                                      .Buffer_Size = Protocol::Message_Limit, .Timeout = Protocol::Transfer_Timeout,
                                      .Stop_Event = Gui::Closing_Event()});
     Pipe_Source messages(state.Pipe);
-    Display_Target display;
+    Ansi_Display_Target display;
     Transfer_Reader reader(messages, display);
-    Gui::Set_Title(reader.Read_Line());
+    Gui::Set_Title(Windows::Unicode::Utf8_From_Ansi(reader.Read_Line()));
     reader.Acknowledge();
     Log::Put("Index for " + Gui::Title());
     Show_Status(Transfer_Phase::Receiving);
@@ -241,14 +262,17 @@ void Add_Entry(std::uint32_t line, std::uint32_t column, const std::string& text
     state.Feed.Add_Entry(state.Index.Last(), state.Expand_Group != 0);
 }
 
+// Editors count a column in characters: the place's column as the host sent it for ANSI text.
 std::string Editor_Arguments(const Index_List::Index_Entry& entry)
 {
-    return entry.File + "/" + Decimal_Image(entry.Line) + "/" + Decimal_Image(entry.Column);
+    const std::uint32_t column = Character_Column(entry.Text, entry.Column);
+    return entry.File + "/" + Decimal_Image(entry.Line) + "/" + Decimal_Image(column);
 }
 
 std::string Shell_Parameters(const Index_List::Index_Entry& entry)
 {
-    return "-XMovAbs(" + Decimal_Image(entry.Line) + "," + Decimal_Image(entry.Column) + ")";
+    const std::uint32_t column = Character_Column(entry.Text, entry.Column);
+    return "-XMovAbs(" + Decimal_Image(entry.Line) + "," + Decimal_Image(column) + ")";
 }
 
 void Open_Entry(std::uintptr_t data)

@@ -2,8 +2,48 @@
 
 #include "support/failure.hpp"
 #include "support/text.hpp"
+#include "support/utf8.hpp"
+
+#include <windows.h>
+
+#include <algorithm>
 
 namespace Control {
+
+namespace {
+
+bool Is_Continuation(char byte) noexcept { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
+// The code point that starts Text at At, and its length; a byte that starts no valid sequence
+// stands for itself.
+char32_t Code_Point_At(std::string_view text, std::size_t at, std::size_t& length) noexcept
+{
+    length = Utf8::Sequence_Length(text.substr(at));
+    const auto first = static_cast<unsigned char>(text[at]);
+    if (length <= 1) {
+        length = 1;
+        return first;
+    }
+    char32_t value = first & (0x7F >> length);
+    for (std::size_t index = 1; index < length; ++index) value = value << 6 | (text[at + index] & 0x3F);
+    return value;
+}
+
+// Characters that join the one before them on screen: the system's non-spacing marks (accents and
+// the like), the joiner, variation selectors, and the skin tones of emoji.
+bool Joins_The_One_Before(char32_t code_point) noexcept
+{
+    if (code_point < 0x300) return false;
+    if (code_point == 0x200D || (code_point >= 0xFE00 && code_point <= 0xFE0F)) return true;
+    if ((code_point >= 0x1F3FB && code_point <= 0x1F3FF) || (code_point >= 0xE0100 && code_point <= 0xE01EF))
+        return true;
+    if (code_point > 0xFFFF) return false;
+    const auto unit = static_cast<wchar_t>(code_point);
+    WORD type = 0;
+    return GetStringTypeW(CT_CTYPE3, &unit, 1, &type) && (type & C3_NONSPACING);
+}
+
+} // namespace
 
 void Check_Column(std::string_view text, std::uint32_t column)
 {
@@ -19,24 +59,56 @@ std::string Shown_Text(std::string_view text, std::uint32_t column)
     return shown;
 }
 
+// A character that joins the one before moves the marker back to before that one: the marker
+// goes where the last character that stands on its own started in Shown.
 void Shown_Text(std::string_view text, std::uint32_t column, std::string& shown)
 {
     Check_Column(text, column);
     shown.clear();
-    std::size_t width = 0; // of what is shown before the next character, the marker left out
-    for (std::size_t index = 0; index <= text.size(); ++index) {
-        if (index == column - 1) shown += Marker;
-        if (index == text.size()) break;
-        if (text[index] == '\t') {
+    std::size_t width = 0;      // of what is shown before the next character, the marker left out
+    std::size_t base_start = 0; // in Shown: where the latest character that stands on its own begins
+    for (std::size_t index = 0; index <= text.size();) {
+        if (index == text.size()) {
+            if (index == column - 1) shown += Marker;
+            break;
+        }
+        std::size_t length = 1;
+        const char32_t code_point = Code_Point_At(text, index, length);
+        const bool joins = index != 0 && Joins_The_One_Before(code_point);
+        if (index == column - 1) shown.insert(joins ? base_start : shown.size(), Marker);
+        if (!joins) base_start = shown.size();
+        if (code_point == '\t') {
             const std::size_t blanks = Tab_Width - width % Tab_Width;
             shown.append(blanks, ' ');
             width += blanks;
         } else {
-            shown += text[index];
-            ++width;
+            shown.append(text.substr(index, length));
+            if (!joins) ++width;
         }
+        index += length;
     }
     Text::Trim_In_Place(shown);
+}
+
+std::uint32_t Character_Column(std::string_view text, std::uint32_t column)
+{
+    if (column == 0) return 0; // a host's "no particular column" goes on as it came
+    std::uint32_t characters = 1;
+    const std::size_t end = std::min<std::size_t>(column - 1, text.size());
+    for (std::size_t index = 0; index < end; ++index)
+        if (!Is_Continuation(text[index])) ++characters;
+    return characters + static_cast<std::uint32_t>(column - 1 - end);
+}
+
+std::uint32_t Byte_Column(std::string_view text, std::uint32_t character)
+{
+    std::uint32_t counted = 1;
+    for (std::size_t index = 0; index < text.size(); ++index) {
+        if (Is_Continuation(text[index])) continue;
+        if (counted == character) return static_cast<std::uint32_t>(index + 1);
+        ++counted;
+    }
+    return static_cast<std::uint32_t>(text.size() + 1);
 }
 
 std::string Place_Line(const Index_List::Index_Entry& entry)

@@ -12,19 +12,30 @@
 
 namespace Control {
 
-// Shown in front of the character at an entry's column (a bullet in code page 1252).
-inline constexpr char Marker = '\x95';
+// Shown in front of the character at an entry's column: a bullet (U+2022), in UTF-8.
+inline constexpr std::string_view Marker = "\xE2\x80\xA2";
 
 // A tab in an entry's text shows as blanks up to the next multiple of this.
 inline constexpr std::size_t Tab_Width = 8;
+
+// An entry's text is UTF-8 and its column counts the text's bytes (from 1), as `git grep --column`
+// prints it; the column always names the first byte of a character.
 
 // INDEX_ERROR unless Column lies in 1 .. length of Text + 1.
 void Check_Column(std::string_view text, std::uint32_t column);
 // The node text of an entry: the marker before the character at Column (Check_Column's range),
 // each tab as blanks up to the next tab stop of the text (the marker takes no room there), then
-// blanks removed at both ends. The second form writes it into Shown, a buffer used again.
+// blanks removed at both ends. A combining mark (an accent, a variation selector, a joiner) stays
+// with the character before it: the marker goes before that character. The second form writes it
+// into Shown, a buffer used again.
 std::string Shown_Text(std::string_view text, std::uint32_t column);
 void Shown_Text(std::string_view text, std::uint32_t column, std::string& shown);
+
+// The column as a count of characters (code points, from 1): what an editor is given.
+std::uint32_t Character_Column(std::string_view text, std::uint32_t column);
+// The column (bytes, from 1) of the character that Character (from 1) counts to; one past the end
+// for a count beyond it.
+std::uint32_t Byte_Column(std::string_view text, std::uint32_t character);
 
 // An entry as a place for other programs, "a.txt:12:5:x := y;": its text as it came, blanks and
 // tabs included, so that the column names the same character as in the node. Ctrl+C, Copy all and

@@ -94,7 +94,7 @@ private:
         Gui::Tree_Item Item = nullptr; // selected by the build
         Node For;                      // in place of this node, which the narrowed tree does not show
     } stand_in_;
-    std::string text_; // of the node being inserted, used again for every node
+    std::wstring text_; // of the node being inserted, used again for every node
 };
 
 } // namespace Control

@@ -1,49 +1,79 @@
 #include "viewer/narrowing.hpp"
 
 #include "viewer/entry_text.hpp"
+#include "windows/unicode.hpp"
 
 #include <windows.h>
 
 #include <algorithm>
-#include <array>
 
 namespace Control {
 
 namespace {
 
-// The code page's own lower case, one byte at a time, as the user's letters compare.
-const std::array<char, 256>& Lower_Table()
+char Ascii_Lower(char character) noexcept
 {
-    static const std::array<char, 256> table = [] {
-        std::array<char, 256> lower{};
-        for (std::size_t code = 0; code < lower.size(); ++code) {
-            lower[code] = static_cast<char>(code);
-            if (code != 0) CharLowerBuffA(&lower[code], 1);
-        }
-        return lower;
-    }();
-    return table;
+    return character >= 'A' && character <= 'Z' ? static_cast<char>(character - 'A' + 'a') : character;
 }
 
-std::string Lowered(std::string_view text)
+std::string Ascii_Lowered(std::string_view text)
 {
     std::string lower(text);
-    for (char& character : lower) character = Lower_Case(character);
+    for (char& character : lower) character = Ascii_Lower(character);
     return lower;
 }
 
-// The text as the user reads it: lower case. Into a buffer that is used again for every entry:
-// the filter goes through all of them at each change.
-std::string_view Searchable(std::string_view text, std::string& buffer)
+// A text as the filter searches it, kept for all its words: the ASCII letters lowered, and, for a
+// text or a word beyond ASCII, its UTF-16 for the system's comparison. The buffers are used again
+// for every entry: the filter goes through all of them at each change.
+class Searched_Text {
+public:
+    void Take(std::string_view text)
+    {
+        text_ = text;
+        ascii_ = Windows::Unicode::Is_Ascii(text);
+        lowered_.resize(text.size());
+        std::transform(text.begin(), text.end(), lowered_.begin(), Ascii_Lower);
+        wide_ready_ = false;
+    }
+
+    bool Holds(std::string_view word)
+    {
+        if (ascii_ && Windows::Unicode::Is_Ascii(word)) return lowered_.find(word) != std::string::npos;
+        if (!wide_ready_) Windows::Unicode::Wide_Into(text_, wide_);
+        wide_ready_ = true;
+        Windows::Unicode::Wide_Into(word, wide_word_);
+        return Found_Ignoring_Case(wide_, wide_word_);
+    }
+
+private:
+    static bool Found_Ignoring_Case(const std::wstring& text, const std::wstring& word)
+    {
+        if (word.empty()) return true;
+        if (text.empty()) return false;
+        return FindNLSStringEx(LOCALE_NAME_USER_DEFAULT, FIND_FROMSTART | NORM_IGNORECASE, text.data(),
+                               static_cast<int>(text.size()), word.data(), static_cast<int>(word.size()), nullptr,
+                               nullptr, nullptr, 0) >= 0;
+    }
+
+    std::string_view text_;
+    bool ascii_ = true;
+    std::string lowered_;
+    bool wide_ready_ = false;
+    std::wstring wide_;
+    std::wstring wide_word_;
+};
+
+Searched_Text& Searched(std::string_view text)
 {
-    buffer.resize(text.size());
-    for (std::size_t index = 0; index < text.size(); ++index) buffer[index] = Lower_Case(text[index]);
-    return buffer;
+    thread_local Searched_Text searched;
+    searched.Take(text);
+    return searched;
 }
 
 } // namespace
 
-char Lower_Case(char character) noexcept { return Lower_Table()[static_cast<unsigned char>(character)]; }
+bool Holds_Word(std::string_view text, std::string_view word) { return Searched(text).Holds(word); }
 
 Filter Parse_Filter(std::string_view text)
 {
@@ -56,7 +86,7 @@ Filter Parse_Filter(std::string_view text)
         }
         std::size_t end = text.find_first_of(" \t", start);
         if (end == std::string_view::npos) end = text.size();
-        const std::string word = Lowered(text.substr(start, end - start));
+        const std::string word = Ascii_Lowered(text.substr(start, end - start));
         if (word[0] != '-') filter.Required.push_back(word);
         else if (word.size() > 1) filter.Excluded.push_back(word.substr(1));
         start = end;
@@ -94,20 +124,20 @@ void Narrowing::Match_Name(File_Index file)
     File_State& state = files_[file];
     state.Name_Has.clear();
     if (filter_.Is_Empty()) return;
-    const std::string name = Lowered(results_.File_Name(file));
-    for (const std::string& word : filter_.Required) state.Name_Has.push_back(name.find(word) != std::string::npos);
-    for (const std::string& word : filter_.Excluded) state.Name_Has.push_back(name.find(word) != std::string::npos);
+    const std::string name = results_.File_Name(file);
+    Searched_Text& searched = Searched(name);
+    for (const std::string& word : filter_.Required) state.Name_Has.push_back(searched.Holds(word));
+    for (const std::string& word : filter_.Excluded) state.Name_Has.push_back(searched.Holds(word));
 }
 
 bool Narrowing::Matches(const File_State& file, std::string_view text) const
 {
-    thread_local std::string buffer;
-    const std::string_view searched = Searchable(text, buffer);
+    Searched_Text& searched = Searched(text);
     std::size_t word = 0;
     for (const std::string& required : filter_.Required)
-        if (!file.Name_Has[word++] && searched.find(required) == std::string_view::npos) return false;
+        if (!file.Name_Has[word++] && !searched.Holds(required)) return false;
     for (const std::string& excluded : filter_.Excluded)
-        if (file.Name_Has[word++] || searched.find(excluded) != std::string_view::npos) return false;
+        if (file.Name_Has[word++] || searched.Holds(excluded)) return false;
     return true;
 }
 

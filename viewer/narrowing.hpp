@@ -14,17 +14,19 @@
 namespace Control {
 
 // The filter as typed: blank-separated words, each of which must occur in an entry's text or its
-// file name, ignoring letter case; a word that starts with "-" hides the entries in which the rest
-// of it occurs. A lone "-" means nothing.
+// file name, ignoring letter case in every script as the system compares ("ł" finds "Ł", "straße"
+// finds "STRASSE"); a word that starts with "-" hides the entries in which the rest of it occurs.
+// A lone "-" means nothing.
 struct Filter {
-    std::vector<std::string> Required; // lower case
-    std::vector<std::string> Excluded; // lower case, without the "-"
+    std::vector<std::string> Required; // UTF-8, ASCII letters in lower case
+    std::vector<std::string> Excluded; // the same, without the "-"
     bool Is_Empty() const noexcept { return Required.empty() && Excluded.empty(); }
 };
 Filter Parse_Filter(std::string_view text);
 
-// The ANSI code page's lower case of a character.
-char Lower_Case(char character) noexcept;
+// Whether Word (as Parse_Filter keeps it) occurs in UTF-8 Text, ignoring letter case. Most texts
+// and words are ASCII and are compared byte by byte; the others by the system's comparison.
+bool Holds_Word(std::string_view text, std::string_view word);
 
 class Narrowing {
 public:

@@ -112,10 +112,11 @@ std::string Local_Path(const std::string& file)
 Windows::Unique_File Open_File(const std::string& file)
 {
     const std::string path = Local_Path(file);
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::wstring wide_path = Widened(path);
+    const DWORD attributes = GetFileAttributesW(wide_path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) Refuse_System_Error(GetLastError(), file);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) Refuse(L"Not a file but a folder: " + Widened(file));
-    Windows::Unique_File handle{CreateFileA(path.c_str(), GENERIC_READ,
+    Windows::Unique_File handle{CreateFileW(wide_path.c_str(), GENERIC_READ,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
     if (!handle) Refuse_System_Error(GetLastError(), file);
@@ -397,18 +398,6 @@ Gui::Pane_Text Read_Shown(const Place& place, int fitting_lines, const Supersede
     return Pane_Text_Of(lines, Encoding_Of_Lines(start, lines), place);
 }
 
-// One ANSI character for each code point the code page lacks (as "?"), one or two for the rest.
-std::size_t Ansi_Length(std::wstring_view character)
-{
-    if (character.size() == 1 && character[0] < 0x80) return 1;
-    if (character.size() != 1) return 1; // beyond U+FFFF: no ANSI code page has it
-    char bytes[8];
-    BOOL used_default = FALSE;
-    const int count = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, character.data(), 1, bytes, sizeof bytes,
-                                          nullptr, &used_default);
-    return count <= 0 || used_default ? 1 : static_cast<std::size_t>(count);
-}
-
 } // namespace
 
 Gui::Pane_Text Read(const Place& place, int fitting_lines, const Superseded_Test& superseded)
@@ -423,12 +412,11 @@ Gui::Pane_Text Read(const Place& place, int fitting_lines, const Superseded_Test
 std::size_t Offset_Of_Column(std::wstring_view line, std::uint32_t column)
 {
     const std::size_t wanted = column > 1 ? column - 1 : 0;
-    std::size_t ansi = 0;
+    std::size_t characters = 0;
     std::size_t at = 0;
-    while (at < line.size() && ansi < wanted) {
-        const std::size_t length = Character_Length(line, at);
-        ansi += Ansi_Length(line.substr(at, length));
-        at += length;
+    while (at < line.size() && characters < wanted) {
+        at += Character_Length(line, at);
+        ++characters;
     }
     return at;
 }

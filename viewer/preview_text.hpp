@@ -32,7 +32,7 @@ inline constexpr std::size_t Binary_Probe = 8192;
 struct Place {
     std::string File;         // as the host sent it; a relative name is taken from the current folder
     std::uint32_t Line = 0;   // 1-based; 0 for the file itself: its first lines
-    std::uint32_t Column = 0; // 1-based, counted in the ANSI text that the tree shows
+    std::uint32_t Column = 0; // 1-based, counted in characters (code points)
 };
 
 // Asked between the blocks of a long read; true gives the read up (SUPERSEDED).
@@ -49,8 +49,8 @@ using Superseded_Test = std::function<bool()>;
 // that no file on a drive has, "Not read: NAME" and why.
 Gui::Pane_Text Read(const Place& place, int fitting_lines, const Superseded_Test& superseded = {});
 
-// The offset in Line (UTF-16) of the character at Column as counted in the line's ANSI form, where
-// each character the code page lacks is one "?"; Line's length when Column lies beyond it.
+// The offset in Line (UTF-16) of the character at Column, counted in code points (a pair of
+// surrogates is one); Line's length when Column lies beyond it.
 std::size_t Offset_Of_Column(std::wstring_view line, std::uint32_t column);
 
 } // namespace Control::Preview_Text

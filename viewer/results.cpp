@@ -1,6 +1,7 @@
 #include "viewer/results.hpp"
 
 #include "viewer/entry_text.hpp"
+#include "windows/unicode.hpp"
 
 #include <windows.h>
 
@@ -14,7 +15,14 @@ namespace {
 // A file node's data has the top bit set; an entry's is its number + 1, so that 0 names no node.
 constexpr std::uintptr_t File_Flag = std::uintptr_t{1} << (sizeof(std::uintptr_t) * 8 - 1);
 
-int Compare_Names(const std::string& left, const std::string& right) { return lstrcmpA(left.c_str(), right.c_str()); }
+// The ANSI form compares as the wide one does (it widens both names first), and ASCII names are
+// the same in both: only other names need widening here.
+int Compare_Names(const std::string& left, const std::string& right)
+{
+    if (Windows::Unicode::Is_Ascii(left) && Windows::Unicode::Is_Ascii(right))
+        return lstrcmpA(left.c_str(), right.c_str());
+    return lstrcmpW(Windows::Unicode::Wide(left).c_str(), Windows::Unicode::Wide(right).c_str());
+}
 
 } // namespace
 
@@ -117,6 +125,13 @@ void Results::Node_Text(Node node, std::string& text) const
     }
     const Entry_View view = View_Of(node.Entry);
     Shown_Text(view.Text, view.Column, text);
+}
+
+void Results::Node_Text(Node node, std::wstring& text) const
+{
+    thread_local std::string utf8;
+    Node_Text(node, utf8);
+    Windows::Unicode::Wide_Into(utf8, text);
 }
 
 std::vector<Results::File_Index> Results::File_Order() const

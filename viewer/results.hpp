@@ -71,6 +71,8 @@ public:
     // What the node shows, into Text: a file's name; an entry's text with the marker at its column
     // and blanks removed at both ends.
     void Node_Text(Node node, std::string& text) const;
+    // The same in UTF-16, as the trees take it.
+    void Node_Text(Node node, std::wstring& text) const;
     // The files in the order the trees show them.
     std::vector<File_Index> File_Order() const;
     // The nearest file before File in that order for which Wanted holds (quick: it runs under the

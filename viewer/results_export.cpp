@@ -3,6 +3,7 @@
 #include "gui/clipboard.hpp"
 #include "gui/window_thread.hpp"
 #include "windows/local_files.hpp"
+#include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
@@ -15,11 +16,16 @@ namespace Control {
 
 namespace {
 
-void Write_File(const std::string& path, const std::string& text)
+// Saved places are UTF-8 with a byte-order mark: lumen_send, editors and other tools then read every
+// name and text as it was, whatever their own code page.
+constexpr std::string_view Byte_Order_Mark = "\xEF\xBB\xBF";
+
+void Write_File(const std::wstring& wide_path, std::string_view text)
 {
+    const std::string path = Windows::Unicode::Utf8(wide_path);
     Windows::Unique_File file{
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (!file) throw SAVE_FAILURE(path + ": CreateFileA error " + std::to_string(GetLastError()));
+        CreateFileW(wide_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (!file) throw SAVE_FAILURE(path + ": CreateFileW error " + std::to_string(GetLastError()));
     std::size_t written = 0;
     while (written < text.size()) {
         DWORD part = 0;
@@ -39,7 +45,9 @@ std::string Name_From_Title(const std::string& title)
                  std::string_view("\\/:*?\"<>|").find(character) != std::string_view::npos)
                     ? '_'
                     : character;
-    name = name.substr(0, 200);
+    std::size_t cut = std::min<std::size_t>(name.size(), 200);
+    while (cut > 0 && cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut; // a whole character
+    name.resize(cut);
     return (name.empty() ? "Results" : name) + ".txt";
 }
 
@@ -55,20 +63,20 @@ void Copy_All(const std::string& lines) { Gui::Put_On_Clipboard_In_Both_Forms(Gu
 
 void Save_As(const std::string& title, const std::function<std::string()>& lines)
 {
-    char path[MAX_PATH] = {};
-    const std::string name = Name_From_Title(title);
+    wchar_t path[MAX_PATH] = {};
+    const std::wstring name = Windows::Unicode::Wide(Name_From_Title(title));
     name.copy(path, MAX_PATH - 1);
-    OPENFILENAMEA dialog{};
+    OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = Gui::Main_Window();
-    dialog.lpstrFilter = "Places (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
+    dialog.lpstrFilter = L"Places (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
     dialog.lpstrFile = path;
     dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrDefExt = "txt";
+    dialog.lpstrDefExt = L"txt";
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-    if (!GetSaveFileNameA(&dialog)) return;
+    if (!GetSaveFileNameW(&dialog)) return;
     try {
-        Write_File(path, lines());
+        Write_File(path, std::string(Byte_Order_Mark) + lines());
     } catch (...) {
         Gui::Show_Current_Failure();
     }

@@ -162,7 +162,7 @@ std::string Results_View::Copied_Text(Node node) const
 void Results_View::Copy_Selected()
 {
     const Node node = Selected_Node();
-    if (node.File != Results::None) Gui::Put_On_Clipboard(Gui::Main_Window(), Copied_Text(node));
+    if (node.File != Results::None) Gui::Put_On_Clipboard_In_Both_Forms(Gui::Main_Window(), Copied_Text(node));
 }
 
 void Results_View::Expand_All() { Gui::Expand_All(trees_.Shown_Tree()); }
@@ -181,7 +181,7 @@ void Results_View::Toggle_Preview() { preview_.Toggle(); }
 void Results_View::Focus_Filter_Box()
 {
     Gui::Focus(filter_box_);
-    SendMessageA(filter_box_.Window(), EM_SETSEL, 0, -1);
+    SendMessageW(filter_box_.Window(), EM_SETSEL, 0, -1);
 }
 
 void Results_View::Leave_Filter_Box() { Gui::Focus(trees_.Shown_Tree()); }
@@ -189,11 +189,11 @@ void Results_View::Leave_Filter_Box() { Gui::Focus(trees_.Shown_Tree()); }
 // In an empty box, Esc goes back to the tree.
 void Results_View::Clear_Filter()
 {
-    if (GetWindowTextLengthA(filter_box_.Window()) == 0) {
+    if (GetWindowTextLengthW(filter_box_.Window()) == 0) {
         Leave_Filter_Box();
         return;
     }
-    SetWindowTextA(filter_box_.Window(), "");
+    SetWindowTextW(filter_box_.Window(), L"");
     Apply_Filter();
 }
 

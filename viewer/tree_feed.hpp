@@ -146,7 +146,7 @@ private:
     Progress_Routine progress_;
     Inserted_Routine inserted_;
     std::vector<Gui::Tree_Item> file_nodes_; // per file of the results; null until it is in the tree
-    std::string text_;                       // of the node being inserted, used again for every node
+    std::wstring text_;                      // of the node being inserted, used again for every node
     Gui::Tree_Item file_node_ = Gui::Root_Item;
     bool file_node_marked_ = false;
     bool finishing_ = false;

@@ -54,6 +54,15 @@ bool Ansi_Is_Utf8() noexcept
 
 std::wstring Wide(std::string_view utf8) { return Wide_From(CP_UTF8, utf8); }
 
+void Wide_Into(std::string_view utf8, std::wstring& wide)
+{
+    wide.clear();
+    if (utf8.empty()) return;
+    const int size = static_cast<int>(utf8.size());
+    wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)));
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
+}
+
 std::string Utf8(std::wstring_view wide) { return Narrow_To(CP_UTF8, wide); }
 
 std::string Utf8_From_Ansi(std::string_view ansi)

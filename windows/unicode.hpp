@@ -13,6 +13,8 @@ namespace Windows::Unicode {
 
 // UTF-16 of UTF-8 text; a byte that starts no valid sequence becomes U+FFFD.
 std::wstring Wide(std::string_view utf8);
+// The same into Wide, whose room is used again.
+void Wide_Into(std::string_view utf8, std::wstring& wide);
 // UTF-8 of UTF-16 text; a lone surrogate becomes U+FFFD.
 std::string Utf8(std::wstring_view wide);
 

@@ -1,6 +1,7 @@
 #include "test_tools/harness/viewer_harness.hpp"
 
 #include "test_tools/harness/viewer_window.hpp"
+#include "windows/unicode.hpp"
 
 #include <cstdlib>
 #include <cstring>
@@ -260,30 +261,51 @@ HWND Viewer_Process::Tree_Window(Milliseconds bound) const
     return window ? Find_Tree_View(window) : nullptr;
 }
 
-std::string Viewer_Process::Caption() const
+namespace {
+
+// The ANSI form as the viewer's own 8-bit texts have it: no look-alikes, "?" for what is missing.
+std::string Narrowed(UINT code_page, const wchar_t* text)
+{
+    const DWORD flags = code_page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int length = WideCharToMultiByte(code_page, flags, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(length > 0 ? length : 1), '\0');
+    WideCharToMultiByte(code_page, flags, text, -1, narrow.data(), length, nullptr, nullptr);
+    return narrow.c_str();
+}
+
+} // namespace
+
+std::string Viewer_Process::Caption() const { return Narrowed(CP_ACP, Windows::Unicode::Wide(Caption_Utf8()).c_str()); }
+
+std::string Viewer_Process::Caption_Utf8() const
 {
     HWND window = Main_Window();
     if (!window) return "<no window>";
-    char caption[1100] = {};
-    GetWindowTextA(window, caption, sizeof caption);
-    return caption;
+    wchar_t caption[1100] = {};
+    GetWindowTextW(window, caption, static_cast<int>(std::size(caption)));
+    return Narrowed(CP_UTF8, caption);
 }
 
 std::string Viewer_Process::Status_Text() const
 {
+    return Narrowed(CP_ACP, Windows::Unicode::Wide(Status_Text_Utf8()).c_str());
+}
+
+std::string Viewer_Process::Status_Text_Utf8() const
+{
     HWND status = FindWindowExA(Main_Window(), nullptr, STATUSCLASSNAMEA, nullptr);
     if (!status) return "";
     // The text crosses the process boundary through memory allocated in the viewer.
-    constexpr SIZE_T room = 1024;
+    constexpr SIZE_T room = 2048;
     void* remote = VirtualAllocEx(Handle(), nullptr, room, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (!remote) return "";
     DWORD_PTR copied = 0;
-    SendMessageTimeoutA(status, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 5000, &copied);
-    std::string text(room, '\0');
+    SendMessageTimeoutW(status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 5000, &copied);
+    std::wstring text(room / sizeof(wchar_t), L'\0');
     SIZE_T moved = 0;
-    ReadProcessMemory(Handle(), remote, text.data(), room, &moved);
+    ReadProcessMemory(Handle(), remote, text.data(), room - sizeof(wchar_t), &moved);
     VirtualFreeEx(Handle(), remote, 0, MEM_RELEASE);
-    return text.c_str();
+    return Narrowed(CP_UTF8, text.c_str());
 }
 
 HWND Viewer_Process::Focus() const
@@ -413,7 +435,7 @@ void Host::Group(std::string_view file, std::uint8_t flag, const std::vector<Ent
 namespace {
 
 constexpr std::size_t Text_Offset = 256;
-constexpr std::size_t Text_Room = 2048;
+constexpr std::size_t Text_Room = 16384;
 
 } // namespace
 
@@ -442,25 +464,27 @@ HTREEITEM Remote_Tree::Next(HTREEITEM item, WPARAM relation) const
 
 Tree_Node Remote_Tree::Read_Item(HTREEITEM item) const
 {
-    char* remote_text = static_cast<char*>(remote_) + Text_Offset;
-    TVITEMA query{};
+    auto* remote_text = reinterpret_cast<wchar_t*>(static_cast<char*>(remote_) + Text_Offset);
+    TVITEMW query{};
     query.mask = TVIF_TEXT | TVIF_STATE | TVIF_PARAM | TVIF_HANDLE;
     query.hItem = item;
     query.stateMask = TVIS_EXPANDED;
     query.pszText = remote_text;
-    query.cchTextMax = static_cast<int>(Text_Room);
+    query.cchTextMax = static_cast<int>(Text_Room / sizeof(wchar_t));
     Tree_Node node;
     node.Item = item;
     SIZE_T moved = 0;
     if (!WriteProcessMemory(process_, remote_, &query, sizeof query, &moved)) return node;
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote_), SMTO_NORMAL, 5000, &result);
-    TVITEMA answer{};
-    std::string text(Text_Room, '\0');
+    SendMessageTimeoutW(tree_, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote_), SMTO_NORMAL, 5000, &result);
+    TVITEMW answer{};
+    std::wstring text(Text_Room / sizeof(wchar_t), L'\0');
     ReadProcessMemory(process_, remote_, &answer, sizeof answer, &moved);
     // The tree view may answer with a pointer to its own copy of the text instead of filling ours.
-    ReadProcessMemory(process_, answer.pszText ? answer.pszText : remote_text, text.data(), text.size(), &moved);
-    node.Text = text.c_str();
+    ReadProcessMemory(process_, answer.pszText ? answer.pszText : remote_text, text.data(),
+                      (text.size() - 1) * sizeof(wchar_t), &moved);
+    node.Text = Narrowed(CP_ACP, text.c_str());
+    node.Utf8 = Narrowed(CP_UTF8, text.c_str());
     node.Expanded = (answer.state & TVIS_EXPANDED) != 0;
     node.Data = answer.lParam;
     return node;

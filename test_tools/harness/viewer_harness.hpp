@@ -104,9 +104,11 @@ public:
     HWND Main_Window(Milliseconds bound = Milliseconds{10000}) const;
     HWND Tree_Window(Milliseconds bound = Milliseconds{10000}) const;
     std::string Caption() const;
+    std::string Caption_Utf8() const;
 
     // The text of the status line at the window's bottom; "" without one.
     std::string Status_Text() const;
+    std::string Status_Text_Utf8() const;
     // The window of the viewer's window thread that has the keyboard focus.
     HWND Focus() const;
 
@@ -179,7 +181,8 @@ private:
 // A tree item as read from the viewer's tree view.
 struct Tree_Node {
     HTREEITEM Item = nullptr;
-    std::string Text;
+    std::string Text; // in the ANSI code page, "?" for what it lacks
+    std::string Utf8; // exactly
     bool Expanded = false;
     LPARAM Data = 0;
     std::vector<Tree_Node> Children;

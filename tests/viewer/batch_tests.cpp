@@ -50,45 +50,36 @@ TEST(Batch_Names, The_Prefix_And_A_Run_Name_Of_8_To_64_Safe_Characters_Select_Th
         EXPECT_FALSE(Batch::Is_Pipe_Name(bad)) << bad;
 }
 
-// A column counts code points on the wire and bytes in the window: it must name the same character.
-TEST(Batch_Texts, Utf8_Becomes_Ansi_With_The_Column_On_The_Same_Character)
+// A column counts code points on the wire and UTF-8 bytes in the index: it must name the same character.
+TEST(Batch_Texts, The_Column_Moves_To_The_First_Byte_Of_Its_Character_And_Bad_Texts_Are_Refused)
 {
-    ASSERT_EQ(GetACP(), 1252u) << "the cases are written for code page 1252";
     struct Case {
         std::string Utf8;
         std::uint32_t Column;
-        std::string Ansi; // or the reason for refusing it
-        std::uint32_t Ansi_Column;
+        std::uint32_t Byte_Column; // 0: refused
+        std::string Reason = {};
     };
     const Case cases[] = {
-        {"x := y;", 6, "x := y;", 6},
-        {"caf\xC3\xA9 := y", 9, "caf\xE9 := y", 9},  // two bytes on the wire, one in the window
-        {"\xC4\x81\xC4\x81 b", 4, "?? b", 4},         // not in the code page
-        {"\xE6\x97\xA5\xE6\x9C\xAC x", 4, "?? x", 4}, // three bytes each
-        {"\xF0\x9F\x98\x80x", 2, "?x", 2},            // beyond U+FFFF: two UTF-16 units
-        {"\xC3\xA9", 2, "\xE9", 2},                   // one past the end
+        {"x := y;", 6, 6},
+        {"caf\xC3\xA9 := y", 9, 10},                // two bytes before the column
+        {"\xE6\x97\xA5\xE6\x9C\xAC x", 4, 8},        // three bytes each
+        {"\xF0\x9F\x98\x80x", 2, 5},                 // beyond U+FFFF: four bytes
+        {"\xC3\xA9", 2, 3},                            // one past the end
+        {"ab\xE2\x82", 1, 0, "Batch text not UTF-8"},   // cut off
+        {"\xC0\xAF", 1, 0, "Batch text not UTF-8"},     // overlong
+        {"\xED\xA0\x80", 1, 0, "Batch text not UTF-8"}, // a surrogate
+        {"\xF4\x90\x80\x80", 1, 0, "Batch text not UTF-8"}, // beyond U+10FFFF
+        {std::string("a\0b", 3), 1, 0, "Batch text holds NUL"},
+        {"abc", 0, 0, "Batch column out of range"},
+        {"abc", 5, 0, "Batch column out of range"},
+        {"\xC3\xA9", 3, 0, "Batch column out of range"},
     };
     for (const Case& test : cases) {
-        const Control::Ansi_Text converted = Control::Ansi_Of(test.Utf8, test.Column);
-        EXPECT_EQ(converted.Text, test.Ansi) << test.Utf8;
-        EXPECT_EQ(converted.Column, test.Ansi_Column) << test.Utf8;
-    }
-    const Case refused[] = {
-        {"ab\xE2\x82", 1, "Batch text not UTF-8", 0},   // cut off
-        {"\xC0\xAF", 1, "Batch text not UTF-8", 0},     // overlong
-        {"\xED\xA0\x80", 1, "Batch text not UTF-8", 0}, // a surrogate
-        {"\xF4\x90\x80\x80", 1, "Batch text not UTF-8", 0}, // beyond U+10FFFF
-        {std::string("a\0b", 3), 1, "Batch text holds NUL", 0},
-        {"abc", 0, "Batch column out of range", 0},
-        {"abc", 5, "Batch column out of range", 0},
-        {"\xC3\xA9", 3, "Batch column out of range", 0},
-    };
-    for (const Case& test : refused) {
         try {
-            Control::Ansi_Of(test.Utf8, test.Column);
-            ADD_FAILURE() << test.Utf8 << " at " << test.Column << " was taken";
+            EXPECT_EQ(Control::Checked_Byte_Column(test.Utf8, test.Column), test.Byte_Column) << test.Utf8;
+            EXPECT_TRUE(test.Reason.empty()) << test.Utf8 << " at " << test.Column << " was taken";
         } catch (const Control::BAD_BATCH& failure) {
-            EXPECT_EQ(failure.Message(), test.Ansi) << test.Utf8 << " at " << test.Column;
+            EXPECT_EQ(failure.Message(), test.Reason) << test.Utf8 << " at " << test.Column;
         }
     }
 }

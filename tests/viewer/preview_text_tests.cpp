@@ -274,7 +274,7 @@ TEST_F(Preview_Text_Test, Reading_Stops_Near_The_Last_Line_Shown_And_Gives_Up_Wh
     SetCurrentDirectoryA("C:\\");
 }
 
-TEST(Preview_Text, The_Ansi_Column_Maps_To_The_Same_Character)
+TEST(Preview_Text, The_Character_Column_Maps_To_Its_Place_In_The_Line)
 {
     struct Case {
         std::wstring Line;
@@ -283,7 +283,7 @@ TEST(Preview_Text, The_Ansi_Column_Maps_To_The_Same_Character)
     };
     const Case cases[] = {
         {L"abc", 0, 0}, {L"abc", 1, 0}, {L"abc", 3, 2}, {L"abc", 4, 3}, {L"abc", 9, 3},
-        {L"\u0141x", 2, 1}, {L"\U0001F600x", 2, 2}, {L"\u00e9\u20ac\u4e2dz", 4, 3},
+        {L"\u0141x", 2, 1}, {L"\U0001F600x", 2, 2}, {L"\U0001F600x\U0001F600y", 4, 5}, {L"\u00e9\u20ac\u4e2dz", 4, 3},
     };
     for (const Case& test : cases)
         EXPECT_EQ(Offset_Of_Column(test.Line, test.Column), test.Offset) << test.Column;

@@ -167,7 +167,7 @@ TEST(Tree_Feed_Held_Changes, A_Change_Counts_As_In_View_When_It_Lands_Among_The_
     auto add_entries = [](int file, int count) {
         return [file, count](const Files& files) {
             for (int entry = 0; entry < count; ++entry)
-                Gui::Insert_Unmarked(the_tree, "new", files[file], Insert_Position::Last, 3);
+                Gui::Insert_Unmarked(the_tree, L"new", files[file], Insert_Position::Last, 3);
         };
     };
     auto open = [](int file) { return [file](const Files& files) { Gui::Expand(the_tree, files[file]); }; };
