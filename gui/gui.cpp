@@ -29,7 +29,7 @@ const HBRUSH Class_Background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(CO
 // destroyed: the framework's threads outlive the main procedure and would otherwise meet destroyed
 // state while the runtime ends the process.
 struct Module_State {
-    std::string Class_Name = std::string(1, '\0'); // display thread only
+    std::string Class_Name; // display thread only; empty while this module registered none
 
     mutable std::mutex Rectangle_Lock;
     RECT Rectangle{};
@@ -276,11 +276,19 @@ struct Creation_Errors {
     }
 };
 
+constexpr std::size_t Longest_Class_Name = 256;
+
 // With the class missing, the window creation that follows fails as well; the registration's
 // error is the one that tells why.
 void Register_Window_Class(const Main_Window_Options& start, Creation_Errors& errors)
 {
     const std::wstring class_name = Windows::Unicode::Wide(start.Name);
+    // The system refuses a longer class name (ERROR_INVALID_PARAMETER); it is not handed over, since
+    // Wine's heap does not survive being asked.
+    if (class_name.size() > Longest_Class_Name) {
+        errors.Class_Registration = ERROR_INVALID_PARAMETER;
+        return;
+    }
     WNDCLASSW window_class{};
     window_class.lpfnWndProc = Window_Procedure;
     window_class.hInstance = Instance();
@@ -300,13 +308,19 @@ void Create_Main_Window(Module_State& state, Creation_Errors& errors)
         std::lock_guard guard(window_thread.Name_Lock);
         window_thread.Window_Name = start.Name;
     }
-    state.Class_Name = start.Name;
     Register_Window_Class(start, errors);
-    Unique_Menu menu{CreateMenu()}; // an empty one; the window destroys it with itself
+    if (errors.Class_Registration == ERROR_SUCCESS) state.Class_Name = start.Name;
+    // A class that could not be registered for another reason than being there already has no
+    // window to make; Wine's heap does not survive being asked for one of a name it refused.
+    const bool class_there =
+        errors.Class_Registration == ERROR_SUCCESS || errors.Class_Registration == ERROR_CLASS_ALREADY_EXISTS;
+    Unique_Menu menu{class_there ? CreateMenu() : nullptr}; // an empty one; the window destroys it with itself
     const std::wstring name = Windows::Unicode::Wide(start.Name);
-    HWND main = CreateWindowExW(start.Topmost ? WS_EX_TOPMOST : 0, name.c_str(), name.c_str(), WS_OVERLAPPEDWINDOW, start.X, start.Y, start.Width, start.Height, nullptr, menu.get(),
-                                Instance(), nullptr);
-    if (!main) errors.Window_Creation = GetLastError();
+    HWND main = class_there ? CreateWindowExW(start.Topmost ? WS_EX_TOPMOST : 0, name.c_str(), name.c_str(),
+                                              WS_OVERLAPPEDWINDOW, start.X, start.Y, start.Width, start.Height,
+                                              nullptr, menu.get(), Instance(), nullptr)
+                            : nullptr;
+    if (!main && class_there) errors.Window_Creation = GetLastError();
     if (main) menu.release();
     window_thread.Main = main;
     if (main) Refresh_Window_Rectangle(main);
@@ -368,7 +382,8 @@ void End_Display(const Module_State& state)
     Window_Thread_State& window_thread = Window_Thread();
     window_thread.Alive = false;
     if (HWND main = window_thread.Main.exchange(nullptr)) DestroyWindow(main);
-    UnregisterClassW(Windows::Unicode::Wide(state.Class_Name).c_str(), Instance());
+    // Only what was registered: Wine's heap does not survive unregistering a name it refused.
+    if (!state.Class_Name.empty()) UnregisterClassW(Windows::Unicode::Wide(state.Class_Name).c_str(), Instance());
     window_thread.Rich_Edit_Library.reset();
 }
 

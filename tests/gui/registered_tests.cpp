@@ -400,7 +400,7 @@ TEST(DISABLED_Registered_Child, A_Window_That_Cannot_Be_Created_Stores_Nothing)
     Open_Test_Window();
     EXPECT_FALSE(Gui::Main_Window());
     EXPECT_TRUE(Gui_Test::Wait_Until([&] { return closer.Closed() == 1; }));
-    EXPECT_NE(closer.Last_Text().find("GUI.MAIN_WINDOW_CREATION_FAILURE: RegisterClassA: error 1410"),
+    EXPECT_NE(closer.Last_Text().find("GUI.MAIN_WINDOW_CREATION_FAILURE: RegisterClassW: error 1410"),
               std::string::npos) << closer.Last_Text();
     Gui::Wait_For_End();
     EXPECT_EQ(termination_runs, 1);

@@ -250,7 +250,7 @@ TEST_F(Results_Window_Test, A_Saved_File_Read_Back_By_Lumen_Send_Elsewhere_Shows
         ASSERT_TRUE(Wait_Until([&] { return Viewer_Clicks::Dialog_Of(viewer) == nullptr; }, 10s));
         const std::string y = folder_.File("inc\\y.h");
         const std::string x = folder_.File("src\\x.c");
-        EXPECT_EQ(Test_Support::Read_File(saved), y + ":1:9:#define Y 2   \r\n" + x + ":1:9:    int x = 1;\r\n" + x +
+        EXPECT_EQ(Test_Support::Read_File(saved), "\xEF\xBB\xBF" + y + ":1:9:#define Y 2   \r\n" + x + ":1:9:    int x = 1;\r\n" + x +
                                                       ":9:11:return x;\t// a:b\r\n");
     }
     Viewer_Process second({Pipe_Name});

@@ -85,14 +85,14 @@ WNDPROC tree_procedure = nullptr;
 
 LRESULT CALLBACK Refusing_Tree(HWND window, UINT message, WPARAM w_parameter, LPARAM l_parameter)
 {
-    if (message == TVM_INSERTITEMA && refusals_left > 0) {
-        const auto& insert = *reinterpret_cast<const TVINSERTSTRUCTA*>(l_parameter);
-        if (std::string(insert.item.pszText) == Refused_Text) {
+    if (message == TVM_INSERTITEMW && refusals_left > 0) {
+        const auto& insert = *reinterpret_cast<const TVINSERTSTRUCTW*>(l_parameter);
+        if (std::wstring(insert.item.pszText) == L"b.txt") { // Refused_Text
             --refusals_left;
             return 0;
         }
     }
-    return CallWindowProcA(tree_procedure, window, message, w_parameter, l_parameter);
+    return CallWindowProcW(tree_procedure, window, message, w_parameter, l_parameter);
 }
 
 Gui::Tree_View the_tree;
@@ -115,7 +115,7 @@ public:
         the_tree = Gui::Create_Tree_View(page, nullptr, nullptr);
         Gui::Run_On_Window_Thread([]() -> LRESULT {
             tree_procedure = reinterpret_cast<WNDPROC>(
-                SetWindowLongPtrA(the_tree.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Refusing_Tree)));
+                SetWindowLongPtrW(the_tree.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Refusing_Tree)));
             return 0;
         });
     }
