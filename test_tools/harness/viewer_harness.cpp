@@ -228,6 +228,15 @@ Viewer_Process::Viewer_Process(const std::vector<std::string>& arguments)
     process_ = Windows::Unique_Process_Information(information);
 }
 
+Viewer_Process::Viewer_Process(DWORD process_id)
+{
+    PROCESS_INFORMATION information{};
+    information.hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, process_id);
+    if (!information.hProcess) throw std::runtime_error("cannot open process " + std::to_string(process_id));
+    information.dwProcessId = process_id;
+    process_ = Windows::Unique_Process_Information(information);
+}
+
 Viewer_Process::~Viewer_Process()
 {
     if (Has_Ended()) return;

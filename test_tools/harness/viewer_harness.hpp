@@ -86,6 +86,8 @@ void Use_Viewer_Program(const std::string& path);
 class Viewer_Process {
 public:
     explicit Viewer_Process(const std::vector<std::string>& arguments);
+    // A viewer that another program started (lumen_send), taken over by its process id.
+    explicit Viewer_Process(DWORD process_id);
     ~Viewer_Process();
     Viewer_Process(const Viewer_Process&) = delete;
     Viewer_Process& operator=(const Viewer_Process&) = delete;

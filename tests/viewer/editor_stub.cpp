@@ -1,24 +1,31 @@
 // Stands in for the user's editor in the viewer's tests: appends one line to the file named by
-// the environment variable LUMEN_EDITOR_STUB_OUTPUT, its arguments joined by '|'. The line is
-// one write, so a test that polls the file sees each start whole.
+// the environment variable LUMEN_EDITOR_STUB_OUTPUT, its arguments joined by '|', in UTF-8 as it
+// read them from its wide command line. The line is one write, so a test that polls the file sees
+// each start whole.
 
 #include "windows/unique_handle.hpp"
+#include "windows/unicode.hpp"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 
-int main(int argument_count, char** arguments)
+int main()
 {
-    char output[MAX_PATH] = {};
-    if (GetEnvironmentVariableA("LUMEN_EDITOR_STUB_OUTPUT", output, MAX_PATH) == 0) return 2;
+    wchar_t output[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(L"LUMEN_EDITOR_STUB_OUTPUT", output, MAX_PATH) == 0) return 2;
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!arguments) return 5;
     std::string line;
-    for (int index = 1; index < argument_count; ++index) {
+    for (int index = 1; index < count; ++index) {
         if (index > 1) line += '|';
-        line += arguments[index];
+        line += Windows::Unicode::Utf8(arguments[index]);
     }
+    LocalFree(arguments);
     line += '\n';
-    Windows::Unique_File file{CreateFileA(output, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    Windows::Unique_File file{CreateFileW(output, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file) return 3;
     DWORD written = 0;
