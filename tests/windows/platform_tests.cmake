@@ -15,3 +15,10 @@ lumen_add_test(NAME system_tests
 add_dependencies(system_tests process_probe)
 
 lumen_add_test(NAME version_missing_tests SOURCES windows/version_missing_tests.cpp LIBRARIES windows_platform)
+
+# A program whose ANSI code page is UTF-8: nothing is converted twice.
+lumen_add_test(NAME utf8_code_page_tests SOURCES windows/utf8_code_page_tests.cpp windows/utf8_code_page.rc
+    LIBRARIES windows_platform)
+set_source_files_properties(windows/utf8_code_page.rc PROPERTIES
+    OBJECT_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/windows/utf8_code_page.manifest)
+target_include_directories(utf8_code_page_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/windows)
