@@ -29,8 +29,8 @@ char32_t Code_Point_At(std::string_view text, std::size_t at, std::size_t& lengt
     return value;
 }
 
-// Characters that join the one before them on screen: the system's non-spacing marks (accents and
-// the like), the joiner, variation selectors, and the skin tones of emoji.
+} // namespace
+
 bool Joins_The_One_Before(char32_t code_point) noexcept
 {
     if (code_point < 0x300) return false;
@@ -42,8 +42,6 @@ bool Joins_The_One_Before(char32_t code_point) noexcept
     WORD type = 0;
     return GetStringTypeW(CT_CTYPE3, &unit, 1, &type) && (type & C3_NONSPACING);
 }
-
-} // namespace
 
 void Check_Column(std::string_view text, std::uint32_t column)
 {

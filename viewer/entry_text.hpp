@@ -31,6 +31,10 @@ void Check_Column(std::string_view text, std::uint32_t column);
 std::string Shown_Text(std::string_view text, std::uint32_t column);
 void Shown_Text(std::string_view text, std::uint32_t column, std::string& shown);
 
+// Whether a character joins the one before it on screen: the system's non-spacing marks (accents
+// and the like), the joiner, variation selectors, and the skin tones of emoji.
+bool Joins_The_One_Before(char32_t code_point) noexcept;
+
 // The column as a count of characters (code points, from 1): what an editor is given.
 std::uint32_t Character_Column(std::string_view text, std::uint32_t column);
 // The column (bytes, from 1) of the character that Character (from 1) counts to; one past the end

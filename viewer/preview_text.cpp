@@ -1,5 +1,7 @@
 #include "viewer/preview_text.hpp"
 
+#include "viewer/entry_text.hpp"
+
 #include "support/paths.hpp"
 #include "support/utf8.hpp"
 #include "windows/local_files.hpp"
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <tuple>
 #include <vector>
 
 namespace Control::Preview_Text {
@@ -338,14 +341,35 @@ std::wstring Number_Image(std::uint64_t number, std::size_t width)
     return image;
 }
 
+char32_t Code_Point_At(std::wstring_view text, std::size_t at)
+{
+    if (Character_Length(text, at) == 1) return text[at];
+    return 0x10000 + ((static_cast<char32_t>(text[at]) - 0xD800) << 10) + (text[at + 1] - 0xDC00);
+}
+
+// The character as the eye sees it: a letter with the accents that follow it. The tree's marker
+// stands before the letter, so the selection starts there too.
+std::pair<std::size_t, std::size_t> Seen_Character(std::wstring_view text, std::size_t at)
+{
+    while (at > 0 && at < text.size() && Joins_The_One_Before(Code_Point_At(text, at))) {
+        --at;
+        if (at > 0 && IS_LOW_SURROGATE(text[at]) && IS_HIGH_SURROGATE(text[at - 1])) --at;
+    }
+    std::size_t end = at + Character_Length(text, at);
+    while (end < text.size() && Joins_The_One_Before(Code_Point_At(text, end))) end += Character_Length(text, end);
+    return {at, end - at};
+}
+
 // Where the character at Column lies in the shown line, and how long it is: the cut mark when it
 // lies beyond the cut, nothing at the line's end.
 void Select_Column(Gui::Pane_Text& text, const std::wstring& line, bool cut, std::uint32_t column,
                    std::size_t prefix)
 {
     const std::size_t content = cut ? line.size() - Cut_Mark.size() : line.size();
-    std::size_t offset = Offset_Of_Column(std::wstring_view(line).substr(0, content), column);
-    std::size_t length = offset < content ? Character_Length(line, offset) : 0;
+    const std::wstring_view shown = std::wstring_view(line).substr(0, content);
+    std::size_t offset = Offset_Of_Column(shown, column);
+    std::size_t length = 0;
+    if (offset < content) std::tie(offset, length) = Seen_Character(shown, offset);
     if (cut && offset >= content) length = Cut_Mark.size();
     text.Selection_Start = prefix + offset;
     text.Selection_Length = length;

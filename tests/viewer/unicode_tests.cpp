@@ -99,6 +99,17 @@ void Set_Filter(const Viewer_Process& viewer, const std::string& text)
     SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
 }
 
+// The preview's selected characters, as the control counts them (one for each line break).
+std::wstring Selected_In_Pane(HWND pane)
+{
+    DWORD_PTR range = 0;
+    SendMessageTimeoutW(pane, EM_GETSEL, 0, 0, SMTO_NORMAL, 5000, &range);
+    std::wstring text = Wide_Text(pane);
+    std::erase(text, L'\n');
+    const std::size_t start = LOWORD(range);
+    return start <= text.size() ? text.substr(start, HIWORD(range) - start) : L"<beyond the text>";
+}
+
 // lumen_send's exit code once it has ended.
 DWORD Run_Lumen_Send(const std::string& arguments)
 {
@@ -193,6 +204,14 @@ TEST_F(Unicode_Test, Every_Character_Is_Shown_Found_Copied_Saved_And_Opened)
     const HWND pane = Find_Rich_Edit(viewer.Main_Window());
     EXPECT_TRUE(Wait_Until([&] { return Wide_Text(pane).find(L"\u65E5\u672C\u8A9E x") != std::wstring::npos; }, 10s))
         << Utf8(Wide_Text(pane));
+    EXPECT_EQ(Selected_In_Pane(pane), L"\u8A9E");
+    {
+        // The column on an accent: the preview selects the letter with it, where the marker stands.
+        Remote_Tree tree(viewer, viewer.Tree_Window());
+        SendMessageW(viewer.Tree_Window(), TVM_SELECTITEM, TVGN_CARET,
+                     reinterpret_cast<LPARAM>(tree.Read().at(0).Children.at(0).Item));
+    }
+    EXPECT_TRUE(Wait_Until([&] { return Selected_In_Pane(pane) == L"e\u0301"; }, 10s)) << Utf8(Selected_In_Pane(pane));
 
     // lumen_send reads the saved file back into a viewer of its own: the same tree.
     ASSERT_EQ(Run_Lumen_Send("--viewer \"" + Windows_Path(LUMEN_ROLL_EXE) + "\" --title \"Read back\" \"" + saved + "\""), 0u);
