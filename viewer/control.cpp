@@ -19,8 +19,8 @@
 #include "windows/version.hpp"
 #include "windows/windows.hpp"
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 
