@@ -3,6 +3,7 @@
 #include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
 
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -104,6 +105,16 @@ STARTUPINFOW Startup_Information(const Standard_Handles& handles)
     startup.hStdError = handles.Error;
     return startup;
 }
+
+// Memory the system allocated for the caller with LocalAlloc.
+template <typename Pointer>
+struct Local_Memory_Traits {
+    using Value = Pointer*;
+    static Value Empty() noexcept { return nullptr; }
+    static void Close(Value value) noexcept { LocalFree(value); }
+};
+template <typename Pointer>
+using Unique_Local_Memory = Unique_Resource<Local_Memory_Traits<Pointer>>;
 
 struct Sid_Traits {
     using Value = PSID;
@@ -232,6 +243,18 @@ void Create_Process(const Process_Options& options)
     child.Process.reset();
     child.Thread.reset();
 }
+
+std::vector<std::string> Program_Arguments()
+{
+    int count = 0;
+    const Unique_Local_Memory<wchar_t*> split{CommandLineToArgvW(GetCommandLineW(), &count)};
+    if (!split) return {};
+    std::vector<std::string> arguments;
+    for (int index = 1; index < count; ++index) arguments.push_back(Unicode::Utf8(split.get()[index]));
+    return arguments;
+}
+
+std::string Raw_Command_Line() { return Unicode::Utf8(GetCommandLineW()); }
 
 std::string Environment_Variable(const char* name)
 {

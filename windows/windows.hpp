@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Windows {
 
@@ -74,6 +75,13 @@ struct Process_Options {
 
 // Starts the program and returns at once; no handle to the child stays open.
 void Create_Process(const Process_Options& options);
+
+// This process's arguments after the program's own name, in UTF-8: its UTF-16 command line split
+// by the system's rules, so that names beyond the ANSI code page arrive whole.
+std::vector<std::string> Program_Arguments();
+
+// The text (UTF-8) of this process's command line, as it was given.
+std::string Raw_Command_Line();
 
 // The value (UTF-8) of this process's environment variable Name; empty when it is not set.
 std::string Environment_Variable(const char* name);
