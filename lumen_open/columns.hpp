@@ -11,9 +11,9 @@
 namespace Open::Columns {
 
 enum class Unit {
-    Characters,   // code points: the viewer's own count
-    Utf16_Units,  // a character beyond U+FFFF counts 2
-    Utf8_Bytes,   // a character counts its UTF-8 length, 1 to 4
+    Characters,  // code points: the viewer's own count
+    Utf16_Units, // a character beyond U+FFFF counts 2
+    Utf8_Bytes,  // a character counts its UTF-8 length, 1 to 4
 };
 
 // "characters", "UTF-16 code units", "UTF-8 bytes": the README's words.

@@ -13,7 +13,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-
 namespace Open::Editor {
 
 namespace {

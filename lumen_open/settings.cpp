@@ -35,7 +35,8 @@ std::optional<std::string> Registry_Text(HKEY root, std::string_view key_path)
             throw WRONG_TYPE("\"Editor\" under " + Root_Name(root) + "\\" + std::string(key_path) + " is no string (REG_SZ)");
         text.resize(size / sizeof(wchar_t) + 1);
         size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-        status = RegQueryValueExW(key.get(), value_name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size);
+        status = RegQueryValueExW(key.get(), value_name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
+                                  &size);
         if (status == ERROR_SUCCESS) {
             text.resize(size / sizeof(wchar_t));
             return Windows::Unicode::Utf8(text.substr(0, text.find(L'\0')));

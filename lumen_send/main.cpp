@@ -176,8 +176,9 @@ bool Is_Viewer_Gone() noexcept
 
 // Sender: Send::Transfer::Sender or Send::Batch_Transfer::Batch_Sender.
 template <typename Sender>
-bool Send_To_Viewer(const Send::Options::Settings& settings, std::string_view title, const Send::Client_Pipe::Pipe& pipe,
-                    const Send::Places::Index& index, Send::Transfer::Statistics& statistics)
+bool Send_To_Viewer(const Send::Options::Settings& settings, std::string_view title,
+                    const Send::Client_Pipe::Pipe& pipe, const Send::Places::Index& index,
+                    Send::Transfer::Statistics& statistics)
 {
     Send::Watch::Silence_Watch watch(Timeout_Of(settings), [&] { Give_Up_On_Silent_Viewer(settings.Timeout_Seconds); });
     Sender sender(pipe, &watch);
@@ -228,10 +229,10 @@ int Run(const std::vector<std::string>& arguments)
     Send::Compiler::Reading reading;
     try {
         reading = Send::Compiler::Read_Places(Send::Input::Read_All(settings.Input),
-                                            {.Clamp_Columns = settings.Clamp_Columns,
-                                             .No_Columns = settings.No_Columns,
-                                             .Input_Encoding = settings.Input_Encoding,
-                                             .Code_Page = batches ? CP_UTF8 : 0u});
+                                              {.Clamp_Columns = settings.Clamp_Columns,
+                                               .No_Columns = settings.No_Columns,
+                                               .Input_Encoding = settings.Input_Encoding,
+                                               .Code_Page = batches ? CP_UTF8 : 0u});
     } catch (const Send::Input::CANNOT_READ& failure) {
         Complain(failure.Message());
         return Bad_Request;
@@ -250,9 +251,10 @@ int Run(const std::vector<std::string>& arguments)
     if (!Reach_Viewer(settings, pipe_name, turn, viewer, pipe)) return Not_Sent;
     Send::Transfer::Statistics statistics;
     const bool sent =
-        batches ? Send_To_Viewer<Send::Batch_Transfer::Batch_Sender>(settings, settings.Title, pipe, reading.Places, statistics)
-                : Send_To_Viewer<Send::Transfer::Sender>(settings, Windows::Unicode::Ansi_From_Utf8(settings.Title), pipe,
-                                                         reading.Places, statistics);
+        batches ? Send_To_Viewer<Send::Batch_Transfer::Batch_Sender>(settings, settings.Title, pipe, reading.Places,
+                                                                     statistics)
+                : Send_To_Viewer<Send::Transfer::Sender>(settings, Windows::Unicode::Ansi_From_Utf8(settings.Title),
+                                                         pipe, reading.Places, statistics);
     if (!sent) return Not_Sent;
     pipe.Close();
     turn.reset();

@@ -43,11 +43,7 @@ std::optional<std::string> Read_Disk_File(const std::string& path)
 // UTF-16 (little-endian, with its byte-order mark, as Windows editors save it) becomes UTF-8.
 std::string Utf8_Of_Utf16(std::string_view bytes)
 {
-    const int units = static_cast<int>(bytes.size() / 2);
-    const auto* wide = reinterpret_cast<const wchar_t*>(bytes.data());
-    std::string text(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide, units, nullptr, 0, nullptr, nullptr)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, units, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
-    return text;
+    return Windows::Unicode::Utf8(std::wstring_view(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2));
 }
 
 // Bytes is taken over.

@@ -99,32 +99,14 @@ Converted To_Code_Page(std::string_view text, std::size_t column, unsigned code_
     return converted;
 }
 
-} // namespace Send::Utf8
-
-namespace Send::Utf8 {
-
-namespace {
-
-std::string Utf8_Of(std::string_view text, unsigned code_page)
-{
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(code_page, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
-    MultiByteToWideChar(code_page, 0, text.data(), size, wide.data(), length);
-    return Windows::Unicode::Utf8(wide);
-}
-
-} // namespace
-
 Converted From_Code_Page(std::string_view text, std::size_t column, unsigned code_page)
 {
     if (code_page == 0) code_page = GetACP();
     if (code_page == CP_UTF8 || Windows::Unicode::Is_Ascii(text)) return Converted{std::string(text), column, true};
     const std::size_t marked = column - 1;
     const std::size_t start = Character_Start(text, marked, code_page);
-    Converted converted{Utf8_Of(text, code_page), 1, true};
-    converted.Column = Utf8_Of(text.substr(0, start), code_page).size() + 1;
+    Converted converted{Windows::Unicode::Utf8_From_Code_Page(text, code_page), 1, true};
+    converted.Column = Windows::Unicode::Utf8_From_Code_Page(text.substr(0, start), code_page).size() + 1;
     if (marked >= text.size()) converted.Column = converted.Text.size() + 1 + (marked - text.size());
     return converted;
 }

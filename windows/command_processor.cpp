@@ -3,7 +3,6 @@
 #include "support/text.hpp"
 #include "windows/program_search.hpp"
 
-
 namespace Windows::Command_Processor {
 
 namespace {

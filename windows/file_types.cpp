@@ -19,10 +19,7 @@ namespace Windows::File_Types {
 namespace {
 
 // Only against ".exe": no byte of a UTF-8 character beyond ASCII folds to an ASCII letter.
-bool Same_Letters(std::string_view left, std::string_view right) noexcept
-{
-    return Text::Equal(left, right, false);
-}
+bool Same_Letters(std::string_view left, std::string_view right) noexcept { return Text::Equal(left, right, false); }
 
 bool Is_Blank(char character) noexcept { return character == ' ' || character == '\t'; }
 
@@ -110,8 +107,8 @@ std::string Refusal_At(const std::string& path)
 {
     // Backup semantics let a folder open too, so that it is told apart from a missing file.
     const Unique_File file{CreateFileW(Unicode::Wide(path).c_str(), FILE_READ_ATTRIBUTES,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
     if (!file) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::string(Not_There);

@@ -238,10 +238,7 @@ Handle Handle::Create(std::wstring_view name, const Create_Options& options)
     return Handle(Make_Record(Create_For_Writing(std::wstring(name), options), File_Mode::Appending));
 }
 
-Handle Handle::Open(std::string_view name, File_Mode mode)
-{
-    return Open(Unicode::Wide(name), mode);
-}
+Handle Handle::Open(std::string_view name, File_Mode mode) { return Open(Unicode::Wide(name), mode); }
 
 Handle Handle::Open(std::wstring_view name, File_Mode mode)
 {

@@ -104,8 +104,8 @@ void Create_Key(std::string_view sub_key)
     const std::wstring path = Nul_Terminated(sub_key);
     wchar_t empty_class[] = L"";
     Unique_Key key;
-    const LONG result = RegCreateKeyExW(Current_Root, path.c_str(), 0, empty_class, REG_OPTION_NON_VOLATILE,
-                                        Key_Access, nullptr, key.put(), nullptr);
+    const LONG result = RegCreateKeyExW(Current_Root, path.c_str(), 0, empty_class, REG_OPTION_NON_VOLATILE, Key_Access,
+                                        nullptr, key.put(), nullptr);
     if (result != ERROR_SUCCESS) throw KEY_CREATION_FAILURE();
     Make_Current(std::move(key));
 }

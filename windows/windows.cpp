@@ -220,8 +220,8 @@ void Create_Process(const Process_Options& options)
     const std::string_view program = options.Program;
     const std::string_view arguments = options.Arguments;
     std::wstring application = !options.Application.empty() ? Wide_With_Nul(options.Application)
-                               : arguments.empty()           ? Wide_With_Nul(program)
-                                                             : std::wstring();
+                               : arguments.empty()          ? Wide_With_Nul(program)
+                                                            : std::wstring();
     std::wstring command_line =
         arguments.empty() ? std::wstring() : Wide_With_Nul(Program_Word(program) + ' ' + std::string(arguments));
     // The caller separates the entries with NUL characters; the block ends with two more.

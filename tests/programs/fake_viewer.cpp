@@ -129,7 +129,8 @@ int main(int argc, char** argv)
     }
     try {
         const bool batches = Batch_Protocol::Is_Pipe_Name(argv[1]);
-        Windows::Pipe::Open(recorder.pipe, {.Name = argv[1], .Is_Server = true,
+        Windows::Pipe::Open(recorder.pipe, {.Name = argv[1],
+                                            .Is_Server = true,
                                             .Mode = Windows::Pipe::Pipe_Mode::Duplex,
                                             .Buffer_Size = batches ? Batch_Protocol::Batch_Limit : 1024,
                                             .Timeout = Seconds{10.0}});

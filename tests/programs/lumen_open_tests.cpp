@@ -12,8 +12,7 @@
 #include "lumen_open/presets.hpp"
 #include "lumen_open/settings.hpp"
 #include "lumen_open/command_template.hpp"
-#include "windows/files.hpp"
-#include "windows/files_io.hpp"
+#include "tests/programs/named_file.hpp"
 #include "windows/unicode.hpp"
 
 #include <windows.h>
@@ -248,8 +247,8 @@ Outcome Run_Program(const char* program_path, const std::string& arguments, cons
     std::wstring line = Windows::Unicode::Wide("\"" + program + "\" " + arguments);
     PROCESS_INFORMATION started{};
     Outcome outcome;
-    if (!CreateProcessW(Windows::Unicode::Wide(program).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &started)) {
+    if (!CreateProcessW(Windows::Unicode::Wide(program).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        nullptr, &startup, &started)) {
         ADD_FAILURE() << "cannot start " << program << ": " << GetLastError();
         return outcome;
     }
@@ -419,45 +418,18 @@ TEST_F(Open_Program, Without_A_Setting_No_Found_File_Runs)
     EXPECT_FALSE(Test_Support::File_Exists(marker)) << "the batch file ran";
 }
 
-// A copy of the stand-in editor (or a file) under a UTF-8 name, which the C library's 8-bit names
-// cannot reach; the test folder's clean-up cannot either, so it goes with this owner.
-class Named_File {
-public:
-    Named_File(std::string path, const std::string& bytes) : path_(std::move(path))
-    {
-        namespace IO = Windows::Files::IO;
-        CreateDirectoryW(Windows::Unicode::Wide(path_.substr(0, path_.rfind('\\'))).c_str(), nullptr);
-        IO::Handle file = IO::Handle::Create(path_, {.New_Only = false, .Share_Read = false});
-        file.Put(bytes);
-        file.Close();
-    }
-    ~Named_File()
-    {
-        try {
-            Windows::Files::Delete_File(path_);
-        } catch (const Windows::Files::ACCESS_DENIED&) {
-        }
-        RemoveDirectoryW(Windows::Unicode::Wide(path_.substr(0, path_.rfind('\\'))).c_str());
-    }
-    Named_File(const Named_File&) = delete;
-    Named_File& operator=(const Named_File&) = delete;
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 // The place's line holds "\xE6\x97\xA5" and U+1F600 before its character 4: Code counts UTF-16
 // code units (the emoji is two), gVim bytes of its UTF-8 (three and four), the others characters.
 // The file's name, beyond the ANSI code page, reaches each editor whole.
 TEST_F(Open_Program, Each_Preset_Gets_The_Column_In_Its_Editors_Unit_And_The_Name_Whole)
 {
-    const Named_File file(folder_.File("\xE6\x97\xA5\xE6\x9C\xAC.txt"),
-                          "line one\r\na\xE6\x97\xA5\xF0\x9F\x98\x80" "b\r\n");
+    const Test_Support::Named_File file(folder_.File("\xE6\x97\xA5\xE6\x9C\xAC.txt"),
+                                        "line one\r\na\xE6\x97\xA5\xF0\x9F\x98\x80"
+                                        "b\r\n");
     const std::string on_path = folder_.File("on path");
     Scoped_Variable path("PATH", on_path.c_str());
-    const std::pair<const char*, std::int32_t> columns[] = {{"code", 5},  {"notepad++", 4}, {"sublime", 4},
-                                                            {"gvim", 9},  {"emacs", 4},     {"notepad4", 4}};
+    const std::pair<const char*, std::int32_t> columns[] = {{"code", 5}, {"notepad++", 4}, {"sublime", 4},
+                                                            {"gvim", 9}, {"emacs", 4},     {"notepad4", 4}};
     for (const auto& [name, column] : columns) {
         const Presets::Program& program = Presets::Find(name)->Programs.front();
         const std::string editor = on_path + "\\" + std::string(program.File_Name);
@@ -469,7 +441,8 @@ TEST_F(Open_Program, Each_Preset_Gets_The_Column_In_Its_Editors_Unit_And_The_Nam
         ASSERT_TRUE(Wait_For_Editor()) << name;
         const Call::Place place{file.Path(), 2, column};
         EXPECT_EQ(Editor_Output(), Templates::Program_Word(editor) + " " +
-                                       Templates::Expand(program.Arguments, place, Templates::File_Quoting::Blanks) + "\n");
+                                       Templates::Expand(program.Arguments, place, Templates::File_Quoting::Blanks) +
+                                       "\n");
     }
 }
 
@@ -477,8 +450,10 @@ TEST_F(Open_Program, Each_Preset_Gets_The_Column_In_Its_Editors_Unit_And_The_Nam
 // started; a template's {column} stays characters.
 TEST_F(Open_Program, A_Setting_Beyond_The_Code_Page_Round_Trips_And_Starts_Its_Editor)
 {
-    const Named_File editor(folder_.File("\xE7\xB7\xA8\xE9\x9B\x86 \xC3\xA9\\editor.exe"), Test_Support::Read_File(Windows_Path(STUB_EXE)));
-    const Named_File file(folder_.File("\xE6\x97\xA5\xE6\x9C\xAC.txt"), "a\xF0\x9F\x98\x80" "b\n");
+    const Test_Support::Named_File editor(folder_.File("\xE7\xB7\xA8\xE9\x9B\x86 \xC3\xA9\\editor.exe"),
+                                          Test_Support::Read_File(Windows_Path(STUB_EXE)));
+    const Test_Support::Named_File file(folder_.File("\xE6\x97\xA5\xE6\x9C\xAC.txt"), "a\xF0\x9F\x98\x80"
+                                                                                      "b\n");
     const std::string stored = "\"" + editor.Path() + "\" {file}:{line}:{column}";
     EXPECT_EQ(Run_Program(LUMEN_OPEN_EXE, "--set \"" + editor.Path() + "\" {file}:{line}:{column}").Exit_Code, 0u);
     EXPECT_EQ(Settings::In_Force().Text, stored);

@@ -10,8 +10,7 @@
 #include "lumen_send/utf8.hpp"
 #include "lumen_send/viewer_start.hpp"
 #include "lumen_send/watch.hpp"
-#include "windows/files.hpp"
-#include "windows/files_io.hpp"
+#include "tests/programs/named_file.hpp"
 #include "windows/pipe.hpp"
 #include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
@@ -152,8 +151,10 @@ TEST(Places, Groups_By_File_In_Order_Of_First_Appearance)
 
 constexpr unsigned Western = 1252; // the ANSI code page of western Windows
 constexpr unsigned Japanese = 932; // a double-byte one
-const std::string Japan = "\xE6\x97\xA5\xE6\x9C\xAC.txt";                   // beyond code page 1252
-const std::string Unicode_Name = "\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9.txt"; // within it
+const std::string Japan = "\xE6\x97\xA5\xE6\x9C\xAC.txt"; // beyond code page 1252
+const std::string Unicode_Name = "\xC3\x9Cn\xC3\xAF"
+                                 "c\xC3\xB8"
+                                 "d\xC3\xA9.txt"; // within it
 
 TEST(Utf8, Columns_Move_To_The_Same_Character)
 {
@@ -203,8 +204,11 @@ TEST(Utf8, A_Utf8_Code_Page_Converts_Nothing_And_Columns_Become_Code_Points)
     const Utf8::Converted western = Utf8::From_Code_Page("caf\xE9 x", 6, Western);
     EXPECT_EQ(western.Text, "caf\xC3\xA9 x");
     EXPECT_EQ(western.Column, 7u);
-    const Utf8::Converted japanese = Utf8::From_Code_Page("\x82\xA0" "b", 3, Japanese);
-    EXPECT_EQ(japanese.Text, "\xE3\x81\x82" "b");
+    const Utf8::Converted japanese = Utf8::From_Code_Page("\x82\xA0"
+                                                          "b",
+                                                          3, Japanese);
+    EXPECT_EQ(japanese.Text, "\xE3\x81\x82"
+                             "b");
     EXPECT_EQ(japanese.Column, 4u);
     EXPECT_EQ(Utf8::Code_Point_Column(utf8, 8), 3u);
     EXPECT_EQ(Utf8::Code_Point_Column(utf8, 10), 5u); // past the end: one a byte
@@ -872,41 +876,15 @@ TEST(Send_Program, Starts_The_Viewer_With_The_Pipe_Name_And_The_Editor)
     EXPECT_EQ(Decode_Record(Test_Support::Read_File(record)), expected);
 }
 
-// A file under a UTF-8 name, which the C library's 8-bit names cannot reach; the test folder's own
-// clean-up cannot either, so the file goes with this owner.
-class Named_File {
-public:
-    Named_File(std::string path, const std::string& bytes) : path_(std::move(path))
-    {
-        namespace IO = Windows::Files::IO;
-        IO::Handle file = IO::Handle::Create(path_, {.New_Only = false, .Share_Read = false});
-        file.Put(bytes);
-        file.Close();
-    }
-    ~Named_File()
-    {
-        try {
-            Windows::Files::Delete_File(path_);
-        } catch (const Windows::Files::ACCESS_DENIED&) {
-        }
-    }
-    Named_File(const Named_File&) = delete;
-    Named_File& operator=(const Named_File&) = delete;
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 // What the stand-in viewer recorded of a run with Arguments and Input (the record's path is the
 // run's "editor"), the pipe's name left out.
-std::vector<std::string> Recorded(const Temporary_Folder& folder, const std::string& arguments, const std::string& input,
-                                  Outcome& outcome)
+std::vector<std::string> Recorded(const Temporary_Folder& folder, const std::string& arguments,
+                                  const std::string& input, Outcome& outcome)
 {
     const std::string record = folder.File("record.txt");
     DeleteFileA(record.c_str());
-    outcome = Run_Send(folder, "--viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --editor \"" + record + "\" " + arguments,
-                       input);
+    outcome = Run_Send(
+        folder, "--viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --editor \"" + record + "\" " + arguments, input);
     for (int wait = 0; wait < 1000 && !Test_Support::File_Exists(record); ++wait) std::this_thread::sleep_for(10ms);
     std::vector<std::string> items = Decode_Record(Test_Support::Read_File(record));
     if (!items.empty()) items.erase(items.begin());
@@ -919,23 +897,46 @@ std::vector<std::string> Recorded(const Temporary_Folder& folder, const std::str
 // name and the title come from the command line in UTF-16.
 TEST(Send_Program, Batches_Carry_Every_Script_Byte_Exact_With_Code_Point_Columns)
 {
+    const std::string polish = "\xC5\x81ukasz Langa";
+    const std::string russian = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";
+    const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";
+    const std::string combined = "e\xCC\x81x";     // "e", U+0301, "x"
+    const std::string emoji = "\xF0\x9F\x98\x80!"; // U+1F600, "!"
     Temporary_Folder folder;
-    const Named_File input(folder.File("\xE5\x85\xA5\xE5\x8A\x9B.txt"),
-                           Japan + ":1:9:\xC5\x81ukasz Langa\n" +                              // "Langa"
-                               Japan + ":2:7:\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\n" + // its "\xD0\xB2"
-                               Unicode_Name + ":3:7:\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\n" +       // its third
-                               Unicode_Name + ":4:4:e\xCC\x81x\n" +                             // "x"
-                               Unicode_Name + ":5:5:\xF0\x9F\x98\x80!\n" +                     // "!"
-                               "ansi.txt:6:6:caf\xE9 x\n");                                    // "x", code page 1252
+    const Test_Support::Named_File input(folder.File("\xE5\x85\xA5\xE5\x8A\x9B.txt"),
+                                         Japan + ":1:9:" + polish + "\n" +              // on "Langa"
+                                             Japan + ":2:7:" + russian + "\n" +         // on its fourth letter
+                                             Unicode_Name + ":3:7:" + japanese + "\n" + // on its third
+                                             Unicode_Name + ":4:4:" + combined + "\n" + // on "x"
+                                             Unicode_Name + ":5:5:" + emoji + "\n" +    // on "!"
+                                             "ansi.txt:6:6:caf\xE9 x\n");               // on "x", code page 1252
     Outcome outcome;
     const std::vector<std::string> items =
         Recorded(folder, "--title \"\xE6\xA8\x99 T\" \"" + input.Path() + "\"", "", outcome);
     EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
-    const std::vector<std::string> expected = {
-        folder.File("record.txt"), "\xE6\xA8\x99 T",
-        Japan, "\x01", "\xC5\x81ukasz Langa", "1:8", "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", "2:4", "",
-        Unicode_Name, "\x01", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", "3:3", "e\xCC\x81x", "4:3", "\xF0\x9F\x98\x80!", "5:2", "",
-        "ansi.txt", "\x01", "caf\xC3\xA9 x", "6:6", ""};
+    const std::vector<std::string> expected = {folder.File("record.txt"),
+                                               "\xE6\xA8\x99 T", //
+                                               Japan,
+                                               "\x01",
+                                               polish,
+                                               "1:8",
+                                               russian,
+                                               "2:4",
+                                               "",
+                                               Unicode_Name,
+                                               "\x01",
+                                               japanese,
+                                               "3:3",
+                                               combined,
+                                               "4:3",
+                                               emoji,
+                                               "5:2",
+                                               "",
+                                               "ansi.txt",
+                                               "\x01",
+                                               "caf\xC3\xA9 x",
+                                               "6:6",
+                                               ""};
     EXPECT_EQ(items, expected);
 }
 
@@ -943,18 +944,31 @@ TEST(Send_Program, Batches_Carry_Every_Script_Byte_Exact_With_Code_Point_Columns
 // bytes) comes back exactly, names and texts beyond the ANSI code page included.
 TEST(Send_Program, A_Saved_List_Is_Read_Back_Exactly)
 {
+    const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";
+    const std::string emojis = "\xF0\x9F\x98\x80\xF0\x9F\x98\x80";
     Temporary_Folder folder;
     const std::string japan = folder.File(Japan);
     const std::string other = folder.File(Unicode_Name);
-    const Named_File saved(folder.File("SAVED.txt"), "\xEF\xBB\xBF" + japan + ":3:7:\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\r\n" +
-                                                      other + ":1:5:\xF0\x9F\x98\x80\xF0\x9F\x98\x80\r\n" + other +
-                                                      ":2:1:caf\xC3\xA9\r\n");
+    const Test_Support::Named_File saved(folder.File("SAVED.txt"), "\xEF\xBB\xBF" + japan + ":3:7:" + japanese +
+                                                                       "\r\n" + other + ":1:5:" + emojis + "\r\n" +
+                                                                       other + ":2:1:caf\xC3\xA9\r\n");
     Outcome outcome;
     const std::vector<std::string> items = Recorded(folder, "--title T \"" + saved.Path() + "\"", "", outcome);
     EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
-    const std::vector<std::string> expected = {
-        folder.File("record.txt"), "T", japan, "\x01", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", "3:3", "",
-        other, "\x01", "\xF0\x9F\x98\x80\xF0\x9F\x98\x80", "1:2", "caf\xC3\xA9", "2:1", ""};
+    const std::vector<std::string> expected = {folder.File("record.txt"),
+                                               "T",
+                                               japan,
+                                               "\x01",
+                                               japanese,
+                                               "3:3",
+                                               "",
+                                               other,
+                                               "\x01",
+                                               emojis,
+                                               "1:2",
+                                               "caf\xC3\xA9",
+                                               "2:1",
+                                               ""};
     EXPECT_EQ(items, expected);
 }
 
@@ -971,8 +985,8 @@ TEST(Send_Program, The_Message_By_Message_Protocol_Still_Speaks_The_Code_Page)
                                          "lacks, and the viewer's 8-bit file names cannot reach that file"))
         << outcome.Errors;
     const std::vector<std::string> expected = {
-        folder.File("record.txt"), "T", "caf\xE9.txt", "\x01", "na\xEFve", Value("\x02\0\0\0"), Value("\x04\0\0\0"), "",
-        Final_Message};
+        folder.File("record.txt"), "T", "caf\xE9.txt", "\x01", "na\xEFve", Value("\x02\0\0\0"),
+        Value("\x04\0\0\0"),       "",  Final_Message};
     EXPECT_EQ(items, expected);
 }
 

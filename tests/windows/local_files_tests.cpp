@@ -65,7 +65,9 @@ TEST(Local_Files, Names_Beyond_The_Code_Page_Are_Kept_Read_And_Found)
 {
     namespace IO = Windows::Files::IO;
     Test_Support::Temporary_Folder folder;
-    for (const std::string name : {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9.txt"}) {
+    for (const std::string name : {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "\xC3\x9Cn\xC3\xAF"
+                                                                   "c\xC3\xB8"
+                                                                   "d\xC3\xA9.txt"}) {
         const std::string path = folder.File(name);
         IO::Handle created = IO::Handle::Create(path, {.New_Only = true, .Share_Read = false});
         created.Put_Line(name);
