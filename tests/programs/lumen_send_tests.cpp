@@ -893,8 +893,9 @@ std::vector<std::string> Recorded(const Temporary_Folder& folder, const std::str
 
 // The batch protocol carries UTF-8 as it came, names and texts beyond the ANSI code page too; a
 // column (UTF-8 bytes, as git grep and rg count) arrives as the code points before it, a combining
-// accent and a character beyond U+FFFF counting one each. An 8-bit line is converted. The input's
-// name and the title come from the command line in UTF-16.
+// accent and a character beyond U+FFFF counting one each. An 8-bit line is converted; a name with a
+// control character is still refused. The input's name and the title come from the command line in
+// UTF-16.
 TEST(Send_Program, Batches_Carry_Every_Script_Byte_Exact_With_Code_Point_Columns)
 {
     const std::string polish = "\xC5\x81ukasz Langa";
@@ -909,7 +910,8 @@ TEST(Send_Program, Batches_Carry_Every_Script_Byte_Exact_With_Code_Point_Columns
                                              Unicode_Name + ":3:7:" + japanese + "\n" + // on its third
                                              Unicode_Name + ":4:4:" + combined + "\n" + // on "x"
                                              Unicode_Name + ":5:5:" + emoji + "\n" +    // on "!"
-                                             "ansi.txt:6:6:caf\xE9 x\n");               // on "x", code page 1252
+                                             "ansi.txt:6:6:caf\xE9 x\n" +              // on "x", code page 1252
+                                             Japan + "\t:7:1:x\n");                    // never sent
     Outcome outcome;
     const std::vector<std::string> items =
         Recorded(folder, "--title \"\xE6\xA8\x99 T\" \"" + input.Path() + "\"", "", outcome);
