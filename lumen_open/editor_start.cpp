@@ -1,16 +1,17 @@
 #include "lumen_open/editor_start.hpp"
 
+#include "lumen_open/columns.hpp"
 #include "lumen_open/command_template.hpp"
 #include "lumen_open/presets.hpp"
 #include "windows/command_processor.hpp"
 #include "windows/file_types.hpp"
+#include "windows/files.hpp"
 #include "windows/program_search.hpp"
+#include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
 #include <shellapi.h>
-
-#include <vector>
 
 namespace Open::Editor {
 
@@ -47,10 +48,13 @@ Command Command_Of(const std::string& program, std::string_view arguments, const
     return {program, Program_Word_For(program, batch) + Templates::Expand(arguments, place, Quoting_For(batch)), batch};
 }
 
+// The preset's editor gets the column in its own unit.
 Command Preset_Command(const Presets::Preset& preset, const Call::Place& place)
 {
     const Presets::Found found = Presets::Locate(preset);
-    return Command_Of(found.Path, " " + std::string(found.Arguments), place);
+    Call::Place counted = place;
+    counted.Column = Columns::File_Column(preset.Column_Counts, place.File, place.Line, place.Column);
+    return Command_Of(found.Path, " " + std::string(found.Arguments), counted);
 }
 
 // A bare program is looked for beside lumen_open and in PATH's folders, never in the current
@@ -63,9 +67,7 @@ std::string Template_Program(const Templates::Template& parsed)
                                 " is neither beside lumen_open nor in a folder of PATH");
     }
     const std::string program = Windows::Program_Search::Locate(parsed.Program);
-    const DWORD attributes = GetFileAttributesA(program.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        throw PROGRAM_NOT_FOUND("the editor program " + program + " is not there");
+    if (!Windows::Files::Is_File(program)) throw PROGRAM_NOT_FOUND("the editor program " + program + " is not there");
     return program;
 }
 
@@ -99,14 +101,14 @@ Process_Start Process_Start_Of(const Command& command)
 void Start(const Command& command)
 {
     const Process_Start start = Process_Start_Of(command);
-    std::vector<char> line(start.Line.begin(), start.Line.end());
-    line.push_back('\0'); // CreateProcessA may write into its command line
-    STARTUPINFOA startup{};
+    std::wstring line = Windows::Unicode::Wide(start.Line);
+    line.push_back(L'\0'); // CreateProcessW may write into its command line
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
     const DWORD flags = command.Through_Command_Processor ? CREATE_NO_WINDOW : 0;
-    if (!CreateProcessA(start.Program.c_str(), line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
-                        &started)) {
+    if (!CreateProcessW(Windows::Unicode::Wide(start.Program).c_str(), line.data(), nullptr, nullptr, FALSE, flags,
+                        nullptr, nullptr, &startup, &started)) {
         const DWORD error = GetLastError();
         throw START_FAILURE("cannot start " + start.Program + " (system error " + std::to_string(error) + ")");
     }
@@ -128,14 +130,16 @@ void Open_Without_Editor(const std::string& file)
     const Windows::File_Types::Opening opening = Windows::File_Types::Opening_Of(file);
     if (opening.How == Kind::Refused) throw START_FAILURE(file + " " + opening.Refusal + ", so nothing was opened");
     if (opening.How == Kind::Text_Editor) return Start(Text_Editor_Command_Of(opening.Program, opening.File));
-    SHELLEXECUTEINFOA request{};
+    const std::wstring file_name = Windows::Unicode::Wide(opening.File);
+    const std::wstring class_name = Windows::Unicode::Wide(opening.Class);
+    SHELLEXECUTEINFOW request{};
     request.cbSize = sizeof request;
     request.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_CLASSNAME;
-    request.lpVerb = "edit";
-    request.lpFile = opening.File.c_str();
-    request.lpClass = opening.Class.c_str();
+    request.lpVerb = L"edit";
+    request.lpFile = file_name.c_str();
+    request.lpClass = class_name.c_str();
     request.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExA(&request)) {
+    if (!ShellExecuteExW(&request)) {
         const DWORD error = GetLastError();
         throw START_FAILURE("Windows cannot edit " + opening.File + " (system error " + std::to_string(error) + ")");
     }

@@ -9,7 +9,9 @@
 #include "lumen_open/presets.hpp"
 #include "lumen_open/settings.hpp"
 #include "lumen_open/command_template.hpp"
+#include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
+#include "windows/windows.hpp"
 
 #include <windows.h>
 #include <objbase.h>
@@ -23,7 +25,7 @@ using namespace Open;
 
 enum Exit_Status : int { Done = 0, Bad_Request = 1, Not_Started = 2 };
 
-constexpr const char* Caption = "lumen_open";
+constexpr const wchar_t* Caption = L"lumen_open";
 constexpr const char* Sample_Call = "example.txt/12/5";
 
 std::string Help_Text()
@@ -65,13 +67,22 @@ std::string Help_Text()
 
 void Show_Message(const std::string& text, UINT icon = MB_ICONERROR)
 {
-    MessageBoxA(nullptr, text.c_str(), Caption, MB_OK | icon | MB_SETFOREGROUND);
+    MessageBoxW(nullptr, Windows::Unicode::Wide(text).c_str(), Caption, MB_OK | icon | MB_SETFOREGROUND);
 }
 
+// A console shows the UTF-16 text whole; a pipe or a file gets the ANSI code page's text, as the
+// other programs of a script expect.
 void Write_All(HANDLE output, const std::string& text)
 {
     DWORD written = 0;
-    WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    DWORD mode = 0;
+    if (GetConsoleMode(output, &mode)) {
+        const std::wstring wide = Windows::Unicode::Wide(text);
+        WriteConsoleW(output, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    const std::string ansi = Windows::Unicode::Ansi_From_Utf8(text);
+    WriteFile(output, ansi.data(), static_cast<DWORD>(ansi.size()), &written, nullptr);
 }
 
 std::string With_Windows_Line_Ends(const std::string& text)
@@ -90,7 +101,8 @@ void Print(const std::string& text)
     const HANDLE standard_output = GetStdHandle(STD_OUTPUT_HANDLE); // borrowed, not ours to close
     if (standard_output != nullptr && standard_output != INVALID_HANDLE_VALUE) return Write_All(standard_output, output);
     if (AttachConsole(ATTACH_PARENT_PROCESS)) {
-        Windows::Unique_File console{CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)};
+        Windows::Unique_File console{CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr)};
         if (console) return Write_All(console.get(), output);
     }
     Show_Message(text, MB_ICONINFORMATION);
@@ -216,7 +228,8 @@ int Open_Place(std::string_view arguments)
 // ("--set x", "-h a.c"), and must still open as the file it is.
 int Run(const std::vector<std::string>& arguments)
 {
-    const std::string_view raw_arguments = Call::Arguments_Of(GetCommandLineA());
+    const std::string command_line = Windows::Raw_Command_Line();
+    const std::string_view raw_arguments = Call::Arguments_Of(command_line);
     if (Call::Is_Place_Call(raw_arguments)) return Open_Place(raw_arguments);
     const std::string first = arguments.empty() ? std::string() : arguments.front();
     if (first == "--help" || first == "-h" || first == "/?") {
@@ -230,10 +243,10 @@ int Run(const std::vector<std::string>& arguments)
 
 } // namespace
 
-int main(int argc, char** argv)
+int main()
 {
     try {
-        return Run(std::vector<std::string>(argv + 1, argv + argc));
+        return Run(Windows::Program_Arguments());
     } catch (...) {
         Show_Message(Failures::Current_Description());
         return Not_Started;

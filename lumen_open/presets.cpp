@@ -1,7 +1,9 @@
 #include "lumen_open/presets.hpp"
 
 #include "lumen_open/settings.hpp"
+#include "windows/files.hpp"
 #include "windows/program_search.hpp"
+#include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
@@ -21,10 +23,12 @@ struct Find_Handle_Traits {
 };
 using Unique_Find = Windows::Unique_Resource<Find_Handle_Traits>;
 
-bool Same_Letters(std::string_view left, std::string_view right) noexcept
+bool Same_Letters(std::string_view left, std::string_view right)
 {
-    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, left.data(), static_cast<int>(left.size()), right.data(),
-                          static_cast<int>(right.size())) == CSTR_EQUAL;
+    const std::wstring wide_left = Windows::Unicode::Wide(left);
+    const std::wstring wide_right = Windows::Unicode::Wide(right);
+    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, wide_left.data(), static_cast<int>(wide_left.size()),
+                          wide_right.data(), static_cast<int>(wide_right.size())) == CSTR_EQUAL;
 }
 
 // A 32-bit program sees "Program Files (x86)" as %ProgramFiles%; %ProgramW6432% names the
@@ -44,26 +48,22 @@ std::vector<std::string> Roots(Root root)
     return roots;
 }
 
-bool Is_File(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool Is_File(const std::string& path) { return Windows::Files::Is_File(path); }
 
-bool Is_Folder_Entry(const WIN32_FIND_DATAA& found)
+bool Is_Folder_Entry(const WIN32_FIND_DATAW& found)
 {
-    const std::string_view name = found.cFileName;
-    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..";
+    const std::wstring_view name = found.cFileName;
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..";
 }
 
 // The folders in Parent whose names match Pattern, last in name order first.
 std::vector<std::string> Matching_Folders(const std::string& parent, std::string_view pattern)
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    Unique_Find search{FindFirstFileA((parent + "\\" + std::string(pattern)).c_str(), &found)};
-    for (bool more = static_cast<bool>(search); more; more = FindNextFileA(search.get(), &found))
-        if (Is_Folder_Entry(found)) names.push_back(found.cFileName);
+    WIN32_FIND_DATAW found;
+    Unique_Find search{FindFirstFileW(Windows::Unicode::Wide(parent + "\\" + std::string(pattern)).c_str(), &found)};
+    for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &found))
+        if (Is_Folder_Entry(found)) names.push_back(Windows::Unicode::Utf8(found.cFileName));
     std::sort(names.begin(), names.end(), std::greater<>());
     return names;
 }
@@ -113,20 +113,37 @@ std::string_view Arguments_For(const Preset& preset, std::string_view file_name)
 // editor" for the versions they were checked against).
 const std::vector<Preset>& All()
 {
+    using enum Columns::Unit;
+    // Code's --goto counts UTF-16 code units (its texts are JavaScript strings); Vim's cursor()
+    // counts bytes of the buffer, which Vim holds in UTF-8 ('encoding', its default); the others
+    // count characters.
     static const std::vector<Preset> presets = {
         {"code",
          {{"Code.exe", "--goto {file}:{line}:{column}"}, {"code.cmd", "--goto {file}:{line}:{column}"}},
          {{Root::Local_App_Data, "Programs\\Microsoft VS Code\\Code.exe"},
-          {Root::Program_Files, "Microsoft VS Code\\Code.exe"}}},
-        {"notepad++", {{"notepad++.exe", "-n{line} -c{column} {file}"}}, {{Root::Program_Files, "Notepad++\\notepad++.exe"}}},
+          {Root::Program_Files, "Microsoft VS Code\\Code.exe"}},
+         Utf16_Units},
+        {"notepad++",
+         {{"notepad++.exe", "-n{line} -c{column} {file}"}},
+         {{Root::Program_Files, "Notepad++\\notepad++.exe"}},
+         Characters},
         {"sublime",
          {{"subl.exe", "{file}:{line}:{column}"}, {"sublime_text.exe", "{file}:{line}:{column}"}},
-         {{Root::Program_Files, "Sublime Text\\subl.exe"}, {Root::Program_Files, "Sublime Text 3\\subl.exe"}}},
-        {"gvim", {{"gvim.exe", "--literal \"+call cursor({line},{column})\" {file}"}}, {{Root::Program_Files, "Vim\\vim*\\gvim.exe"}}},
+         {{Root::Program_Files, "Sublime Text\\subl.exe"}, {Root::Program_Files, "Sublime Text 3\\subl.exe"}},
+         Characters},
+        {"gvim",
+         {{"gvim.exe", "--literal \"+call cursor({line},{column})\" {file}"}},
+         {{Root::Program_Files, "Vim\\vim*\\gvim.exe"}},
+         Utf8_Bytes},
         {"emacs",
          {{"emacsclientw.exe", "-n +{line}:{column} {file}"}, {"runemacs.exe", "+{line}:{column} {file}"}},
-         {{Root::Program_Files, "Emacs\\*\\bin\\emacsclientw.exe"}, {Root::Program_Files, "Emacs\\*\\bin\\runemacs.exe"}}},
-        {"notepad4", {{"Notepad4.exe", "/g {line},{column} {file}"}}, {{Root::Program_Files, "Notepad4\\Notepad4.exe"}}},
+         {{Root::Program_Files, "Emacs\\*\\bin\\emacsclientw.exe"},
+          {Root::Program_Files, "Emacs\\*\\bin\\runemacs.exe"}},
+         Characters},
+        {"notepad4",
+         {{"Notepad4.exe", "/g {line},{column} {file}"}},
+         {{Root::Program_Files, "Notepad4\\Notepad4.exe"}},
+         Characters},
     };
     return presets;
 }

@@ -4,6 +4,7 @@
 // beside lumen_open and in PATH's folders first, then in the editor's usual install folders.
 
 #include "support/failure.hpp"
+#include "lumen_open/columns.hpp"
 
 #include <optional>
 #include <string>
@@ -34,6 +35,7 @@ struct Preset {
     std::string_view Name;
     std::vector<Program> Programs; // in order of preference
     std::vector<Install_Place> Places;
+    Columns::Unit Column_Counts; // what the editor's column counts, as its documentation says
 };
 
 const std::vector<Preset>& All();

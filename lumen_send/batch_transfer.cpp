@@ -1,5 +1,6 @@
 #include "lumen_send/batch_transfer.hpp"
 
+#include "lumen_send/utf8.hpp"
 #include "windows/unsigned.hpp"
 
 #include <windows.h>
@@ -15,39 +16,8 @@ namespace Send::Batch_Transfer {
 
 namespace {
 
-bool Is_Ascii(std::string_view text) noexcept
-{
-    return std::all_of(text.begin(), text.end(), [](char character) { return static_cast<unsigned char>(character) < 0x80; });
-}
-
-std::wstring Wide_Of_Ansi(std::string_view ansi)
-{
-    if (ansi.empty()) return {};
-    const int size = static_cast<int>(ansi.size());
-    const int count = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(std::max(count, 0)), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, wide.data(), count);
-    return wide;
-}
-
-std::string Utf8_Of(std::wstring_view wide)
-{
-    if (wide.empty()) return {};
-    const int size = static_cast<int>(wide.size());
-    const int count = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(std::max(count, 0)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), count, nullptr, nullptr);
-    return utf8;
-}
-
-std::uint32_t Code_Points(std::wstring_view wide) noexcept
-{
-    return static_cast<std::uint32_t>(
-        std::count_if(wide.begin(), wide.end(), [](wchar_t unit) { return unit < 0xDC00 || unit > 0xDFFF; }));
-}
-
-// A record's text: the viewer refuses a longer one. lumen_send's texts, names and titles are at most
-// 1024 ANSI bytes, at most three bytes each in UTF-8, so this never happens.
+// A record's text: the viewer refuses a longer one. lumen_send's texts and names are at most 1024
+// bytes; only a title from the command line could be longer.
 std::string_view Checked(std::string_view text)
 {
     if (text.size() > Batch_Protocol::Text_Limit)
@@ -67,13 +37,9 @@ std::string Run_Pipe_Name()
     return std::string(Batch_Protocol::Pipe_Name_Prefix) + run;
 }
 
-// Most texts are ASCII: the same bytes in both, the column the same count.
-Wire_Text Wire_Text_Of(std::string_view ansi, std::size_t column)
+Wire_Text Wire_Text_Of(std::string_view utf8, std::size_t column)
 {
-    if (Is_Ascii(ansi)) return {std::string(ansi), static_cast<std::uint32_t>(column)};
-    const std::size_t before = std::min(column - 1, ansi.size());
-    return {Utf8_Of(Wide_Of_Ansi(ansi)),
-            Code_Points(Wide_Of_Ansi(ansi.substr(0, before))) + static_cast<std::uint32_t>(column - before)};
+    return {std::string(utf8), static_cast<std::uint32_t>(Utf8::Code_Point_Column(utf8, column))};
 }
 
 void Batch_Sender::Send_Index(std::string_view title, const Places::Index& index, bool expand)

@@ -21,13 +21,13 @@ namespace Send::Batch_Transfer {
 // so that no other run (nor a program that would squat on the name) can foresee it.
 std::string Run_Pipe_Name();
 
-// A text as the wire carries it: UTF-8, and the column (from 1, counting the ANSI text's bytes)
-// counted in code points.
+// A text as the wire carries it: the UTF-8 as it is, and the column (from 1, counting the text's
+// bytes) counted in code points.
 struct Wire_Text {
     std::string Utf8;
     std::uint32_t Column = 1;
 };
-Wire_Text Wire_Text_Of(std::string_view ansi, std::size_t column);
+Wire_Text Wire_Text_Of(std::string_view utf8, std::size_t column);
 
 class Batch_Sender {
 public:

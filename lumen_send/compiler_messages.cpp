@@ -599,8 +599,11 @@ Reading Read_Places(std::string_view input, const Places::Parse_Options& options
 {
     if (input.starts_with("\xFF\xFE") || input.starts_with("\xFE\xFF"))
         throw Places::UNSUPPORTED_ENCODING("the input is UTF-16 text; lumen_send reads 8-bit text");
-    if (input.starts_with("\xEF\xBB\xBF")) input.remove_prefix(3);
-    return Reader(input, options).Read();
+    // A byte-order mark says UTF-8 (the viewer's Save writes one); the mark itself is no text.
+    if (!input.starts_with("\xEF\xBB\xBF")) return Reader(input, options).Read();
+    Places::Parse_Options marked = options;
+    if (marked.Input_Encoding == Places::Encoding::Auto) marked.Input_Encoding = Places::Encoding::Utf_8;
+    return Reader(input.substr(3), marked).Read();
 }
 
 } // namespace Send::Compiler

@@ -1,5 +1,6 @@
 #include "lumen_send/input.hpp"
 
+#include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
@@ -43,8 +44,9 @@ std::string Read_All(std::string_view path)
             Raise("read", "standard input", GetLastError());
         return Read_To_End(standard_input, "standard input");
     }
-    Windows::Unique_File file{CreateFileA(std::string(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                          nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
+    Windows::Unique_File file{CreateFileW(Windows::Unicode::Wide(path).c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
     if (!file) Raise("open", path, GetLastError());
     return Read_To_End(file.get(), path);
 }

@@ -10,7 +10,7 @@ namespace Send::Input {
 
 using CANNOT_READ = Failures::Failure<"SEND.INPUT.CANNOT_READ">;
 
-// Reads the file Path, or standard input for "-", to its end; bytes unchanged.
+// Reads the file Path (UTF-8), or standard input for "-", to its end; bytes unchanged.
 std::string Read_All(std::string_view path);
 
 } // namespace Send::Input

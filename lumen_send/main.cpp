@@ -12,6 +12,8 @@
 #include "lumen_send/viewer_start.hpp"
 #include "lumen_send/watch.hpp"
 #include "windows/pipe.hpp"
+#include "windows/unicode.hpp"
+#include "windows/windows.hpp"
 
 #include <windows.h>
 // The system headers define NO_DATA as a number; here it is the pipe's failure.
@@ -27,9 +29,11 @@ namespace {
 
 enum Exit_Status : int { Sent = 0, Bad_Request = 1, Not_Sent = 2 };
 
+// The messages hold names and texts in UTF-8; standard error carries the ANSI code page's text, as
+// the other programs of a console or a script expect.
 void Complain(const std::string& message)
 {
-    std::fprintf(stderr, "lumen_send: %s\n", message.c_str());
+    std::fprintf(stderr, "lumen_send: %s\n", Windows::Unicode::Ansi_From_Utf8(message).c_str());
     std::fflush(stderr);
 }
 
@@ -88,7 +92,10 @@ std::string Seconds_Image(double seconds)
     return image;
 }
 
-bool Is_There(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Is_There(const std::string& path)
+{
+    return GetFileAttributesW(Windows::Unicode::Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Without --editor, the viewer's editor is the lumen_open beside lumen_send, so that the editor
 // stored with lumen_open --set opens the places; with --open-with, lumen_open finds the setting
@@ -101,7 +108,7 @@ std::string Viewer_Editor(const Send::Options::Settings& settings)
     if (settings.Open_With.empty()) return Is_There(opener) ? opener : std::string();
     if (!Is_There(opener))
         throw Send::Viewer::START_FAILURE("--open-with needs lumen_open.exe beside lumen_send.exe, and there is no " + opener);
-    if (!SetEnvironmentVariableA("LUMEN_ROLL_EDITOR", settings.Open_With.c_str())) {
+    if (!SetEnvironmentVariableW(L"LUMEN_ROLL_EDITOR", Windows::Unicode::Wide(settings.Open_With).c_str())) {
         const DWORD error = GetLastError();
         throw Send::Viewer::START_FAILURE("cannot set LUMEN_ROLL_EDITOR (system error " + std::to_string(error) + ")");
     }
@@ -169,13 +176,14 @@ bool Is_Viewer_Gone() noexcept
 
 // Sender: Send::Transfer::Sender or Send::Batch_Transfer::Batch_Sender.
 template <typename Sender>
-bool Send_To_Viewer(const Send::Options::Settings& settings, const Send::Client_Pipe::Pipe& pipe,
-                    const Send::Places::Index& index, Send::Transfer::Statistics& statistics)
+bool Send_To_Viewer(const Send::Options::Settings& settings, std::string_view title,
+                    const Send::Client_Pipe::Pipe& pipe, const Send::Places::Index& index,
+                    Send::Transfer::Statistics& statistics)
 {
     Send::Watch::Silence_Watch watch(Timeout_Of(settings), [&] { Give_Up_On_Silent_Viewer(settings.Timeout_Seconds); });
     Sender sender(pipe, &watch);
     try {
-        sender.Send_Index(settings.Title, index, settings.Expand);
+        sender.Send_Index(title, index, settings.Expand);
         statistics = sender.Progress();
         return true;
     } catch (...) {
@@ -216,12 +224,15 @@ int Run(const std::vector<std::string>& arguments)
         std::fputs(Send::Options::Help_Text, stdout);
         return Sent;
     }
+    // The batch protocol carries UTF-8, the message-by-message one the ANSI code page's text.
+    const bool batches = Send::Options::Uses_Batches(settings);
     Send::Compiler::Reading reading;
     try {
         reading = Send::Compiler::Read_Places(Send::Input::Read_All(settings.Input),
-                                            {.Clamp_Columns = settings.Clamp_Columns,
-                                             .No_Columns = settings.No_Columns,
-                                             .Input_Encoding = settings.Input_Encoding});
+                                              {.Clamp_Columns = settings.Clamp_Columns,
+                                               .No_Columns = settings.No_Columns,
+                                               .Input_Encoding = settings.Input_Encoding,
+                                               .Code_Page = batches ? CP_UTF8 : 0u});
     } catch (const Send::Input::CANNOT_READ& failure) {
         Complain(failure.Message());
         return Bad_Request;
@@ -236,12 +247,14 @@ int Run(const std::vector<std::string>& arguments)
     std::optional<Send::Viewer::Turn> turn; // held until the transfer has ended
     Windows::Unique_Process_Information viewer;
     Send::Client_Pipe::Pipe pipe;
-    const bool batches = Send::Options::Uses_Batches(settings);
     const std::string pipe_name = batches ? Send::Batch_Transfer::Run_Pipe_Name() : std::string(Send::Viewer::Pipe_Name);
     if (!Reach_Viewer(settings, pipe_name, turn, viewer, pipe)) return Not_Sent;
     Send::Transfer::Statistics statistics;
-    const bool sent = batches ? Send_To_Viewer<Send::Batch_Transfer::Batch_Sender>(settings, pipe, reading.Places, statistics)
-                              : Send_To_Viewer<Send::Transfer::Sender>(settings, pipe, reading.Places, statistics);
+    const bool sent =
+        batches ? Send_To_Viewer<Send::Batch_Transfer::Batch_Sender>(settings, settings.Title, pipe, reading.Places,
+                                                                     statistics)
+                : Send_To_Viewer<Send::Transfer::Sender>(settings, Windows::Unicode::Ansi_From_Utf8(settings.Title),
+                                                         pipe, reading.Places, statistics);
     if (!sent) return Not_Sent;
     pipe.Close();
     turn.reset();
@@ -251,10 +264,10 @@ int Run(const std::vector<std::string>& arguments)
 
 } // namespace
 
-int main(int argc, char** argv)
+int main()
 {
     try {
-        return Run(std::vector<std::string>(argv + 1, argv + argc));
+        return Run(Windows::Program_Arguments());
     } catch (...) {
         Complain(Failures::Current_Description());
         return Not_Sent;

@@ -3,6 +3,8 @@
 #include "lumen_send/utf8.hpp"
 #include "support/paths.hpp"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <limits>
 #include <optional>
@@ -225,10 +227,17 @@ Place Split_Line(std::string_view line, const Parse_Options& options)
     return compiler_form ? std::move(*compiler_form) : Split_Colon_Form(line, options);
 }
 
+bool Viewer_Takes_Utf8(const Parse_Options& options) noexcept
+{
+    return (options.Code_Page == 0 ? GetACP() : options.Code_Page) == CP_UTF8;
+}
+
 std::string Viewer_File_Name(std::string_view name, const Parse_Options& options)
 {
     if (Paths::Has_Control_Character(name)) throw BAD_LINE("file name holds a control character");
-    if (options.Input_Encoding == Encoding::Ansi || Utf8::Kind_Of(name) != Utf8::Kind::Utf8) return std::string(name);
+    const bool is_utf8 = options.Input_Encoding != Encoding::Ansi && Utf8::Kind_Of(name) == Utf8::Kind::Utf8;
+    if (Viewer_Takes_Utf8(options)) return is_utf8 ? std::string(name) : Utf8::From_Code_Page(name, 1).Text;
+    if (!is_utf8) return std::string(name);
     Utf8::Converted converted = Utf8::To_Code_Page(name, 1, options.Code_Page);
     if (!converted.Lossless)
         throw BAD_LINE("the file name has characters that the ANSI code page lacks, and the viewer's 8-bit file "
@@ -238,7 +247,10 @@ std::string Viewer_File_Name(std::string_view name, const Parse_Options& options
 
 Utf8::Converted Viewer_Text(std::string_view text, std::size_t column, bool is_utf8, const Parse_Options& options)
 {
-    if (!is_utf8 || options.Input_Encoding == Encoding::Ansi) return Utf8::Converted{std::string(text), column, true};
+    is_utf8 = is_utf8 && options.Input_Encoding != Encoding::Ansi;
+    if (Viewer_Takes_Utf8(options))
+        return is_utf8 ? Utf8::Converted{std::string(text), column, true} : Utf8::From_Code_Page(text, column);
+    if (!is_utf8) return Utf8::Converted{std::string(text), column, true};
     return Utf8::To_Code_Page(text, column, options.Code_Page);
 }
 

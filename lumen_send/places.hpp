@@ -4,11 +4,13 @@
 //     file:line:text               (grep -n; the column is then 1)
 //     file(line,column): text      (Microsoft's compiler, MSBuild and many Windows tools)
 //     file(line): text
-// and their grouping by file for the viewer. The viewer shows 8-bit ANSI text and counts
-// positions in bytes. A file name, and a text, in UTF-8 (with a byte above 0x7F) is converted to
-// the ANSI code page, the column moved to the same character; other bytes pass unchanged. Name
-// and text are judged each on its own: a tool may print a UTF-8 name beside a line of an 8-bit
-// file.
+// and their grouping by file for the viewer. A viewer on the message-by-message protocol takes
+// 8-bit ANSI text: a file name, and a text, in UTF-8 (with a byte above 0x7F) is converted to the
+// ANSI code page, the column moved to the same character; other bytes pass unchanged. A viewer on
+// the batch protocol takes UTF-8 (Parse_Options::Code_Page is then CP_UTF8): UTF-8 passes as it
+// is, 8-bit text is converted from the ANSI code page. Either way columns count the bytes of the
+// text as the viewer gets it. Name and text are judged each on its own: a tool may print a UTF-8
+// name beside a line of an 8-bit file.
 //
 // Which lines are refused, and why:
 // - no file name, no line number, a line number that is not decimal digits, is 0, negative or
@@ -23,8 +25,9 @@
 //   column is sent as the text's length + 1 instead (for tools that, unlike the compilers that
 //   Send::Compiler knows, put a column of some other line in front of their message);
 // - with Encoding::Utf_8, a line that is not valid UTF-8;
-// - a UTF-8 file name with a character that the ANSI code page lacks: the viewer opens files by
-//   their 8-bit names, and "?" in their place would name no file (or, to some editors, any).
+// - for an 8-bit viewer, a UTF-8 file name with a character that the ANSI code page lacks: that
+//   viewer opens files by their 8-bit names, and "?" in their place would name no file (or, to
+//   some editors, any).
 // Lengths and columns are checked after the conversion from UTF-8. A text longer than 1024 bytes
 // (a line of a minified file) is cut to the part around its column, "..." at each cut end, the
 // column moved to the same character.
@@ -56,7 +59,7 @@ inline constexpr std::size_t Message_Limit = 1024;
 enum class Encoding {
     Auto,  // a valid UTF-8 line with a byte above 0x7F is converted, any other passes as it is
     Utf_8, // every line is UTF-8: one that is not is refused
-    Ansi,  // bytes pass unchanged
+    Ansi,  // 8-bit text: passes unchanged to an 8-bit viewer, converted for one that takes UTF-8
 };
 
 struct Parse_Options {
@@ -65,7 +68,9 @@ struct Parse_Options {
     // (for "grep -n" output whose texts may start with digits and a colon).
     bool No_Columns = false;
     Encoding Input_Encoding = Encoding::Auto;
-    unsigned Code_Page = 0; // what UTF-8 becomes; 0 is the ANSI code page
+    // The viewer's code page, what the texts become: 0 is the ANSI code page, CP_UTF8 (65001) a
+    // viewer on the batch protocol.
+    unsigned Code_Page = 0;
 };
 
 // One parsed line, in the viewer's code page.
@@ -87,12 +92,12 @@ Place Split_Line(std::string_view line, const Parse_Options& options);
 // message is the reason.
 Place Parse_Line(std::string_view line, const Parse_Options& options);
 
-// A file name as the viewer takes it (converted when it is UTF-8); BAD_LINE when it cannot be
-// (a control byte, characters the code page lacks).
+// A file name as the viewer takes it; BAD_LINE when it cannot be (a control byte, characters the
+// code page lacks).
 std::string Viewer_File_Name(std::string_view name, const Parse_Options& options);
 
 // A text in the viewer's code page, Column (counting the bytes of Text) moved along. Is_Utf8
-// tells how Text is encoded; nothing is converted under Encoding::Ansi.
+// tells how Text is encoded; under Encoding::Ansi every text is 8-bit.
 Utf8::Converted Viewer_Text(std::string_view text, std::size_t column, bool is_utf8, const Parse_Options& options);
 
 struct Entry {

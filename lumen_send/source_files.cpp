@@ -2,6 +2,7 @@
 
 #include "lumen_send/utf8.hpp"
 #include "windows/local_files.hpp"
+#include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
@@ -12,22 +13,21 @@ namespace Send::Source_Files {
 
 namespace {
 
-// The files are opened by 8-bit names, as the viewer opens them. A UTF-8 name becomes an ANSI
-// one; one the code page cannot hold names no file the viewer could open, and is not read.
-std::optional<std::string> Ansi_Name(const std::string& name)
+// The files are opened by their UTF-8 names; a compiler that prints 8-bit names prints them in the
+// ANSI code page.
+std::string Utf8_Name(const std::string& name)
 {
-    if (Utf8::Kind_Of(name) != Utf8::Kind::Utf8) return name;
-    Utf8::Converted converted = Utf8::To_Code_Page(name, 1);
-    if (!converted.Lossless) return std::nullopt;
-    return std::move(converted.Text);
+    if (Utf8::Kind_Of(name) != Utf8::Kind::Invalid) return name;
+    return Utf8::From_Code_Page(name, 1).Text;
 }
 
 // The bytes of the file at Path, a canonical local path; nothing when it is not a disk file on a
 // local drive, is too large or cannot be read.
 std::optional<std::string> Read_Disk_File(const std::string& path)
 {
-    Windows::Unique_File file{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
+    Windows::Unique_File file{CreateFileW(Windows::Unicode::Wide(path).c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
     if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return std::nullopt;
     // A link or junction in the path may lead to a share: the name alone does not tell.
     if (!Windows::Local_Files::Is_On_Local_Drive(file.get())) return std::nullopt;
@@ -43,11 +43,7 @@ std::optional<std::string> Read_Disk_File(const std::string& path)
 // UTF-16 (little-endian, with its byte-order mark, as Windows editors save it) becomes UTF-8.
 std::string Utf8_Of_Utf16(std::string_view bytes)
 {
-    const int units = static_cast<int>(bytes.size() / 2);
-    const auto* wide = reinterpret_cast<const wchar_t*>(bytes.data());
-    std::string text(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide, units, nullptr, 0, nullptr, nullptr)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, units, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
-    return text;
+    return Windows::Unicode::Utf8(std::wstring_view(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2));
 }
 
 // Bytes is taken over.
@@ -82,9 +78,7 @@ std::vector<std::uint32_t> Line_Starts_Of(std::string_view text)
 
 std::optional<Source_Line> Source_Files::Line(const std::string& name, std::int32_t number)
 {
-    const std::optional<std::string> ansi_name = Ansi_Name(name);
-    if (!ansi_name) return std::nullopt;
-    const Windows::Local_Files::Decision local = Windows::Local_Files::Canonical(*ansi_name);
+    const Windows::Local_Files::Decision local = Windows::Local_Files::Canonical(Utf8_Name(name));
     if (!local.Accepted()) return std::nullopt;
     const std::optional<File>& file = Find_Or_Read(local.Path).Content;
     if (!file || number < 1 || static_cast<std::size_t>(number) > file->Line_Starts.size()) return std::nullopt;

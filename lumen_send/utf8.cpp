@@ -1,6 +1,7 @@
 #include "lumen_send/utf8.hpp"
 
 #include "support/utf8.hpp"
+#include "windows/unicode.hpp"
 
 #include <windows.h>
 
@@ -96,6 +97,26 @@ Converted To_Code_Page(std::string_view text, std::size_t column, unsigned code_
     }
     if (marked >= text.size()) converted.Column = converted.Text.size() + 1 + (marked - text.size());
     return converted;
+}
+
+Converted From_Code_Page(std::string_view text, std::size_t column, unsigned code_page)
+{
+    if (code_page == 0) code_page = GetACP();
+    if (code_page == CP_UTF8 || Windows::Unicode::Is_Ascii(text)) return Converted{std::string(text), column, true};
+    const std::size_t marked = column - 1;
+    const std::size_t start = Character_Start(text, marked, code_page);
+    Converted converted{Windows::Unicode::Utf8_From_Code_Page(text, code_page), 1, true};
+    converted.Column = Windows::Unicode::Utf8_From_Code_Page(text.substr(0, start), code_page).size() + 1;
+    if (marked >= text.size()) converted.Column = converted.Text.size() + 1 + (marked - text.size());
+    return converted;
+}
+
+std::size_t Code_Point_Column(std::string_view text, std::size_t column) noexcept
+{
+    const std::size_t before = std::min(column - 1, text.size());
+    std::size_t code_points = 0;
+    for (std::size_t at = 0; at < before; at += Character_At(text, at).Length) ++code_points;
+    return code_points + (column - before);
 }
 
 } // namespace Send::Utf8

@@ -1,6 +1,7 @@
 #pragma once
-// UTF-8 text (what rg and git grep print) for a viewer that shows 8-bit ANSI text: the
-// conversion, and where a column that counts UTF-8 bytes lands in the converted text.
+// UTF-8 text (what rg and git grep print) for a viewer that shows 8-bit ANSI text, and 8-bit
+// text for a viewer that takes UTF-8: the conversions, and where a column that counts the bytes
+// of one lands in the other.
 
 #include <cstddef>
 #include <string>
@@ -43,5 +44,14 @@ struct Converted {
 // column past the end keeps its distance from the end. Where the code page is UTF-8 itself
 // (65001), the text is already what the viewer shows and stays as it is.
 Converted To_Code_Page(std::string_view text, std::size_t column, unsigned code_page = 0);
+
+// Text in Code_Page (0: the ANSI code page) as UTF-8, Column (from 1, counting the bytes of Text)
+// moved to the start of the same character; a column past the end keeps its distance from the
+// end. Where the code page is UTF-8 itself, the text stays as it is.
+Converted From_Code_Page(std::string_view text, std::size_t column, unsigned code_page = 0);
+
+// The code points of UTF-8 Text before byte Column (from 1), and one for each byte that Column
+// lies beyond the end: the column as the batch protocol counts it.
+std::size_t Code_Point_Column(std::string_view text, std::size_t column) noexcept;
 
 } // namespace Send::Utf8

@@ -1,6 +1,7 @@
 #include "lumen_send/viewer_start.hpp"
 
 #include "windows/program_search.hpp"
+#include "windows/unicode.hpp"
 
 #include <algorithm>
 #include <utility>
@@ -169,12 +170,11 @@ Programs Located(std::string_view viewer, std::string_view editor)
 Windows::Unique_Process_Information Start(std::string_view viewer, std::string_view editor, std::string_view pipe_name)
 {
     const Programs programs = Located(viewer, editor);
-    std::string line = Command_Line(viewer, programs.Editor, pipe_name);
-    std::vector<char> writable(line.begin(), line.end());
-    writable.push_back('\0'); // CreateProcessA may write into its command line
+    std::wstring writable = Windows::Unicode::Wide(Command_Line(viewer, programs.Editor, pipe_name));
+    writable.push_back(L'\0'); // CreateProcessW may write into its command line
     Windows::Unique_File null_device = Open_Null_Device();
     Inherit_Only inherit_only(null_device.get());
-    STARTUPINFOEXA startup{};
+    STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
     startup.StartupInfo.hStdInput = null_device.get();
@@ -182,8 +182,8 @@ Windows::Unique_Process_Information Start(std::string_view viewer, std::string_v
     startup.StartupInfo.hStdError = null_device.get();
     startup.lpAttributeList = inherit_only.List();
     PROCESS_INFORMATION started{};
-    if (!CreateProcessA(programs.Viewer.c_str(), writable.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT, nullptr,
-                        nullptr, &startup.StartupInfo, &started)) {
+    if (!CreateProcessW(Windows::Unicode::Wide(programs.Viewer).c_str(), writable.data(), nullptr, nullptr, TRUE,
+                        EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo, &started)) {
         const DWORD error = GetLastError();
         throw START_FAILURE("cannot start " + programs.Viewer + " (system error " + std::to_string(error) + ")");
     }

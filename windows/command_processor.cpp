@@ -1,18 +1,17 @@
 #include "windows/command_processor.hpp"
 
+#include "support/text.hpp"
 #include "windows/program_search.hpp"
-
-#include <windows.h>
 
 namespace Windows::Command_Processor {
 
 namespace {
 
+// The endings are ASCII: no byte of a UTF-8 character beyond ASCII folds to one of their letters.
 bool Ends_With_Letters(std::string_view text, std::string_view ending) noexcept
 {
     if (text.size() < ending.size()) return false;
-    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.data() + text.size() - ending.size(),
-                          static_cast<int>(ending.size()), ending.data(), static_cast<int>(ending.size())) == CSTR_EQUAL;
+    return Text::Equal(text.substr(text.size() - ending.size()), ending, false);
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 #include "windows/file_types.hpp"
 
 #include "support/paths.hpp"
+#include "support/text.hpp"
 #include "windows/files.hpp"
 #include "windows/local_files.hpp"
 #include "windows/program_search.hpp"
+#include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
 #include "windows/windows.hpp"
 
@@ -16,11 +18,8 @@ namespace Windows::File_Types {
 
 namespace {
 
-bool Same_Letters(std::string_view left, std::string_view right) noexcept
-{
-    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, left.data(), static_cast<int>(left.size()), right.data(),
-                          static_cast<int>(right.size())) == CSTR_EQUAL;
-}
+// Only against ".exe": no byte of a UTF-8 character beyond ASCII folds to an ASCII letter.
+bool Same_Letters(std::string_view left, std::string_view right) noexcept { return Text::Equal(left, right, false); }
 
 bool Is_Blank(char character) noexcept { return character == ' ' || character == '\t'; }
 
@@ -53,14 +52,15 @@ std::size_t Unquoted_Program_End(std::string_view command) noexcept
 // "%SystemRoot%\system32\NOTEPAD.EXE %1"); nothing when it is missing or no string.
 std::optional<std::string> Classes_Value(const std::string& key)
 {
-    std::string value(MAX_PATH, '\0');
+    const std::wstring wide_key = Unicode::Wide(key);
+    std::wstring value(MAX_PATH, L'\0');
     for (;;) {
-        DWORD size = static_cast<DWORD>(value.size());
+        DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t)); // bytes
         const LSTATUS status =
-            RegGetValueA(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(), &size);
-        if (status == ERROR_SUCCESS) return std::string(value.c_str()); // up to its NUL
+            RegGetValueW(HKEY_CLASSES_ROOT, wide_key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(), &size);
+        if (status == ERROR_SUCCESS) return Unicode::Utf8(value.c_str()); // up to its NUL
         if (status != ERROR_MORE_DATA) return std::nullopt;
-        value.resize(std::max<std::size_t>(size, value.size() * 2));
+        value.resize(std::max<std::size_t>(size / sizeof(wchar_t) + 1, value.size() * 2));
     }
 }
 
@@ -106,7 +106,7 @@ Opening Refused(std::string refusal) { return {.How = Opening::Kind::Refused, .R
 std::string Refusal_At(const std::string& path)
 {
     // Backup semantics let a folder open too, so that it is told apart from a missing file.
-    const Unique_File file{CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+    const Unique_File file{CreateFileW(Unicode::Wide(path).c_str(), FILE_READ_ATTRIBUTES,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
     if (!file) {

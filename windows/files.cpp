@@ -1,30 +1,27 @@
 #include "windows/files.hpp"
 
-#include <windows.h>
+#include "windows/unicode.hpp"
 
-#include <string>
+#include <windows.h>
 
 namespace Windows::Files {
 
 void Move_File(std::string_view source, std::string_view target)
 {
-    const std::string from(source);
-    const std::string to(target);
     // No MOVEFILE_COPY_ALLOWED: a move to another volume is refused rather than copied.
-    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) throw FILE_NOT_FOUND();
+    if (!MoveFileExW(Unicode::Wide(source).c_str(), Unicode::Wide(target).c_str(), MOVEFILE_REPLACE_EXISTING))
+        throw FILE_NOT_FOUND();
 }
 
 void Delete_File(std::string_view name)
 {
-    const std::string path(name);
-    if (DeleteFileA(path.c_str())) return;
+    if (DeleteFileW(Unicode::Wide(name).c_str())) return;
     if (GetLastError() != ERROR_FILE_NOT_FOUND) throw ACCESS_DENIED();
 }
 
 bool Is_File(std::string_view name)
 {
-    const std::string path(name);
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(Unicode::Wide(name).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 

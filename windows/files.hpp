@@ -1,5 +1,5 @@
 #pragma once
-// Whole-file operations by name.
+// Whole-file operations by name (UTF-8).
 
 #include "support/failure.hpp"
 

@@ -1,5 +1,6 @@
 #include "windows/files_io.hpp"
 
+#include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
@@ -196,18 +197,12 @@ std::shared_ptr<File_Record> Make_Record(Unique_File os_handle, File_Mode mode)
     return record;
 }
 
-template <typename Character>
-HANDLE Create_File(const std::basic_string<Character>& name, DWORD access, DWORD share, DWORD disposition)
+HANDLE Create_File(const std::wstring& name, DWORD access, DWORD share, DWORD disposition)
 {
-    if constexpr (sizeof(Character) == 1) {
-        return CreateFileA(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    } else {
-        return CreateFileW(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    }
+    return CreateFileW(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-template <typename Character>
-Unique_File Create_For_Writing(const std::basic_string<Character>& name, const Create_Options& options)
+Unique_File Create_For_Writing(const std::wstring& name, const Create_Options& options)
 {
     Unique_File file(Create_File(name, GENERIC_WRITE, options.Share_Read ? FILE_SHARE_READ : 0,
                                  options.New_Only ? CREATE_NEW : CREATE_ALWAYS));
@@ -215,8 +210,7 @@ Unique_File Create_For_Writing(const std::basic_string<Character>& name, const C
     return file;
 }
 
-template <typename Character>
-Unique_File Open_Existing(const std::basic_string<Character>& name, File_Mode mode)
+Unique_File Open_Existing(const std::wstring& name, File_Mode mode)
 {
     // Readers share the file with other readers; an appending handle holds it alone.
     const bool reading = mode == File_Mode::Reading;
@@ -236,7 +230,7 @@ File_Record& Handle::Open_Record() const
 
 Handle Handle::Create(std::string_view name, const Create_Options& options)
 {
-    return Handle(Make_Record(Create_For_Writing(std::string(name), options), File_Mode::Appending));
+    return Create(Unicode::Wide(name), options);
 }
 
 Handle Handle::Create(std::wstring_view name, const Create_Options& options)
@@ -244,10 +238,7 @@ Handle Handle::Create(std::wstring_view name, const Create_Options& options)
     return Handle(Make_Record(Create_For_Writing(std::wstring(name), options), File_Mode::Appending));
 }
 
-Handle Handle::Open(std::string_view name, File_Mode mode)
-{
-    return Handle(Make_Record(Open_Existing(std::string(name), mode), mode));
-}
+Handle Handle::Open(std::string_view name, File_Mode mode) { return Open(Unicode::Wide(name), mode); }
 
 Handle Handle::Open(std::wstring_view name, File_Mode mode)
 {

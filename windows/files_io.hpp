@@ -47,7 +47,7 @@ public:
     // moved from is null, and the last copy to go writes what is pending and closes the file.
     Handle() noexcept = default;
 
-    // A file for writing only, in Appending mode, made as Options say.
+    // A file for writing only, in Appending mode, made as Options say. A narrow name is UTF-8.
     static Handle Create(std::string_view name, const Create_Options& options);
     static Handle Create(std::wstring_view name, const Create_Options& options);
     // An existing file. Reading: read access, others may read too; the first buffer is read at

@@ -1,5 +1,5 @@
 #pragma once
-// Names from outside (a host, a compiler's #line, a saved list) made into the one full path that
+// Names (UTF-8) from outside (a host, a compiler's #line, a saved list) made into the one full path that
 // is then checked, read and opened: only files on this computer's drives, never a network name, a
 // device, the system's name spaces, or a name that the system reads as another file than the one
 // it spells ("x.bat\." is x.bat, "x.bat " too).

@@ -1,6 +1,7 @@
 #include "windows/program_search.hpp"
 
 #include "windows/files.hpp"
+#include "windows/unicode.hpp"
 #include "windows/windows.hpp"
 
 #include <windows.h>
@@ -25,15 +26,16 @@ std::string_view Without_Quotes(std::string_view entry) noexcept
 
 std::string Full_Path(const std::string& path)
 {
-    const DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
-    std::string full(needed, '\0');
-    const DWORD length = needed == 0 ? 0 : GetFullPathNameA(path.c_str(), needed, full.data(), nullptr);
+    const std::wstring wide = Unicode::Wide(path);
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    std::wstring full(needed, L'\0');
+    const DWORD length = needed == 0 ? 0 : GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
     if (length == 0 || length >= needed) {
         const DWORD error = GetLastError();
         throw BAD_PATH(path + " cannot be made absolute (system error " + std::to_string(error) + ")");
     }
     full.resize(length);
-    return full;
+    return Unicode::Utf8(full);
 }
 
 std::string Folder_List(const std::vector<std::string>& folders)
@@ -62,16 +64,16 @@ std::string With_Default_Extension(std::string_view name)
 
 std::string Own_Folder()
 {
-    std::string path(MAX_PATH, '\0');
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0) {
             const DWORD error = GetLastError();
             throw BAD_PATH("this program's own path is unknown (system error " + std::to_string(error) + ")");
         }
         if (length < path.size()) {
             path.resize(length);
-            return path.substr(0, path.find_last_of("\\/"));
+            return Unicode::Utf8(path.substr(0, path.find_last_of(L"\\/")));
         }
         path.resize(path.size() * 2); // cut off: again with more room
     }
@@ -100,13 +102,13 @@ std::vector<std::string> Search_Folders()
 
 std::string In_System_Folder(std::string_view file_name)
 {
-    char folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         const DWORD error = GetLastError();
         throw NO_SYSTEM_FOLDER("the system folder is unknown (system error " + std::to_string(error) + ")");
     }
-    return std::string(folder, length) + "\\" + std::string(file_name);
+    return Unicode::Utf8(std::wstring_view(folder, length)) + "\\" + std::string(file_name);
 }
 
 std::optional<std::string> Find_In(const std::vector<std::string>& folders, std::string_view file_name)

@@ -1,5 +1,6 @@
 #include "windows/registry.hpp"
 
+#include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
@@ -28,7 +29,8 @@ HKEY Current_Key() noexcept { return Opened_Key ? Opened_Key.get() : Current_Roo
 // Closes the previous key; the root becomes current when Key is empty.
 void Make_Current(Unique_Key key) noexcept { Opened_Key = std::move(key); }
 
-std::string Nul_Terminated(std::string_view text) { return std::string(text); }
+// Names and paths are UTF-8; the system takes them in UTF-16.
+std::wstring Nul_Terminated(std::string_view text) { return Unicode::Wide(text); }
 
 // Opens with full access, or read-only when full access is refused.
 template <typename Open_Function, typename Character>
@@ -99,11 +101,11 @@ bool Root_Is_Local_Machine() { return Current_Root == HKEY_LOCAL_MACHINE; }
 
 void Create_Key(std::string_view sub_key)
 {
-    const std::string path = Nul_Terminated(sub_key);
-    char empty_class[] = "";
+    const std::wstring path = Nul_Terminated(sub_key);
+    wchar_t empty_class[] = L"";
     Unique_Key key;
-    const LONG result = RegCreateKeyExA(Current_Root, path.c_str(), 0, empty_class, REG_OPTION_NON_VOLATILE,
-                                        Key_Access, nullptr, key.put(), nullptr);
+    const LONG result = RegCreateKeyExW(Current_Root, path.c_str(), 0, empty_class, REG_OPTION_NON_VOLATILE, Key_Access,
+                                        nullptr, key.put(), nullptr);
     if (result != ERROR_SUCCESS) throw KEY_CREATION_FAILURE();
     Make_Current(std::move(key));
 }
@@ -111,7 +113,7 @@ void Create_Key(std::string_view sub_key)
 void Open_Key(std::string_view sub_key)
 {
     if (sub_key.empty()) return Make_Current(Unique_Key());
-    Make_Current(Open_Under_Root(RegOpenKeyExA, std::string(sub_key)));
+    Make_Current(Open_Under_Root(RegOpenKeyExW, Nul_Terminated(sub_key)));
 }
 
 void Open_Key(std::wstring_view sub_key)
@@ -128,22 +130,22 @@ std::wstring Current_Key_Path()
 
 void Set_Dword_Value(std::string_view name, std::uint32_t value)
 {
-    const std::string value_name = Nul_Terminated(name);
+    const std::wstring value_name = Nul_Terminated(name);
     const DWORD data = value;
-    const LONG result = RegSetValueExA(Current_Key(), value_name.c_str(), 0, REG_DWORD,
+    const LONG result = RegSetValueExW(Current_Key(), value_name.c_str(), 0, REG_DWORD,
                                        reinterpret_cast<const BYTE*>(&data), sizeof data);
     if (result != ERROR_SUCCESS) throw ENTRY_CREATION_FAILURE();
 }
 
 std::uint32_t Dword_Value(std::string_view name)
 {
-    const std::string value_name = Nul_Terminated(name);
+    const std::wstring value_name = Nul_Terminated(name);
     DWORD type = 0;
     DWORD data = 0;
     DWORD size = sizeof data;
     // A value of any type longer than 4 bytes answers ERROR_MORE_DATA: not found as a number.
     const LONG result =
-        RegQueryValueExA(Current_Key(), value_name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+        RegQueryValueExW(Current_Key(), value_name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
     if (result != ERROR_SUCCESS) throw ENTRY_NOT_FOUND();
     if (type != REG_DWORD) throw WRONG_TYPE();
     return data;
@@ -151,17 +153,19 @@ std::uint32_t Dword_Value(std::string_view name)
 
 std::string String_Value(std::string_view name)
 {
-    const std::string value_name = Nul_Terminated(name);
+    const std::wstring value_name = Nul_Terminated(name);
     DWORD type = 0;
-    char data[String_Buffer_Size];
-    DWORD size = sizeof data;
+    wchar_t data[String_Buffer_Size];
+    DWORD size = sizeof data; // bytes
     const LONG result =
-        RegQueryValueExA(Current_Key(), value_name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+        RegQueryValueExW(Current_Key(), value_name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
     if (result == ERROR_MORE_DATA) throw OVERFLOW();
     if (result != ERROR_SUCCESS) throw ENTRY_NOT_FOUND();
     if (type != REG_SZ) throw WRONG_TYPE();
-    // The stored size counts the terminating NUL.
-    return size == 0 ? std::string() : std::string(data, size - 1);
+    // The stored size counts the terminating NUL, when the writer stored one.
+    std::wstring_view text(data, size / sizeof(wchar_t));
+    if (!text.empty() && text.back() == L'\0') text.remove_suffix(1);
+    return Unicode::Utf8(text);
 }
 
 } // namespace Windows::Registry

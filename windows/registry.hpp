@@ -29,6 +29,7 @@ enum class Registry_Root { Current_User, Local_Machine };
 void Set_Root(Registry_Root root);
 bool Root_Is_Local_Machine();
 
+// Paths, names and string values are UTF-8.
 // Sub-key paths are relative to the root, levels separated by "\", no leading backslash.
 // Creates (or opens an existing) key under the root and makes it current.
 void Create_Key(std::string_view sub_key);

@@ -71,6 +71,11 @@ std::string Utf8_From_Ansi(std::string_view ansi)
     return Utf8(Wide_From(CP_ACP, ansi));
 }
 
+std::string Utf8_From_Code_Page(std::string_view text, unsigned code_page)
+{
+    return Utf8(Wide_From(code_page, text));
+}
+
 std::string Ansi_From_Utf8(std::string_view utf8)
 {
     if (Ansi_Is_Utf8() || Is_Ascii(utf8)) return std::string(utf8);

@@ -20,6 +20,8 @@ std::string Utf8(std::wstring_view wide);
 
 // UTF-8 of text in the ANSI code page. Pure ASCII comes back as it is, without a conversion.
 std::string Utf8_From_Ansi(std::string_view ansi);
+// UTF-8 of text in another code page than the ANSI one (a file's, a test's).
+std::string Utf8_From_Code_Page(std::string_view text, unsigned code_page);
 // The ANSI code page's text for UTF-8 text: a character the code page lacks becomes one "?" (no
 // look-alike is chosen for it). Pure ASCII comes back as it is.
 std::string Ansi_From_Utf8(std::string_view utf8);

@@ -1,5 +1,6 @@
 #include "windows/version.hpp"
 
+#include "windows/unicode.hpp"
 #include "windows/unsigned.hpp"
 #include "windows/windows.hpp"
 
@@ -20,11 +21,12 @@ std::atomic<std::uint32_t> Translation{Default_Translation};
 // The whole version resource of File, read anew on every call.
 std::vector<char> Version_Block(const std::string& file)
 {
+    const std::wstring wide_file = Unicode::Wide(file);
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(file.c_str(), &ignored);
+    const DWORD size = GetFileVersionInfoSizeW(wide_file.c_str(), &ignored);
     if (size == 0) throw NO_VERSION_INFO();
     std::vector<char> block(size);
-    if (!GetFileVersionInfoA(file.c_str(), 0, size, block.data())) throw NO_VERSION_INFO();
+    if (!GetFileVersionInfoW(wide_file.c_str(), 0, size, block.data())) throw NO_VERSION_INFO();
     return block;
 }
 
@@ -48,13 +50,14 @@ const std::string& Module_File()
 std::string Get_String_Value(std::string_view name)
 {
     std::vector<char> block = Version_Block(Module_File());
-    const std::string path = Sub_Block_Path(name);
+    const std::wstring path = Unicode::Wide(Sub_Block_Path(name));
     void* value = nullptr;
     UINT length = 0; // characters, with the terminating NUL
-    if (!VerQueryValueA(block.data(), path.c_str(), &value, &length)) throw NO_VERSION_INFO();
-    if (length == 0) return {};
-    if (length - 1 > Longest_Value) throw Failures::RANGE_ERROR("version value of more than 1000 characters");
-    return std::string(static_cast<const char*>(value), length - 1);
+    if (!VerQueryValueW(block.data(), path.c_str(), &value, &length)) throw NO_VERSION_INFO();
+    std::wstring_view text(static_cast<const wchar_t*>(value), length);
+    while (!text.empty() && text.back() == L'\0') text.remove_suffix(1);
+    if (text.size() > Longest_Value) throw Failures::RANGE_ERROR("version value of more than 1000 characters");
+    return Unicode::Utf8(text);
 }
 
 std::string Get_Product_Name() { return Get_String_Value("ProductName"); }

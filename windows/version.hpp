@@ -12,7 +12,7 @@ namespace Windows::Version {
 
 using NO_VERSION_INFO = Failures::Failure<"WINDOWS.VERSION.NO_VERSION_INFO">;
 
-// "ProductName" and "ProductVersion" of the selected string table.
+// "ProductName" and "ProductVersion" of the selected string table, in UTF-8.
 std::string Get_Product_Name();
 std::string Get_Product_Version();
 // Any value of the selected string table; every missing piece raises NO_VERSION_INFO.

@@ -1,7 +1,9 @@
 #include "windows/windows.hpp"
 
+#include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
 
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -22,14 +24,14 @@ std::string Formatted_Part(const char* buffer, int count)
     return count > 0 ? std::string(buffer, count - 1) : std::string();
 }
 
-Module_Entry To_Module_Entry(const MODULEENTRY32& system_entry)
+Module_Entry To_Module_Entry(const MODULEENTRY32W& system_entry)
 {
     Module_Entry entry;
     entry.Base_Address = reinterpret_cast<std::uintptr_t>(system_entry.modBaseAddr);
     entry.Size = system_entry.modBaseSize;
     entry.Module_Handle = system_entry.hModule;
-    entry.Name = system_entry.szModule;
-    entry.Path = system_entry.szExePath;
+    entry.Name = Unicode::Utf8(system_entry.szModule);
+    entry.Path = Unicode::Utf8(system_entry.szExePath);
     return entry;
 }
 
@@ -40,14 +42,14 @@ Unique_File Module_Snapshot(std::uint32_t process_id)
     return snapshot;
 }
 
-MODULEENTRY32 Empty_System_Entry()
+MODULEENTRY32W Empty_System_Entry()
 {
-    MODULEENTRY32 entry{};
+    MODULEENTRY32W entry{};
     entry.dwSize = sizeof entry;
     return entry;
 }
 
-bool Holds(const MODULEENTRY32& entry, std::uintptr_t address)
+bool Holds(const MODULEENTRY32W& entry, std::uintptr_t address)
 {
     const auto base = reinterpret_cast<std::uintptr_t>(entry.modBaseAddr);
     return address >= base && address - base < entry.modBaseSize;
@@ -63,14 +65,15 @@ std::string Program_Word(std::string_view program)
     return needs_quotes ? '"' + std::string(program) + '"' : std::string(program);
 }
 
-std::string With_Nul(std::string_view text)
+// The system's UTF-16 of UTF-8 Text, with a NUL after it.
+std::wstring Wide_With_Nul(std::string_view text)
 {
-    std::string copy(text);
-    copy.push_back('\0');
-    return copy;
+    std::wstring wide = Unicode::Wide(text);
+    wide.push_back(L'\0');
+    return wide;
 }
 
-char* Optional_Text(std::string& text) { return text.empty() ? nullptr : text.data(); }
+wchar_t* Optional_Text(std::wstring& text) { return text.empty() ? nullptr : text.data(); }
 
 struct Standard_Handles {
     bool Used = false;
@@ -91,9 +94,9 @@ Standard_Handles Child_Standard_Handles(HANDLE input, HANDLE output, HANDLE erro
     return handles;
 }
 
-STARTUPINFOA Startup_Information(const Standard_Handles& handles)
+STARTUPINFOW Startup_Information(const Standard_Handles& handles)
 {
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (!handles.Used) return startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -102,6 +105,16 @@ STARTUPINFOA Startup_Information(const Standard_Handles& handles)
     startup.hStdError = handles.Error;
     return startup;
 }
+
+// Memory the system allocated for the caller with LocalAlloc.
+template <typename Pointer>
+struct Local_Memory_Traits {
+    using Value = Pointer*;
+    static Value Empty() noexcept { return nullptr; }
+    static void Close(Value value) noexcept { LocalFree(value); }
+};
+template <typename Pointer>
+using Unique_Local_Memory = Unique_Resource<Local_Memory_Traits<Pointer>>;
 
 struct Sid_Traits {
     using Value = PSID;
@@ -177,16 +190,16 @@ std::uint32_t Current_Thread_Id() { return GetCurrentThreadId(); }
 Module_Entry Main_Module(std::uint32_t process_id)
 {
     const Unique_File snapshot = Module_Snapshot(process_id);
-    MODULEENTRY32 entry = Empty_System_Entry();
-    if (!Module32First(snapshot.get(), &entry)) throw NO_MODULE_INFORMATION();
+    MODULEENTRY32W entry = Empty_System_Entry();
+    if (!Module32FirstW(snapshot.get(), &entry)) throw NO_MODULE_INFORMATION();
     return To_Module_Entry(entry);
 }
 
 Module_Entry Module_Containing(std::uintptr_t address)
 {
     const Unique_File snapshot = Module_Snapshot(0);
-    MODULEENTRY32 entry = Empty_System_Entry();
-    for (BOOL found = Module32First(snapshot.get(), &entry); found; found = Module32Next(snapshot.get(), &entry)) {
+    MODULEENTRY32W entry = Empty_System_Entry();
+    for (BOOL found = Module32FirstW(snapshot.get(), &entry); found; found = Module32NextW(snapshot.get(), &entry)) {
         if (Holds(entry, address)) return To_Module_Entry(entry);
     }
     throw NO_MODULE_INFORMATION();
@@ -206,22 +219,24 @@ void Create_Process(const Process_Options& options)
 {
     const std::string_view program = options.Program;
     const std::string_view arguments = options.Arguments;
-    std::string application = !options.Application.empty() ? With_Nul(options.Application)
-                              : arguments.empty()           ? With_Nul(program)
-                                                            : std::string();
-    std::string command_line = arguments.empty() ? std::string() : With_Nul(Program_Word(program) + ' ' + std::string(arguments));
+    std::wstring application = !options.Application.empty() ? Wide_With_Nul(options.Application)
+                               : arguments.empty()          ? Wide_With_Nul(program)
+                                                            : std::wstring();
+    std::wstring command_line =
+        arguments.empty() ? std::wstring() : Wide_With_Nul(Program_Word(program) + ' ' + std::string(arguments));
     // The caller separates the entries with NUL characters; the block ends with two more.
     const std::string_view environment = options.Environment;
-    std::string environment_block = environment.empty() ? std::string() : With_Nul(With_Nul(environment));
-    std::string folder = options.Directory.empty() ? std::string() : With_Nul(options.Directory);
+    std::wstring environment_block = environment.empty() ? std::wstring() : Wide_With_Nul(environment) + L'\0';
+    std::wstring folder = options.Directory.empty() ? std::wstring() : Wide_With_Nul(options.Directory);
 
     const Standard_Handles handles =
         Child_Standard_Handles(options.Standard_Input, options.Standard_Output, options.Standard_Error);
-    STARTUPINFOA startup = Startup_Information(handles);
+    STARTUPINFOW startup = Startup_Information(handles);
     PROCESS_INFORMATION started{};
-    if (!CreateProcessA(Optional_Text(application), Optional_Text(command_line), nullptr, nullptr,
-                        handles.Used ? TRUE : FALSE, options.Detached ? DETACHED_PROCESS : 0,
-                        Optional_Text(environment_block), Optional_Text(folder), &startup, &started))
+    const DWORD flags = (options.Detached ? DETACHED_PROCESS : 0) | CREATE_UNICODE_ENVIRONMENT;
+    if (!CreateProcessW(Optional_Text(application), Optional_Text(command_line), nullptr, nullptr,
+                        handles.Used ? TRUE : FALSE, flags, Optional_Text(environment_block), Optional_Text(folder),
+                        &startup, &started))
         throw PROCESS_CREATION_FAILURE();
     // The child runs on its own; we keep nothing of it.
     Unique_Process_Information child(started);
@@ -229,13 +244,27 @@ void Create_Process(const Process_Options& options)
     child.Thread.reset();
 }
 
+std::vector<std::string> Program_Arguments()
+{
+    int count = 0;
+    const Unique_Local_Memory<wchar_t*> split{CommandLineToArgvW(GetCommandLineW(), &count)};
+    if (!split) return {};
+    std::vector<std::string> arguments;
+    for (int index = 1; index < count; ++index) arguments.push_back(Unicode::Utf8(split.get()[index]));
+    return arguments;
+}
+
+std::string Raw_Command_Line() { return Unicode::Utf8(GetCommandLineW()); }
+
 std::string Environment_Variable(const char* name)
 {
-    const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0);
+    const std::wstring wide_name = Unicode::Wide(name);
+    const DWORD needed = GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0);
     if (needed == 0) return {};
-    std::string value(needed, '\0');
-    value.resize(GetEnvironmentVariableA(name, value.data(), needed));
-    return value;
+    std::wstring value(needed, L'\0');
+    const DWORD length = GetEnvironmentVariableW(wide_name.c_str(), value.data(), needed);
+    value.resize(length < needed ? length : 0); // the value grew in between: none rather than a cut one
+    return Unicode::Utf8(value);
 }
 
 bool Is_Service()

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Windows {
 
@@ -21,8 +22,8 @@ struct Module_Entry {
     std::uintptr_t Base_Address = 0;
     std::uint32_t Size = 0; // bytes
     HMODULE Module_Handle = nullptr;
-    std::string Name; // file name with extension
-    std::string Path; // full path of the module file
+    std::string Name; // file name with extension, UTF-8
+    std::string Path; // full path of the module file, UTF-8
 };
 
 // True on the NT platform from version 4 on; false also when the version cannot be read.
@@ -45,7 +46,7 @@ bool Is_Dll(HMODULE module_handle);
 std::string Module_Name(const Module_Entry& entry);
 std::string Module_Path(const Module_Entry& entry);
 
-// The program Create_Process starts, written in the call with each field named. Program and
+// The program Create_Process starts, written in the call with each field named; every text is UTF-8. Program and
 // Arguments have no default, so -Wmissing-field-initializers reports a call that leaves one out.
 // The texts are only read during the call.
 // - Arguments empty: Program is the application name. Otherwise the command line is Program,
@@ -75,7 +76,14 @@ struct Process_Options {
 // Starts the program and returns at once; no handle to the child stays open.
 void Create_Process(const Process_Options& options);
 
-// The value of this process's environment variable Name; empty when it is not set.
+// This process's arguments after the program's own name, in UTF-8: its UTF-16 command line split
+// by the system's rules, so that names beyond the ANSI code page arrive whole.
+std::vector<std::string> Program_Arguments();
+
+// The text (UTF-8) of this process's command line, as it was given.
+std::string Raw_Command_Line();
+
+// The value (UTF-8) of this process's environment variable Name; empty when it is not set.
 std::string Environment_Variable(const char* name);
 
 // True when the process token says "service" before it says "interactive", or says neither.

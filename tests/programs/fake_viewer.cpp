@@ -4,14 +4,18 @@
 // The record appears under its name only when complete. When LUMEN_FAKE_VIEWER_RECORD names the
 // record instead, the editor is a real one, and the record also holds LUMEN_ROLL_EDITOR. When
 // LUMEN_FAKE_VIEWER_IDLE names an event, the stand-in is a viewer that never opens its pipe: it
-// records nothing and stays until the event is set.
+// records nothing and stays until the event is set. On a pipe of the batch protocol it records
+// each record instead of each message: the title, a file's name and flag, an entry's text and
+// "line:column" in decimal, an empty item for a group's end.
 
+#include "viewer/batch_protocol.hpp"
 #include "windows/pipe.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -21,7 +25,7 @@ using Windows::Pipe::Seconds;
 struct Recorder {
     Windows::Pipe::Pipe_Handle pipe;
     std::string record;
-    char buffer[1024];
+    char buffer[Batch_Protocol::Batch_Limit];
 
     void Note(const std::string& item) { record += std::to_string(item.size()) + ":" + item + "\n"; }
 
@@ -55,6 +59,50 @@ struct Recorder {
             }
         }
     }
+
+    // Reads the records of one batch; true when it held the end.
+    bool Record_Batch(std::string_view batch)
+    {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(batch.data());
+        std::size_t at = 0;
+        const auto number = [&](std::size_t size) {
+            const std::uint32_t value = Batch_Protocol::Number_At(bytes + at, size);
+            at += size;
+            return value;
+        };
+        const auto text = [&] {
+            const std::size_t length = number(Batch_Protocol::Length_Size);
+            Note(std::string(batch.substr(at, length)));
+            at += length;
+        };
+        while (at < batch.size()) {
+            switch (static_cast<Batch_Protocol::Record>(bytes[at++])) {
+            case Batch_Protocol::Record::Title: text(); break;
+            case Batch_Protocol::Record::File: {
+                const char flag = static_cast<char>(number(Batch_Protocol::Flag_Size));
+                text();
+                Note(std::string(1, flag));
+                break;
+            }
+            case Batch_Protocol::Record::Entry: {
+                const std::uint32_t line = number(Batch_Protocol::Value_Size);
+                const std::uint32_t column = number(Batch_Protocol::Value_Size);
+                text();
+                Note(std::to_string(line) + ":" + std::to_string(column));
+                break;
+            }
+            case Batch_Protocol::Record::Group_End: Note(""); break;
+            case Batch_Protocol::Record::End: return true;
+            default: throw std::runtime_error("unknown record");
+            }
+        }
+        return false;
+    }
+
+    void Serve_Batches()
+    {
+        while (!Record_Batch(std::string_view(buffer, Windows::Pipe::Read(pipe, buffer, Seconds{5.0})))) Acknowledge();
+    }
 };
 
 } // namespace
@@ -80,10 +128,14 @@ int main(int argc, char** argv)
         recorder.Note(editor_setting);
     }
     try {
-        Windows::Pipe::Open(recorder.pipe, {.Name = argv[1], .Is_Server = true,
-                                            .Mode = Windows::Pipe::Pipe_Mode::Duplex, .Buffer_Size = 1024,
+        const bool batches = Batch_Protocol::Is_Pipe_Name(argv[1]);
+        Windows::Pipe::Open(recorder.pipe, {.Name = argv[1],
+                                            .Is_Server = true,
+                                            .Mode = Windows::Pipe::Pipe_Mode::Duplex,
+                                            .Buffer_Size = batches ? Batch_Protocol::Batch_Limit : 1024,
                                             .Timeout = Seconds{10.0}});
-        recorder.Serve();
+        if (batches) recorder.Serve_Batches();
+        else recorder.Serve();
     } catch (const std::exception& failure) {
         recorder.Note(std::string("failure ") + failure.what());
     }

@@ -12,6 +12,8 @@
 #include "lumen_open/presets.hpp"
 #include "lumen_open/settings.hpp"
 #include "lumen_open/command_template.hpp"
+#include "tests/programs/named_file.hpp"
+#include "windows/unicode.hpp"
 
 #include <windows.h>
 
@@ -235,16 +237,18 @@ Outcome Run_Program(const char* program_path, const std::string& arguments, cons
     Test_Support::Write_File(io.File("in.txt"), input);
     Windows::Unique_File in = Inheritable_File(io.File("in.txt"), GENERIC_READ, OPEN_EXISTING);
     Windows::Unique_File out = Inheritable_File(io.File("out.txt"), GENERIC_WRITE, CREATE_ALWAYS);
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = in.get();
     startup.hStdOutput = startup.hStdError = out.get();
     const std::string program = Windows_Path(program_path);
-    std::string line = "\"" + program + "\" " + arguments;
+    // The arguments are UTF-8, and may hold names beyond the ANSI code page.
+    std::wstring line = Windows::Unicode::Wide("\"" + program + "\" " + arguments);
     PROCESS_INFORMATION started{};
     Outcome outcome;
-    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started)) {
+    if (!CreateProcessW(Windows::Unicode::Wide(program).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        nullptr, &startup, &started)) {
         ADD_FAILURE() << "cannot start " << program << ": " << GetLastError();
         return outcome;
     }
@@ -412,6 +416,50 @@ TEST_F(Open_Program, Without_A_Setting_No_Found_File_Runs)
     }
     EXPECT_FALSE(Test_Support::File_Exists(ran_output)) << "the interpreter or notes.exe ran";
     EXPECT_FALSE(Test_Support::File_Exists(marker)) << "the batch file ran";
+}
+
+// The place's line holds "\xE6\x97\xA5" and U+1F600 before its character 4: Code counts UTF-16
+// code units (the emoji is two), gVim bytes of its UTF-8 (three and four), the others characters.
+// The file's name, beyond the ANSI code page, reaches each editor whole.
+TEST_F(Open_Program, Each_Preset_Gets_The_Column_In_Its_Editors_Unit_And_The_Name_Whole)
+{
+    const Test_Support::Named_File file(folder_.File("\xE6\x97\xA5\xE6\x9C\xAC.txt"),
+                                        "line one\r\na\xE6\x97\xA5\xF0\x9F\x98\x80"
+                                        "b\r\n");
+    const std::string on_path = folder_.File("on path");
+    Scoped_Variable path("PATH", on_path.c_str());
+    const std::pair<const char*, std::int32_t> columns[] = {{"code", 5}, {"notepad++", 4}, {"sublime", 4},
+                                                            {"gvim", 9}, {"emacs", 4},     {"notepad4", 4}};
+    for (const auto& [name, column] : columns) {
+        const Presets::Program& program = Presets::Find(name)->Programs.front();
+        const std::string editor = on_path + "\\" + std::string(program.File_Name);
+        Make_File(editor);
+        CopyFileA(Windows_Path(STUB_EXE).c_str(), editor.c_str(), FALSE);
+        DeleteFileA(editor_output_.c_str());
+        Scoped_Variable setting(Settings::Variable, name);
+        EXPECT_EQ(Run_Program(LUMEN_OPEN_EXE, file.Path() + "/2/4").Exit_Code, 0u) << name;
+        ASSERT_TRUE(Wait_For_Editor()) << name;
+        const Call::Place place{file.Path(), 2, column};
+        EXPECT_EQ(Editor_Output(), Templates::Program_Word(editor) + " " +
+                                       Templates::Expand(program.Arguments, place, Templates::File_Quoting::Blanks) +
+                                       "\n");
+    }
+}
+
+// A setting whose editor is under a name beyond the ANSI code page is stored, read back and
+// started; a template's {column} stays characters.
+TEST_F(Open_Program, A_Setting_Beyond_The_Code_Page_Round_Trips_And_Starts_Its_Editor)
+{
+    const Test_Support::Named_File editor(folder_.File("\xE7\xB7\xA8\xE9\x9B\x86 \xC3\xA9\\editor.exe"),
+                                          Test_Support::Read_File(Windows_Path(STUB_EXE)));
+    const Test_Support::Named_File file(folder_.File("\xE6\x97\xA5\xE6\x9C\xAC.txt"), "a\xF0\x9F\x98\x80"
+                                                                                      "b\n");
+    const std::string stored = "\"" + editor.Path() + "\" {file}:{line}:{column}";
+    EXPECT_EQ(Run_Program(LUMEN_OPEN_EXE, "--set \"" + editor.Path() + "\" {file}:{line}:{column}").Exit_Code, 0u);
+    EXPECT_EQ(Settings::In_Force().Text, stored);
+    EXPECT_EQ(Run_Program(LUMEN_OPEN_EXE, file.Path() + "/1/3").Exit_Code, 0u);
+    ASSERT_TRUE(Wait_For_Editor());
+    EXPECT_EQ(Editor_Output(), "\"" + editor.Path() + "\" " + file.Path() + ":1:3\n");
 }
 
 // A file found by a search may be named like an option; it opens as the file it is, and no

@@ -10,7 +10,9 @@
 #include "lumen_send/utf8.hpp"
 #include "lumen_send/viewer_start.hpp"
 #include "lumen_send/watch.hpp"
+#include "tests/programs/named_file.hpp"
 #include "windows/pipe.hpp"
+#include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
@@ -149,6 +151,10 @@ TEST(Places, Groups_By_File_In_Order_Of_First_Appearance)
 
 constexpr unsigned Western = 1252; // the ANSI code page of western Windows
 constexpr unsigned Japanese = 932; // a double-byte one
+const std::string Japan = "\xE6\x97\xA5\xE6\x9C\xAC.txt"; // beyond code page 1252
+const std::string Unicode_Name = "\xC3\x9Cn\xC3\xAF"
+                                 "c\xC3\xB8"
+                                 "d\xC3\xA9.txt"; // within it
 
 TEST(Utf8, Columns_Move_To_The_Same_Character)
 {
@@ -180,6 +186,37 @@ TEST(Utf8, Columns_Move_To_The_Same_Character)
     EXPECT_EQ(Utf8::Kind_Of("caf\xC3\xA9"), Utf8::Kind::Utf8);
     for (const char* invalid : {"caf\xE9", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\x82"})
         EXPECT_EQ(Utf8::Kind_Of(invalid), Utf8::Kind::Invalid) << invalid;
+}
+
+// 8-bit text for a viewer that takes UTF-8, and where the ANSI code page is UTF-8 itself: there
+// nothing is converted either way, so nothing is converted twice.
+TEST(Utf8, A_Utf8_Code_Page_Converts_Nothing_And_Columns_Become_Code_Points)
+{
+    const std::string utf8 = "\xE6\x97\xA5\xF0\x9F\x98\x80x";
+    for (const std::string& text : {utf8, std::string("caf\xE9 x")}) {
+        const Utf8::Converted to = Utf8::To_Code_Page(text, 8, CP_UTF8);
+        const Utf8::Converted from = Utf8::From_Code_Page(text, 8, CP_UTF8);
+        EXPECT_EQ(to.Text, text);
+        EXPECT_EQ(to.Column, 8u);
+        EXPECT_EQ(from.Text, text);
+        EXPECT_EQ(from.Column, 8u);
+    }
+    const Utf8::Converted western = Utf8::From_Code_Page("caf\xE9 x", 6, Western);
+    EXPECT_EQ(western.Text, "caf\xC3\xA9 x");
+    EXPECT_EQ(western.Column, 7u);
+    const Utf8::Converted japanese = Utf8::From_Code_Page("\x82\xA0"
+                                                          "b",
+                                                          3, Japanese);
+    EXPECT_EQ(japanese.Text, "\xE3\x81\x82"
+                             "b");
+    EXPECT_EQ(japanese.Column, 4u);
+    EXPECT_EQ(Utf8::Code_Point_Column(utf8, 8), 3u);
+    EXPECT_EQ(Utf8::Code_Point_Column(utf8, 10), 5u); // past the end: one a byte
+    // A viewer that takes UTF-8 gets a name that no 8-bit code page holds.
+    const Places::Place place = Places::Parse_Line(Japan + ":1:4:" + utf8, {.Code_Page = CP_UTF8});
+    EXPECT_EQ(place.File, Japan);
+    EXPECT_EQ(place.Text, utf8);
+    EXPECT_EQ(place.Column, 4);
 }
 
 TEST(Places, Utf8_Lines_Are_Converted_And_Invalid_Ones_Depend_On_The_Encoding)
@@ -606,16 +643,18 @@ public:
         Windows::Unique_File in = Inheritable_File(folder.File(name + ".in"), GENERIC_READ, OPEN_EXISTING);
         Windows::Unique_File out = Inheritable_File(output_path_, GENERIC_WRITE, CREATE_ALWAYS);
         Windows::Unique_File err = Inheritable_File(errors_path_, GENERIC_WRITE, CREATE_ALWAYS);
-        STARTUPINFOA startup{};
+        STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = in.get();
         startup.hStdOutput = out.get();
         startup.hStdError = err.get();
         const std::string program = Windows_Path(LUMEN_SEND_EXE);
-        std::string line = "\"" + program + "\" " + arguments;
+        // The arguments are UTF-8, and may hold names beyond the ANSI code page.
+        std::wstring line = Windows::Unicode::Wide("\"" + program + "\" " + arguments);
         PROCESS_INFORMATION started{};
-        if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
+        if (CreateProcessW(Windows::Unicode::Wide(program).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                           nullptr, &startup, &started))
             process_ = Windows::Unique_Process_Information(started);
         else ADD_FAILURE() << "cannot start " << program << ": " << GetLastError();
     }
@@ -835,6 +874,122 @@ TEST(Send_Program, Starts_The_Viewer_With_The_Pipe_Name_And_The_Editor)
     const std::vector<std::string> expected = {
         "Lumen_Roll_V1.1", record, "T", "a.c", "\x01", "abc", Value("\x02\0\0\0"), Value("\x03\0\0\0"), "", Final_Message};
     EXPECT_EQ(Decode_Record(Test_Support::Read_File(record)), expected);
+}
+
+// What the stand-in viewer recorded of a run with Arguments and Input (the record's path is the
+// run's "editor"), the pipe's name left out.
+std::vector<std::string> Recorded(const Temporary_Folder& folder, const std::string& arguments,
+                                  const std::string& input, Outcome& outcome)
+{
+    const std::string record = folder.File("record.txt");
+    DeleteFileA(record.c_str());
+    outcome = Run_Send(
+        folder, "--viewer \"" + Windows_Path(FAKE_VIEWER_EXE) + "\" --editor \"" + record + "\" " + arguments, input);
+    for (int wait = 0; wait < 1000 && !Test_Support::File_Exists(record); ++wait) std::this_thread::sleep_for(10ms);
+    std::vector<std::string> items = Decode_Record(Test_Support::Read_File(record));
+    if (!items.empty()) items.erase(items.begin());
+    return items;
+}
+
+// The batch protocol carries UTF-8 as it came, names and texts beyond the ANSI code page too; a
+// column (UTF-8 bytes, as git grep and rg count) arrives as the code points before it, a combining
+// accent and a character beyond U+FFFF counting one each. An 8-bit line is converted; a name with a
+// control character is still refused. The input's name and the title come from the command line in
+// UTF-16.
+TEST(Send_Program, Batches_Carry_Every_Script_Byte_Exact_With_Code_Point_Columns)
+{
+    const std::string polish = "\xC5\x81ukasz Langa";
+    const std::string russian = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";
+    const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";
+    const std::string combined = "e\xCC\x81x";     // "e", U+0301, "x"
+    const std::string emoji = "\xF0\x9F\x98\x80!"; // U+1F600, "!"
+    Temporary_Folder folder;
+    const Test_Support::Named_File input(folder.File("\xE5\x85\xA5\xE5\x8A\x9B.txt"),
+                                         Japan + ":1:9:" + polish + "\n" +              // on "Langa"
+                                             Japan + ":2:7:" + russian + "\n" +         // on its fourth letter
+                                             Unicode_Name + ":3:7:" + japanese + "\n" + // on its third
+                                             Unicode_Name + ":4:4:" + combined + "\n" + // on "x"
+                                             Unicode_Name + ":5:5:" + emoji + "\n" +    // on "!"
+                                             "ansi.txt:6:6:caf\xE9 x\n" +              // on "x", code page 1252
+                                             Japan + "\t:7:1:x\n");                    // never sent
+    Outcome outcome;
+    const std::vector<std::string> items =
+        Recorded(folder, "--title \"\xE6\xA8\x99 T\" \"" + input.Path() + "\"", "", outcome);
+    EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
+    const std::vector<std::string> expected = {folder.File("record.txt"),
+                                               "\xE6\xA8\x99 T", //
+                                               Japan,
+                                               "\x01",
+                                               polish,
+                                               "1:8",
+                                               russian,
+                                               "2:4",
+                                               "",
+                                               Unicode_Name,
+                                               "\x01",
+                                               japanese,
+                                               "3:3",
+                                               combined,
+                                               "4:3",
+                                               emoji,
+                                               "5:2",
+                                               "",
+                                               "ansi.txt",
+                                               "\x01",
+                                               "caf\xC3\xA9 x",
+                                               "6:6",
+                                               ""};
+    EXPECT_EQ(items, expected);
+}
+
+// What the viewer's Save writes (UTF-8 with its byte-order mark, CR LF, full paths, columns in UTF-8
+// bytes) comes back exactly, names and texts beyond the ANSI code page included.
+TEST(Send_Program, A_Saved_List_Is_Read_Back_Exactly)
+{
+    const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";
+    const std::string emojis = "\xF0\x9F\x98\x80\xF0\x9F\x98\x80";
+    Temporary_Folder folder;
+    const std::string japan = folder.File(Japan);
+    const std::string other = folder.File(Unicode_Name);
+    const Test_Support::Named_File saved(folder.File("SAVED.txt"), "\xEF\xBB\xBF" + japan + ":3:7:" + japanese +
+                                                                       "\r\n" + other + ":1:5:" + emojis + "\r\n" +
+                                                                       other + ":2:1:caf\xC3\xA9\r\n");
+    Outcome outcome;
+    const std::vector<std::string> items = Recorded(folder, "--title T \"" + saved.Path() + "\"", "", outcome);
+    EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
+    const std::vector<std::string> expected = {folder.File("record.txt"),
+                                               "T",
+                                               japan,
+                                               "\x01",
+                                               japanese,
+                                               "3:3",
+                                               "",
+                                               other,
+                                               "\x01",
+                                               emojis,
+                                               "1:2",
+                                               "caf\xC3\xA9",
+                                               "2:1",
+                                               ""};
+    EXPECT_EQ(items, expected);
+}
+
+// The message-by-message protocol stays as it was: 8-bit text in the ANSI code page, and a name
+// that the code page cannot hold refused.
+TEST(Send_Program, The_Message_By_Message_Protocol_Still_Speaks_The_Code_Page)
+{
+    Temporary_Folder folder;
+    Outcome outcome;
+    const std::vector<std::string> items =
+        Recorded(folder, "--protocol 1.1 --title T -", Japan + ":1:1:x\ncaf\xC3\xA9.txt:2:5:na\xC3\xAFve\n", outcome);
+    EXPECT_EQ(outcome.Exit_Code, 0u) << outcome.Errors;
+    EXPECT_TRUE(Contains(outcome.Errors, "<stdin>:1: skipped: the file name has characters that the ANSI code page "
+                                         "lacks, and the viewer's 8-bit file names cannot reach that file"))
+        << outcome.Errors;
+    const std::vector<std::string> expected = {
+        folder.File("record.txt"), "T", "caf\xE9.txt", "\x01", "na\xEFve", Value("\x02\0\0\0"),
+        Value("\x04\0\0\0"),       "",  Final_Message};
+    EXPECT_EQ(items, expected);
 }
 
 // lumen_send runs in the searched folder, as a rule: bare --viewer and --editor names are found
@@ -1178,8 +1333,10 @@ TEST(Places, Long_Lines_Keep_Their_Place_Cut_Around_The_Column)
                           {ascii, 5001, Western, "<"},  {utf8, 3001, CP_UTF8, "<>"},    {utf8, 11, CP_UTF8, ">"},
                           {dbcs, 3001, Japanese, "<>"}, {dbcs, 4999, Japanese, "<"}};
     for (const Case& c : cases) {
+        // A viewer that takes UTF-8 would get 8-bit input converted: the UTF-8 case comes as UTF-8.
+        const Places::Encoding encoding = c.code_page == CP_UTF8 ? Places::Encoding::Utf_8 : Places::Encoding::Ansi;
         const Places::Place place = Places::Parse_Line("m.js:1:" + std::to_string(c.column) + ":" + c.text,
-                                                       {.Input_Encoding = Places::Encoding::Ansi, .Code_Page = c.code_page});
+                                                       {.Input_Encoding = encoding, .Code_Page = c.code_page});
         const std::string& cut = place.Text;
         const std::string cuts = std::string(cut.starts_with("...") ? "<" : "") + (cut.ends_with("...") ? ">" : "");
         EXPECT_EQ(cuts, c.cuts) << c.column;

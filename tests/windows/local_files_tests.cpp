@@ -2,6 +2,11 @@
 
 #include "support/paths.hpp"
 #include "tests/test_support.hpp"
+#include "windows/file_types.hpp"
+#include "windows/files.hpp"
+#include "windows/files_io.hpp"
+#include "windows/program_search.hpp"
+#include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
@@ -50,6 +55,43 @@ TEST(Local_Files, A_Name_The_System_Reads_As_Another_File_Is_Refused)
                                           nullptr)};
     ASSERT_TRUE(file);
     EXPECT_TRUE(Local_Files::Is_On_Local_Drive(file.get()));
+}
+
+// Names beyond the ANSI code page are UTF-8 here and the system's UTF-16 there: the file made under
+// the name is the one the system lists, the canonical path keeps it, and every function that opens
+// a file by name reaches it. The refusals look at the same ASCII bytes as before, and the port's
+// superscript digit counts in its UTF-8 spelling too.
+TEST(Local_Files, Names_Beyond_The_Code_Page_Are_Kept_Read_And_Found)
+{
+    namespace IO = Windows::Files::IO;
+    Test_Support::Temporary_Folder folder;
+    for (const std::string name : {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "\xC3\x9Cn\xC3\xAF"
+                                                                   "c\xC3\xB8"
+                                                                   "d\xC3\xA9.txt"}) {
+        const std::string path = folder.File(name);
+        IO::Handle created = IO::Handle::Create(path, {.New_Only = true, .Share_Read = false});
+        created.Put_Line(name);
+        created.Close();
+        EXPECT_NE(GetFileAttributesW(Windows::Unicode::Wide(path).c_str()), INVALID_FILE_ATTRIBUTES) << name;
+
+        const Local_Files::Decision decision = Local_Files::Canonical(folder.File("sub") + "\\..\\" + name);
+        ASSERT_TRUE(decision.Accepted()) << decision.Refusal;
+        EXPECT_EQ(decision.Path, path);
+        IO::Handle read = IO::Handle::Open(decision.Path, IO::File_Mode::Reading);
+        EXPECT_EQ(read.Get_Line(), name);
+        read.Close();
+        EXPECT_EQ(Windows::File_Types::Refusal_At(decision.Path), "") << name;
+        EXPECT_EQ(Windows::Program_Search::Find_In({folder.Path()}, name), path);
+        for (const std::string& spelling : {path + "\\.", path + " "})
+            EXPECT_NE(Local_Files::Canonical(spelling).Refusal.find("is read by the system as"), std::string::npos)
+                << spelling;
+        Windows::Files::Move_File(path, path + ".old");
+        EXPECT_TRUE(Windows::Files::Is_File(path + ".old"));
+        Windows::Files::Delete_File(path + ".old"); // the test folder's own clean-up lists 8-bit names
+        EXPECT_FALSE(Windows::Files::Is_File(path + ".old"));
+    }
+    EXPECT_EQ(Local_Files::Canonical(folder.File("COM\xC2\xB9.txt")).Refusal, "names a device");
+    EXPECT_EQ(Local_Files::Canonical(folder.File("\xE6\x97\xA5|.txt")).Refusal, "holds one of \" * ? < > |");
 }
 
 } // namespace

@@ -185,8 +185,8 @@ TEST_F(Registry_Test, String_Values_Fit_In_249_Characters)
 
 TEST_F(Registry_Test, Dword_Values_Refuse_Other_Types_By_Their_Size)
 {
-    Write_String("Short", "abc");  // 4 bytes with the NUL: fits, wrong type
-    Write_String("Long", "abcd");  // 5 bytes: does not fit
+    Write_String("Short", "a"); // 4 bytes in UTF-16 with the NUL: fits, wrong type
+    Write_String("Long", "ab"); // 6 bytes: does not fit
     const BYTE two[] = {1, 2};
     Write_Value(Test_Path, "Binary", REG_BINARY, two, sizeof two);
     Registry::Open_Key(Test_Path);
