@@ -4,26 +4,20 @@
 // each start whole.
 
 #include "windows/unique_handle.hpp"
-#include "windows/unicode.hpp"
+#include "windows/windows.hpp"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
+#include <vector>
 
 int main()
 {
     wchar_t output[MAX_PATH] = {};
     if (GetEnvironmentVariableW(L"LUMEN_EDITOR_STUB_OUTPUT", output, MAX_PATH) == 0) return 2;
-    int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!arguments) return 5;
+    const std::vector<std::string> arguments = Windows::Program_Arguments();
     std::string line;
-    for (int index = 1; index < count; ++index) {
-        if (index > 1) line += '|';
-        line += Windows::Unicode::Utf8(arguments[index]);
-    }
-    LocalFree(arguments);
+    for (std::size_t index = 0; index < arguments.size(); ++index) line += (index ? "|" : "") + arguments[index];
     line += '\n';
     Windows::Unique_File file{CreateFileW(output, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
