@@ -16,24 +16,61 @@ std::wstring Wide_From(UINT code_page, std::string_view bytes)
     return wide;
 }
 
-// The code page's text for Wide. The ANSI code pages take no flags when they are UTF-8 or one of
-// the few that refuse WC_NO_BEST_FIT_CHARS; those get the plain conversion.
-std::string Narrow_To(UINT code_page, std::wstring_view wide, bool* lossless = nullptr)
+bool Is_Pair(std::wstring_view wide, std::size_t at) noexcept
 {
-    if (lossless) *lossless = true;
+    return IS_HIGH_SURROGATE(wide[at]) && at + 1 < wide.size() && IS_LOW_SURROGATE(wide[at + 1]);
+}
+
+// No 8-bit code page holds a character beyond U+FFFF: left to the system, its two halves would
+// become two "?", and one character must be one "?".
+std::wstring One_Unit_Per_Character(std::wstring_view wide, bool& lossless)
+{
+    std::wstring units;
+    units.reserve(wide.size());
+    for (std::size_t at = 0; at < wide.size(); ++at) {
+        const bool pair = Is_Pair(wide, at);
+        units += pair ? L'?' : wide[at];
+        if (pair) {
+            lossless = false;
+            ++at;
+        }
+    }
+    return units;
+}
+
+std::string Utf8_Of(std::wstring_view wide)
+{
     if (wide.empty()) return {};
     const int size = static_cast<int>(wide.size());
-    const bool utf8 = code_page == CP_UTF8;
-    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    BOOL used_default = FALSE;
-    BOOL* used = utf8 ? nullptr : &used_default;
-    const char* replacement = utf8 ? nullptr : "?";
-    int length = WideCharToMultiByte(code_page, flags, wide.data(), size, nullptr, 0, replacement, used);
-    if (length == 0 && !utf8) length = WideCharToMultiByte(code_page, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<std::size_t>(length), '\0');
-    if (WideCharToMultiByte(code_page, flags, wide.data(), size, text.data(), length, replacement, used) == 0 && !utf8)
-        WideCharToMultiByte(code_page, 0, wide.data(), size, text.data(), length, nullptr, &used_default);
-    if (lossless) *lossless = !used_default;
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
+    return text;
+}
+
+// An 8-bit code page's text for Wide, "?" for each character it lacks: no look-alike ("a" for
+// "ā") is chosen, a different letter would read as something that is not there. A code page that
+// refuses the flag gets the plain conversion.
+std::string Narrow_To(UINT code_page, std::wstring_view all_units, bool* lossless_out = nullptr)
+{
+    bool lossless = true;
+    const std::wstring wide = One_Unit_Per_Character(all_units, lossless);
+    std::string text;
+    if (!wide.empty()) {
+        const int size = static_cast<int>(wide.size());
+        BOOL used_default = FALSE;
+        DWORD flags = WC_NO_BEST_FIT_CHARS;
+        int length = WideCharToMultiByte(code_page, flags, wide.data(), size, nullptr, 0, "?", &used_default);
+        if (length == 0) {
+            flags = 0;
+            length = WideCharToMultiByte(code_page, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
+        }
+        text.resize(static_cast<std::size_t>(length));
+        WideCharToMultiByte(code_page, flags, wide.data(), size, text.data(), length, flags ? "?" : nullptr,
+                            flags ? &used_default : nullptr);
+        lossless = lossless && !used_default;
+    }
+    if (lossless_out) *lossless_out = lossless;
     return text;
 }
 
@@ -63,7 +100,7 @@ void Wide_Into(std::string_view utf8, std::wstring& wide)
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
 }
 
-std::string Utf8(std::wstring_view wide) { return Narrow_To(CP_UTF8, wide); }
+std::string Utf8(std::wstring_view wide) { return Utf8_Of(wide); }
 
 std::string Utf8_From_Ansi(std::string_view ansi)
 {

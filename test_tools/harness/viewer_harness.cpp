@@ -228,7 +228,7 @@ Viewer_Process::Viewer_Process(const std::vector<std::string>& arguments)
     process_ = Windows::Unique_Process_Information(information);
 }
 
-Viewer_Process::Viewer_Process(DWORD process_id)
+Viewer_Process::Viewer_Process(Started_Elsewhere, DWORD process_id)
 {
     PROCESS_INFORMATION information{};
     information.hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, process_id);
@@ -270,21 +270,7 @@ HWND Viewer_Process::Tree_Window(Milliseconds bound) const
     return window ? Find_Tree_View(window) : nullptr;
 }
 
-namespace {
-
-// The ANSI form as the viewer's own 8-bit texts have it: no look-alikes, "?" for what is missing.
-std::string Narrowed(UINT code_page, const wchar_t* text)
-{
-    const DWORD flags = code_page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    const int length = WideCharToMultiByte(code_page, flags, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(length > 0 ? length : 1), '\0');
-    WideCharToMultiByte(code_page, flags, text, -1, narrow.data(), length, nullptr, nullptr);
-    return narrow.c_str();
-}
-
-} // namespace
-
-std::string Viewer_Process::Caption() const { return Narrowed(CP_ACP, Windows::Unicode::Wide(Caption_Utf8()).c_str()); }
+std::string Viewer_Process::Caption() const { return Windows::Unicode::Ansi_From_Utf8(Caption_Utf8()); }
 
 std::string Viewer_Process::Caption_Utf8() const
 {
@@ -292,12 +278,12 @@ std::string Viewer_Process::Caption_Utf8() const
     if (!window) return "<no window>";
     wchar_t caption[1100] = {};
     GetWindowTextW(window, caption, static_cast<int>(std::size(caption)));
-    return Narrowed(CP_UTF8, caption);
+    return Windows::Unicode::Utf8(caption);
 }
 
 std::string Viewer_Process::Status_Text() const
 {
-    return Narrowed(CP_ACP, Windows::Unicode::Wide(Status_Text_Utf8()).c_str());
+    return Windows::Unicode::Ansi_From_Utf8(Status_Text_Utf8());
 }
 
 std::string Viewer_Process::Status_Text_Utf8() const
@@ -314,7 +300,7 @@ std::string Viewer_Process::Status_Text_Utf8() const
     SIZE_T moved = 0;
     ReadProcessMemory(Handle(), remote, text.data(), room - sizeof(wchar_t), &moved);
     VirtualFreeEx(Handle(), remote, 0, MEM_RELEASE);
-    return Narrowed(CP_UTF8, text.c_str());
+    return Windows::Unicode::Utf8(text.c_str());
 }
 
 HWND Viewer_Process::Focus() const
@@ -492,8 +478,8 @@ Tree_Node Remote_Tree::Read_Item(HTREEITEM item) const
     // The tree view may answer with a pointer to its own copy of the text instead of filling ours.
     ReadProcessMemory(process_, answer.pszText ? answer.pszText : remote_text, text.data(),
                       (text.size() - 1) * sizeof(wchar_t), &moved);
-    node.Text = Narrowed(CP_ACP, text.c_str());
-    node.Utf8 = Narrowed(CP_UTF8, text.c_str());
+    node.Utf8 = Windows::Unicode::Utf8(text.c_str());
+    node.Text = Windows::Unicode::Ansi_From_Utf8(node.Utf8);
     node.Expanded = (answer.state & TVIS_EXPANDED) != 0;
     node.Data = answer.lParam;
     return node;

@@ -87,7 +87,8 @@ class Viewer_Process {
 public:
     explicit Viewer_Process(const std::vector<std::string>& arguments);
     // A viewer that another program started (lumen_send), taken over by its process id.
-    explicit Viewer_Process(DWORD process_id);
+    struct Started_Elsewhere {};
+    Viewer_Process(Started_Elsewhere, DWORD process_id);
     ~Viewer_Process();
     Viewer_Process(const Viewer_Process&) = delete;
     Viewer_Process& operator=(const Viewer_Process&) = delete;

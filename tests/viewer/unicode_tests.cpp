@@ -219,7 +219,7 @@ TEST_F(Unicode_Test, Every_Character_Is_Shown_Found_Copied_Saved_And_Opened)
     ASSERT_TRUE(Wait_Until([&] { return (second_window = FindWindowW(nullptr, L"Read back")) != nullptr; }, 10s));
     DWORD second_id = 0;
     GetWindowThreadProcessId(second_window, &second_id);
-    const Viewer_Process second(second_id);
+    const Viewer_Process second(Viewer_Process::Started_Elsewhere{}, second_id);
     ASSERT_TRUE(Status_Becomes(second, "6 entries in 2 files")) << second.Status_Text_Utf8();
     EXPECT_EQ(Shown_Paths(second), expected_paths);
 }
