@@ -4,6 +4,8 @@
 #include "windows/unicode.hpp"
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 
 namespace Control::Place_Finder {
 
@@ -39,30 +41,40 @@ std::string Utf16_As_Utf8(std::string_view bytes, bool big_endian)
     return Windows::Unicode::Utf8(wide);
 }
 
-std::string As_Utf8(std::string_view bytes)
+// Whether Bytes are UTF-8. Source files are mostly ASCII: eight bytes of it are passed at a time.
+bool Is_Utf8(std::string_view bytes)
 {
-    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-    else if (bytes.starts_with("\xFF\xFE")) return Utf16_As_Utf8(bytes.substr(2), false);
-    else if (bytes.starts_with("\xFE\xFF")) return Utf16_As_Utf8(bytes.substr(2), true);
-    if (Utf8::Is_Valid(bytes, Utf8::Ending::Whole)) return std::string(bytes);
-    return Windows::Unicode::Utf8_From_Ansi(bytes);
+    constexpr std::uint64_t High_Bits = 0x8080808080808080ull;
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        std::uint64_t word = 0;
+        while (at + sizeof word <= bytes.size()) {
+            std::memcpy(&word, bytes.data() + at, sizeof word);
+            if ((word & High_Bits) != 0) break;
+            at += sizeof word;
+        }
+        if (at >= bytes.size()) break;
+        if (static_cast<unsigned char>(bytes[at]) < 0x80) {
+            ++at;
+            continue;
+        }
+        const std::size_t length = Utf8::Sequence_Length(bytes.substr(at));
+        if (length == 0) return false;
+        at += length;
+    }
+    return true;
 }
 
 } // namespace
 
-std::vector<std::string> Decoded_Lines(std::string_view bytes)
+std::string Decoded_Text(std::string bytes)
 {
-    const std::string text = As_Utf8(bytes);
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::size_t length = end > start && text[end - 1] == '\r' ? end - start - 1 : end - start;
-        lines.emplace_back(text, start, length);
-        start = end + 1;
-    }
-    return lines;
+    const std::string_view view = bytes;
+    if (view.starts_with("\xFF\xFE")) return Utf16_As_Utf8(view.substr(2), false);
+    if (view.starts_with("\xFE\xFF")) return Utf16_As_Utf8(view.substr(2), true);
+    if (view.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+    if (Is_Utf8(bytes)) return bytes;
+    return Windows::Unicode::Utf8_From_Ansi(bytes);
 }
 
 // How a line may hold an entry's text: the whole of it, or for lumen_send's shortened forms its
@@ -127,62 +139,84 @@ Place Moved_To(std::uint32_t line, Place last, std::size_t text_offset, std::siz
 
 } // namespace
 
-Line_Index::Line_Index(std::vector<std::string> lines) : lines_(std::move(lines))
+Line_Index::Line_Index(std::string text) : text_(std::move(text))
 {
-    by_text_.reserve(lines_.size());
-    for (std::uint32_t index = 0; index < lines_.size(); ++index) by_text_[Trimmed(lines_[index])].push_back(index + 1);
+    const std::string_view all = text_;
+    for (std::size_t start = 0; start < all.size();) {
+        std::size_t end = all.find('\n', start);
+        if (end == std::string_view::npos) end = all.size();
+        const std::size_t length = end > start && all[end - 1] == '\r' ? end - start - 1 : end - start;
+        lines_.push_back(all.substr(start, length));
+        start = end + 1;
+    }
 }
 
 Finding Line_Index::Find(std::string_view text, Place last, bool later_on_ties) const
 {
     const Shape shape(text);
     if (shape.Forms.empty()) return {.Where = last, .Found = false};
-    if (last.Line >= 1 && last.Line <= lines_.size()) {
-        const std::string_view line = lines_[last.Line - 1];
-        for (const Shape::Form& form : shape.Forms) {
-            const std::size_t at = Shape::Held_At(form, line);
-            if (at != std::string_view::npos)
-                return {.Where = Moved_To(last.Line, last, form.Text_Offset, at), .Found = true};
-        }
-    }
+    const Finding near = Scan(shape, last, later_on_ties, Near_Lines, true);
+    if (near.Found) return near;
     const Finding whole = Find_Whole(shape, last, later_on_ties);
-    return whole.Found ? whole : Scan(shape, last, later_on_ties);
+    return whole.Found ? whole : Scan(shape, last, later_on_ties, static_cast<std::int64_t>(lines_.size()), false);
 }
 
-// One look-up per whole-line form; the lines that hold it are in rising order, so the nearest
-// are found by halving.
+void Line_Index::Build_Index() const
+{
+    if (indexed_) return;
+    by_hash_.reserve(lines_.size());
+    const std::hash<std::string_view> hash;
+    for (std::uint32_t index = 0; index < lines_.size(); ++index)
+        by_hash_.push_back({hash(Trimmed(lines_[index])), index + 1});
+    std::sort(by_hash_.begin(), by_hash_.end());
+    indexed_ = true;
+}
+
+// The lines whose text has the key's hash are in rising order: the nearest holding lines on
+// either side are the first ones, from where the place was, that hold the key.
 Finding Line_Index::Find_Whole(const Shape& shape, Place last, bool later_on_ties) const
 {
+    const std::hash<std::string_view> hash;
     for (const Shape::Form& form : shape.Forms) {
         if (form.How != Shape::Kind::Whole) continue;
-        const auto holding = by_text_.find(form.Key);
-        if (holding == by_text_.end()) continue;
-        const std::vector<std::uint32_t>& lines = holding->second;
-        const auto after = std::lower_bound(lines.begin(), lines.end(), last.Line);
+        Build_Index();
+        const std::size_t key = hash(form.Key);
+        const auto first = std::lower_bound(by_hash_.begin(), by_hash_.end(), Keyed_Line{key, 0});
+        const auto end = std::upper_bound(first, by_hash_.end(), Keyed_Line{key, 0xFFFFFFFF});
+        const auto holds = [&](const Keyed_Line& keyed) { return Trimmed(lines_[keyed.Line - 1]) == form.Key; };
+        const auto from = std::lower_bound(first, end, Keyed_Line{key, last.Line});
+        const auto later = std::find_if(from, end, holds);
+        auto earlier = end;
+        for (auto candidate = from; candidate != first;) {
+            if (holds(*--candidate)) {
+                earlier = candidate;
+                break;
+            }
+        }
+        if (later == end && earlier == end) continue;
         std::uint32_t best = 0;
-        if (after == lines.end()) best = lines.back();
-        else if (after == lines.begin()) best = *after;
+        if (later == end) best = earlier->Line;
+        else if (earlier == end) best = later->Line;
         else {
-            const std::uint32_t later = *after;
-            const std::uint32_t earlier = *(after - 1);
-            const std::uint32_t down = later - last.Line;
-            const std::uint32_t up = last.Line - earlier;
-            best = down < up || (down == up && later_on_ties) ? later : earlier;
+            const std::uint32_t down = later->Line - last.Line;
+            const std::uint32_t up = last.Line - earlier->Line;
+            best = down < up || (down == up && later_on_ties) ? later->Line : earlier->Line;
         }
         return {.Where = Moved_To(best, last, form.Text_Offset, Start_Of(lines_[best - 1])), .Found = true};
     }
     return {.Where = last, .Found = false};
 }
 
-// The shortened forms cannot be looked up: the lines are tried outwards from the last place.
-Finding Line_Index::Scan(const Shape& shape, Place last, bool later_on_ties) const
+// Lines tried outwards from the last place, up to Reach away; with Whole the whole-line forms
+// too, else only the shortened ones, which no index can look up.
+Finding Line_Index::Scan(const Shape& shape, Place last, bool later_on_ties, std::int64_t reach, bool whole) const
 {
     const std::int64_t count = static_cast<std::int64_t>(lines_.size());
     const std::int64_t origin = std::clamp<std::int64_t>(last.Line, 1, std::max<std::int64_t>(count, 1));
     auto try_line = [&](std::int64_t line, Finding& found) {
         if (line < 1 || line > count) return false;
         for (const Shape::Form& form : shape.Forms) {
-            if (form.How == Shape::Kind::Whole) continue;
+            if (form.How == Shape::Kind::Whole && !whole) continue;
             const std::size_t at = Shape::Held_At(form, lines_[static_cast<std::size_t>(line - 1)]);
             if (at == std::string_view::npos) continue;
             found = {.Where = Moved_To(static_cast<std::uint32_t>(line), last, form.Text_Offset, at), .Found = true};
@@ -191,7 +225,7 @@ Finding Line_Index::Scan(const Shape& shape, Place last, bool later_on_ties) con
         return false;
     };
     Finding found{.Where = last, .Found = false};
-    for (std::int64_t distance = 0; distance <= count; ++distance) {
+    for (std::int64_t distance = 0; distance <= std::min(reach, count); ++distance) {
         const std::int64_t first = later_on_ties ? origin + distance : origin - distance;
         const std::int64_t second = later_on_ties ? origin - distance : origin + distance;
         if (try_line(first, found) || try_line(second, found)) return found;

@@ -120,10 +120,10 @@ bool Place_Tracker::Find_Again(Results::File_Index file)
         Mark_All_Gone(file);
         return true;
     }
-    const std::optional<std::string> contents = Contents_Of(tracked.Path);
+    std::optional<std::string> contents = Contents_Of(tracked.Path);
     if (!contents) return false;
     tracked.Seen = now;
-    const Place_Finder::Line_Index lines(Place_Finder::Decoded_Lines(*contents));
+    const Place_Finder::Line_Index lines(Place_Finder::Decoded_Text(std::move(*contents)));
     Place_Entries(file, lines, grew);
     return true;
 }

@@ -15,6 +15,13 @@ namespace {
 using namespace Control::Place_Finder;
 using Lines = std::vector<std::string>;
 
+Line_Index Index_Of(const Lines& lines)
+{
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    return Line_Index(text);
+}
+
 TEST(Place_Finder, A_File_Becomes_Utf8_Lines_Whatever_Its_Encoding)
 {
     struct Case {
@@ -23,17 +30,28 @@ TEST(Place_Finder, A_File_Becomes_Utf8_Lines_Whatever_Its_Encoding)
     };
     const Case cases[] = {
         {"a\r\nb\n\nc", {"a", "b", "", "c"}},
-        {"\xEF\xBB\xBF" "caf\xC3\xA9\n", {"caf\xC3\xA9"}},      // UTF-8, mark dropped
-        {"caf\xE9\r\n", {"caf\xC3\xA9"}},                       // ANSI (1252)
-        {std::string("\xFF\xFEx\0\n\0y\0", 8), {"x", "y"}},     // UTF-16, little end first
-        {std::string("\xFE\xFF\0x\0\r\0\n", 8), {"x"}},         // UTF-16, big end first
+        {"\xEF\xBB\xBF" "caf\xC3\xA9 \xE2\x82\xAC\n", {"caf\xC3\xA9 \xE2\x82\xAC"}}, // UTF-8, mark dropped
+        {"caf\xE9 \x80 padding past eight bytes\r\n", {"caf\xC3\xA9 \xE2\x82\xAC padding past eight bytes"}}, // ANSI
+        {std::string("\xFF\xFEx\0\n\0y\0", 8), {"x", "y"}},  // UTF-16, little end first
+        {std::string("\xFE\xFF\0x\0\r\0\n", 8), {"x"}},      // UTF-16, big end first
     };
-    for (const Case& test : cases) EXPECT_EQ(Decoded_Lines(test.Bytes), test.Expected) << test.Bytes;
+    for (const Case& test : cases) {
+        const Line_Index index(Decoded_Text(test.Bytes));
+        Lines lines;
+        for (std::uint32_t line = 1; line <= index.Line_Count(); ++line) lines.emplace_back(index.Line(line));
+        EXPECT_EQ(lines, test.Expected) << test.Bytes;
+    }
 }
 
 TEST(Place_Finder, A_Text_Is_Found_Nearest_First_Ties_Going_The_Way_The_File_Grew)
 {
-    const Line_Index index(Lines{"x();", "  y();", "other", "y();", "x();", "    tail();"});
+    Lines lines{"x();", "  y();", "other", "y();", "x();", "    tail();"};
+    // Beyond the lines tried first: another "x();" as far from line 38 as line 5 is.
+    lines.insert(lines.end() - 1, 2 * Line_Index::Near_Lines + 1, "filler();");
+    lines.insert(lines.end() - 1, "x();");
+    const Line_Index index = Index_Of(lines);
+    const std::uint32_t tail = static_cast<std::uint32_t>(lines.size());
+    ASSERT_EQ(tail, 72u);
     struct Case {
         const char* Text;
         Place Last;
@@ -49,8 +67,11 @@ TEST(Place_Finder, A_Text_Is_Found_Nearest_First_Ties_Going_The_Way_The_File_Gre
         {"x();", {3, 1}, false, {1, 1}, true},           // ... or earlier when the file shrank
         {"x();", {5, 2}, false, {5, 2}, true},
         {"other", {1, 1}, true, {3, 1}, true},
-        {"tail();", {1, 1}, false, {6, 5}, true},        // the whole file is searched
-        {"tail();", {90, 1}, false, {6, 5}, true},       // from past the end
+        {"tail();", {1, 1}, false, {tail, 5}, true},     // the whole file is searched
+        {"tail();", {tail + 90, 1}, false, {tail, 5}, true}, // from past the end
+        {"x();", {38, 1}, true, {71, 1}, true},          // equally far, beyond the first tried
+        {"x();", {38, 1}, false, {5, 1}, true},
+        {"x();", {40, 1}, false, {71, 1}, true},
         {"missing();", {4, 2}, true, {4, 2}, false},     // nowhere: the last place
         {"   ", {2, 1}, true, {2, 1}, false},            // a blank text holds nothing
     };
@@ -67,7 +88,7 @@ TEST(Place_Finder, A_Text_Is_Found_Nearest_First_Ties_Going_The_Way_The_File_Gre
 // place: the line part of either is what the file holds.
 TEST(Place_Finder, Shortened_Texts_Are_Found_By_Their_Line_Part)
 {
-    const Line_Index index(Lines{"int a;", "", "  int b = f(c);", "xxxxxxxxx long part of a line yyyyy"});
+    const Line_Index index = Index_Of({"int a;", "", "  int b = f(c);", "xxxxxxxxx long part of a line yyyyy"});
     struct Case {
         const char* Text;
         Place Last;
