@@ -14,19 +14,18 @@
 // Figures go to standard output as name=value pairs.
 
 #include "viewer/place_finder.hpp"
+#include "test_tools/harness/answer_probe.hpp"
 #include "test_tools/harness/viewer_harness.hpp"
 
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -65,34 +64,6 @@ void Write(const std::string& path, const std::string& bytes)
     out << bytes;
     if (!out) throw std::runtime_error("cannot write " + path);
 }
-
-// Probes the window with WM_NULL until stopped; keeps the worst answer time.
-class Answer_Probe {
-public:
-    explicit Answer_Probe(HWND window) : thread_([this, window] { Run(window); }) {}
-    ~Answer_Probe()
-    {
-        stop_ = true;
-        thread_.join();
-    }
-    double Worst_Ms() const { return worst_us_ / 1000.0; }
-
-private:
-    void Run(HWND window)
-    {
-        while (!stop_) {
-            const auto start = Clock::now();
-            DWORD_PTR result = 0;
-            SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
-            const auto took = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
-            worst_us_ = std::max<long long>(worst_us_, took);
-            Sleep(5);
-        }
-    }
-    std::atomic<bool> stop_{false};
-    std::atomic<long long> worst_us_{0};
-    std::thread thread_;
-};
 
 double Processor_Ms(HANDLE process)
 {
