@@ -37,6 +37,14 @@ std::optional<std::string> Contents_Of(const std::string& path)
 
 std::string Folder_Of(const std::string& path) { return path.substr(0, path.find_last_of('\\') + 1); }
 
+// A drive letter may stand for a share: no file of one is looked at unasked. Canonical paths start
+// with the drive, "C:\".
+bool On_Network_Drive(const std::string& path)
+{
+    const std::wstring root = Windows::Unicode::Wide(path.substr(0, 3));
+    return GetDriveTypeW(root.c_str()) == DRIVE_REMOTE;
+}
+
 } // namespace
 
 bool Place_Tracker::Stamp::operator==(const Stamp& other) const noexcept
@@ -66,7 +74,7 @@ void Place_Tracker::Start(Changed_Routine changed)
     files_.resize(count);
     for (Results::File_Index file = 0; file < count; ++file) {
         const Windows::Local_Files::Decision local = Windows::Local_Files::Canonical(results_.File_Name(file));
-        if (!local.Accepted()) continue;
+        if (!local.Accepted() || On_Network_Drive(local.Path)) continue;
         files_[file] = {.Path = local.Path, .Seen = Stamp_Of(local.Path)};
     }
     started_ = true;

@@ -2,6 +2,7 @@
 // last place with its ties, the shortened texts of lumen_send, a text that is nowhere; and the
 // results model, which then gives every reader the current place and keeps the node's marker.
 
+#include "viewer/entry_text.hpp"
 #include "viewer/place_finder.hpp"
 #include "viewer/results.hpp"
 
@@ -126,9 +127,9 @@ TEST(Place_Finder, The_Results_Give_The_Current_Place_And_Count_What_Moved)
     EXPECT_FALSE(results.Is_Gone(0));
     std::string text;
     results.Node_Text({0, 0}, text);
-    EXPECT_EQ(text, std::string(1, '\x95') + "x;  (now line 6)");
+    EXPECT_EQ(text, Control::Shown_Text("  x;", 3) + "  (now line 6)");
     results.Node_Text({0, 1}, text);
-    EXPECT_EQ(text, std::string(1, '\x95') + "y;  (gone)");
+    EXPECT_EQ(text, Control::Shown_Text("y;", 1) + "  (gone)");
     EXPECT_EQ(results.Followed().Moved, 1u);
     EXPECT_EQ(results.Followed().Gone, 1u);
 
@@ -136,7 +137,7 @@ TEST(Place_Finder, The_Results_Give_The_Current_Place_And_Count_What_Moved)
     results.Follow(1, {.Line = 5, .Column = 1});
     EXPECT_EQ(results.Followed().Moved + results.Followed().Gone, 0u);
     results.Node_Text({0, 0}, text);
-    EXPECT_EQ(text, std::string(1, '\x95') + "x;");
+    EXPECT_EQ(text, Control::Shown_Text("  x;", 3));
 }
 
 } // namespace
