@@ -144,7 +144,7 @@ void Show_Followed_Places(Results::File_Index file)
     Gui::Run_On_Window_Thread([file]() -> LRESULT {
         State& state = The_State();
         const Gui::Tree_View shown = state.View.Shown_Tree();
-        Refresh_Entry_Texts(state.Index, state.Display_Tree, file);
+        Refresh_Entry_Texts(state.Index, state.Display_Tree, file, state.Feed.File_Item(file));
         if (shown.Window() != state.Display_Tree.Window()) Refresh_Entry_Texts(state.Index, shown, file);
         state.View.Refresh_Status();
         const Results::Node selected = Node_Of_Item(state.Index, shown, Gui::Selected_Item(shown));

@@ -185,17 +185,18 @@ std::string Follow_Status(const Results::Follow_Counts& counts)
            std::to_string(counts.Gone) + " gone";
 }
 
-void Refresh_Entry_Texts(const Results& results, const Gui::Tree_View& tree, Results::File_Index file)
+void Refresh_Entry_Texts(const Results& results, const Gui::Tree_View& tree, Results::File_Index file,
+                         Gui::Tree_Item known)
 {
+    Gui::Tree_Item item = known;
+    for (item = Gui::Is_Root(item) ? Gui::First_Child(tree, Gui::Root_Item) : item; !Gui::Is_Root(item);
+         item = Gui::Next_Sibling(tree, item))
+        if (results.Node_Of(Gui::Item_Data(tree, item)).File == file) break;
+    if (Gui::Is_Root(item)) return;
     std::string text;
-    for (Gui::Tree_Item item = Gui::First_Child(tree, Gui::Root_Item); !Gui::Is_Root(item);
-         item = Gui::Next_Sibling(tree, item)) {
-        if (results.Node_Of(Gui::Item_Data(tree, item)).File != file) continue;
-        for (Gui::Tree_Item entry = Gui::First_Child(tree, item); !Gui::Is_Root(entry);
-             entry = Gui::Next_Sibling(tree, entry)) {
-            results.Node_Text(results.Node_Of(Gui::Item_Data(tree, entry)), text);
-            Gui::Set_Text(tree, entry, text);
-        }
+    for (Gui::Tree_Item entry = Gui::First_Child(tree, item); !Gui::Is_Root(entry); entry = Gui::Next_Sibling(tree, entry)) {
+        results.Node_Text(results.Node_Of(Gui::Item_Data(tree, entry)), text);
+        Gui::Set_Text(tree, entry, text);
     }
 }
 

@@ -74,7 +74,9 @@ private:
 // "1 place moved, 2 gone" for the status line; "" while every place is as it came.
 std::string Follow_Status(const Results::Follow_Counts& counts);
 
-// Window thread: gives the entries of File in Tree the texts the results have for them now.
-void Refresh_Entry_Texts(const Results& results, const Gui::Tree_View& tree, Results::File_Index file);
+// Window thread: gives the entries of File in Tree the texts the results have for them now. File's
+// node is looked for among the top-level items unless Known names it.
+void Refresh_Entry_Texts(const Results& results, const Gui::Tree_View& tree, Results::File_Index file,
+                         Gui::Tree_Item known = Gui::Root_Item);
 
 } // namespace Control
