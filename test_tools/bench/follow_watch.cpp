@@ -6,7 +6,8 @@
 // - the viewer's processor time over 5 s while nothing changes (the watch of 2,001 folders idle);
 // - ROUNDS times (default 5): a line put in at the top of the big file (or taken out again), and
 //   the time from the end of that write until the status line tells the places moved (or back),
-//   while a thread probes the window with WM_NULL every 5 ms;
+//   while a thread probes the window with WM_NULL every 5 ms, and the viewer's processor time
+//   over those rounds;
 // - in this process: reading and decoding the big file and finding its 1,000 places again (the
 //   viewer's own code), from a line away and from a hundred lines away (through the index), and one
 //   check of a file's time and size (GetFileAttributesExW), the cost of checking a file on every
@@ -147,6 +148,7 @@ int Run(const std::string& viewer_program, const std::string& folder, int rounds
 
     std::vector<double> follow_ms;
     double worst_answer = 0;
+    const double busy_before = Processor_Ms(viewer.Handle());
     {
         Answer_Probe probe(viewer.Main_Window());
         for (int round = 0; round < rounds; ++round) {
@@ -161,12 +163,14 @@ int Run(const std::string& viewer_program, const std::string& folder, int rounds
         }
         worst_answer = probe.Worst_Ms();
     }
+    const double busy_ms = Processor_Ms(viewer.Handle()) - busy_before;
     viewer.Close_Window();
     std::sort(follow_ms.begin(), follow_ms.end());
     std::printf("idle_processor_ms_in_%lu_ms_watching_%d_folders=%.1f\n", Idle_Ms, Folders + 1, idle_ms);
     std::printf("edit_to_status_median_ms=%.1f\nedit_to_status_worst_ms=%.1f\n", follow_ms[follow_ms.size() / 2],
                 follow_ms.back());
     std::printf("answer_worst_ms=%.1f\n", worst_answer);
+    std::printf("processor_ms_in_%d_edits=%.1f\n", rounds, busy_ms);
     std::printf("refind_%d_places_1_line_off_in_process_ms=%.1f\n", Places, Refind_In_Process_Ms(big, 1));
     std::printf("refind_%d_places_100_lines_off_in_process_ms=%.1f\n", Places, Refind_In_Process_Ms(big, 100));
     std::printf("stamp_check_per_use_us=%.1f\n", Stamp_Check_Us(big));
