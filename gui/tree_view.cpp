@@ -345,7 +345,8 @@ private:
         case CDDS_PREPAINT:
             return options_.Colour ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
         case CDDS_ITEMPREPAINT:
-            if (!options_.Colour) return CDRF_DODEFAULT;
+            // A selected item keeps the system's highlight, which a colour would hide.
+            if (!options_.Colour || (draw.nmcd.uItemState & CDIS_SELECTED)) return CDRF_DODEFAULT;
             draw.clrText = Painting_Value(draw.clrText, [&] {
                 return options_.Colour(static_cast<std::uintptr_t>(draw.nmcd.lItemlParam));
             });

@@ -3,6 +3,7 @@
 #include "viewer/entry_text.hpp"
 #include "viewer/batch_reader.hpp"
 #include "viewer/place_opener.hpp"
+#include "viewer/place_tracker.hpp"
 #include "viewer/preview_pane.hpp"
 #include "viewer/protocol.hpp"
 #include "viewer/results_view.hpp"
@@ -65,6 +66,7 @@ struct State {
     Tree_Feed Feed; // the way into Display_Tree during the transfer
     Preview_Pane Preview; // below the tree: the lines around the selected entry
     Results_View View{Index, Feed, Preview}; // the filter, the dismissed entries and the window's commands
+    Place_Tracker Tracker{Index}; // keeps the places on their texts while the files change
     Windows::Pipe::Pipe_Handle Pipe;
 };
 
@@ -134,11 +136,10 @@ void Show_Status(Transfer_Phase phase)
 
 std::string Decimal_Image(std::uint32_t value) { return Strings::Normalized_Words(" " + std::to_string(value)); }
 
-// A file node previews the file's first lines.
-void Preview_Selection(std::uintptr_t data)
+// A file node previews the file's first lines; an entry its current place.
+void Preview_Node(const Results::Node& node)
 {
     State& state = The_State();
-    const Results::Node node = state.Index.Node_Of(data);
     if (node.Is_File()) {
         state.Preview.Follow({.File = state.Index.File_Name(node.File), .Line = 0, .Column = 0});
     } else if (node.Is_Entry()) {
@@ -146,6 +147,31 @@ void Preview_Selection(std::uintptr_t data)
         state.Preview.Follow(
             {.File = entry.File, .Line = entry.Line, .Column = Character_Column(entry.Text, entry.Column)});
     }
+}
+
+void Preview_Selection(std::uintptr_t data) { Preview_Node(The_State().Index.Node_Of(data)); }
+
+// A gone entry's text is no longer in its file.
+COLORREF Entry_Colour(std::uintptr_t data)
+{
+    const Results::Node node = The_State().Index.Node_Of(data);
+    return node.Is_Entry() && The_State().Index.Is_Gone(node.Entry) ? Gui::Grey : Gui::Black;
+}
+
+// Told by the place tracker off the window thread: the file's entries show where they are now,
+// and a preview of the file reads it again.
+void Show_Followed_Places(Results::File_Index file)
+{
+    Gui::Run_On_Window_Thread([file]() -> LRESULT {
+        State& state = The_State();
+        const Gui::Tree_View shown = state.View.Shown_Tree();
+        Refresh_Entry_Texts(state.Index, state.Display_Tree, file, state.Feed.File_Item(file));
+        if (shown.Window() != state.Display_Tree.Window()) Refresh_Entry_Texts(state.Index, shown, file);
+        state.View.Refresh_Status();
+        const Results::Node selected = Node_Of_Item(state.Index, shown, Gui::Selected_Item(shown));
+        if (selected.File == file) Preview_Node(selected);
+        return 0;
+    });
 }
 
 // Terminate has logged why; before the transfer could begin, the arguments were the cause.
@@ -180,7 +206,11 @@ void Create_Display()
     Gui::Registered::Open_Registered_Main_Window({.Company = Gui::Registered::Company::Quillmark,
                                                   .Application = state.Product_Name,
                                                   .Version = state.Product_Version,
-                                                  .Termination = [] { The_State().Preview.Finish(); },
+                                                  .Termination =
+                                                      [] {
+                                                          The_State().Tracker.Stop();
+                                                          The_State().Preview.Finish();
+                                                      },
                                                   .Default_Width = 0,
                                                   .Default_Height = 0,
                                                   .Default_X = CW_USEDEFAULT,
@@ -190,6 +220,7 @@ void Create_Display()
     Gui::Page page = Gui::Create_Page("Display", Gui::Layout_Option{}, nullptr);
     state.Display_Tree = state.View.Create(
         page, {.Activation = Open_Entry,
+               .Colour = Entry_Colour,
                .Selection_Changed = [](std::uintptr_t data, const std::string&) { Preview_Selection(data); }});
     state.Preview.Create(page);
     state.Feed.Observe_Inserts([](Results::Node node) { The_State().View.Take_Item(node); });
@@ -209,6 +240,7 @@ Exit_Code End_Transfer(Transfer_Phase ending)
     Windows::Pipe::Close(state.Pipe);
     state.Feed.Finish();
     Show_Status(ending);
+    state.Tracker.Start(Show_Followed_Places);
     if (ending == Transfer_Phase::Broken_Off) return Exit_Code::Transfer_Failed;
     Log::Put("Complete");
     return Exit_Code::Success;
@@ -279,6 +311,7 @@ void Open_Entry(std::uintptr_t data)
 {
     const Results::Node node = The_State().Index.Node_Of(data);
     if (!node.Is_Entry()) return; // a file node
+    The_State().Tracker.Bring_Up_To_Date(node.File); // a change the watch has not told yet
     const Index_List::Index_Entry entry = The_State().Index.Element_Of(node);
     Place_Opener::Open({.File = entry.File,
                         .Editor_Arguments = Editor_Arguments(entry),

@@ -123,8 +123,42 @@ void Results::Node_Text(Node node, std::string& text) const
         text = files_.at(node.File).Name;
         return;
     }
-    const Entry_View view = View_Of(node.Entry);
-    Shown_Text(view.Text, view.Column, text);
+    const Entry_Record& record = entries_.at(node.Entry);
+    Shown_Text(View_Of(node.Entry).Text, record.Column, text); // the marker stays on the character sent
+    const auto followed = followed_.find(node.Entry);
+    if (followed == followed_.end()) return;
+    text += followed->second.Gone ? "  (gone)" : "  (now line " + std::to_string(followed->second.Line) + ")";
+}
+
+void Results::Follow(Entry_Index entry, Followed_Place place)
+{
+    std::lock_guard guard(lock_);
+    const Entry_Record& record = entries_.at(entry);
+    auto count = [this](const Followed_Place& followed, int change) {
+        std::uint64_t& counter = followed.Gone ? follow_counts_.Gone : follow_counts_.Moved;
+        counter += static_cast<std::uint64_t>(change);
+    };
+    const auto before = followed_.find(entry);
+    if (before != followed_.end()) {
+        count(before->second, -1);
+        followed_.erase(before);
+    }
+    if (!place.Gone && place.Line == record.Line && place.Column == record.Column) return;
+    followed_.emplace(entry, place);
+    count(place, +1);
+}
+
+Results::Follow_Counts Results::Followed() const
+{
+    std::lock_guard guard(lock_);
+    return follow_counts_;
+}
+
+bool Results::Is_Gone(Entry_Index entry) const
+{
+    std::lock_guard guard(lock_);
+    const auto followed = followed_.find(entry);
+    return followed != followed_.end() && followed->second.Gone;
 }
 
 void Results::Node_Text(Node node, std::wstring& text) const
@@ -154,6 +188,8 @@ Results::Entry_View Results::View_Of(Entry_Index entry) const
     const Entry_Record& record = entries_.at(entry);
     const std::string_view text =
         record.Length == 0 ? std::string_view() : std::string_view(chunks_[record.Chunk].get() + record.Offset, record.Length);
+    const auto followed = followed_.empty() ? followed_.end() : followed_.find(entry);
+    if (followed != followed_.end()) return {.Line = followed->second.Line, .Column = followed->second.Column, .Text = text};
     return {.Line = record.Line, .Column = record.Column, .Text = text};
 }
 

@@ -8,6 +8,10 @@
 // The texts are kept compactly, since a run may hold hundreds of thousands of entries: the
 // characters one after the other in large chunks, the place and the text's position per entry.
 // Every call holds the model's lock while it reads or writes the model, and only then.
+//
+// Once a file changes after the transfer, the place tracker finds its entries again: an entry
+// whose place moved, or whose text is gone from the file, is noted in a small map beside the
+// records (most entries never move), and every reading gives the current place.
 
 #include "viewer/index_list.hpp"
 #include "viewer/status_text.hpp"
@@ -19,6 +23,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace Control {
@@ -38,11 +43,23 @@ public:
         friend bool operator==(const Node&, const Node&) = default;
     };
 
-    // An entry as it was received.
+    // An entry as it was received, at its current place.
     struct Entry_View {
         std::uint32_t Line = 0;
         std::uint32_t Column = 0;
         std::string_view Text;
+    };
+
+    // An entry's place in its changed file: where its text is now, or where it was when Gone.
+    struct Followed_Place {
+        std::uint32_t Line = 0;
+        std::uint32_t Column = 0;
+        bool Gone = false;
+        friend bool operator==(const Followed_Place&, const Followed_Place&) = default;
+    };
+    struct Follow_Counts {
+        std::uint64_t Moved = 0;
+        std::uint64_t Gone = 0;
     };
 
     Results() = default;
@@ -69,7 +86,8 @@ public:
     Entry_Index Entry_Count(File_Index file) const;
     File_Index File_Of(Entry_Index entry) const;
     // What the node shows, into Text: a file's name; an entry's text with the marker at its column
-    // and blanks removed at both ends.
+    // and blanks removed at both ends, and for an entry that moved "  (now line N)", for one whose
+    // text left its file "  (gone)".
     void Node_Text(Node node, std::string& text) const;
     // The same in UTF-16, as the trees take it.
     void Node_Text(Node node, std::wstring& text) const;
@@ -87,6 +105,12 @@ public:
         const auto stored = static_cast<Entry_Index>(entries_.size());
         for (Entry_Index entry = first; entry < end && entry < stored; ++entry) visit(entry, View_Of(entry));
     }
+
+    // --- Places in changed files (the place tracker writes, anyone reads) ---------------------------
+    // The entry's place from now on; its place as received forgets that it ever moved.
+    void Follow(Entry_Index entry, Followed_Place place);
+    Follow_Counts Followed() const;
+    bool Is_Gone(Entry_Index entry) const;
 
     // --- The trees' item data: the one place where a node becomes a number and back ---------------------
     static std::uintptr_t Item_Data(Node node) noexcept;
@@ -109,7 +133,7 @@ private:
     // Texts never straddle two chunks: one that does not fit starts the next chunk.
     static constexpr std::size_t Chunk_Size = 1 << 16;
 
-    Entry_View View_Of(Entry_Index entry) const;
+    Entry_View View_Of(Entry_Index entry) const; // at the current place
     File_Index File_Of_Locked(Entry_Index entry) const;
     void Insert_In_Order(File_Index file);
 
@@ -119,6 +143,8 @@ private:
     std::vector<std::unique_ptr<char[]>> chunks_;
     std::size_t used_in_last_chunk_ = 0;
     std::deque<Entry_Record> entries_; // grows without moving or doubling what it holds
+    std::unordered_map<Entry_Index, Followed_Place> followed_; // only those not at their place as received
+    Follow_Counts follow_counts_;
 };
 
 } // namespace Control

@@ -1,6 +1,7 @@
 #include "viewer/results_view.hpp"
 
 #include "viewer/entry_text.hpp"
+#include "viewer/place_tracker.hpp"
 #include "viewer/results_export.hpp"
 #include "viewer/timers.hpp"
 #include "gui/clipboard.hpp"
@@ -138,7 +139,8 @@ std::string Results_View::Status_Line(Transfer_Phase phase, const Counts& in_tre
         line = Narrowed_Status_Text(phase, narrowing_.Shown(), narrowing_.Received());
         return LRESULT{0};
     });
-    return line;
+    const std::string followed = Follow_Status(results_.Followed());
+    return followed.empty() ? line : line + "; " + followed;
 }
 
 void Results_View::Refresh_Status()

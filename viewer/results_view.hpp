@@ -68,8 +68,12 @@ public:
     void After_Round();
 
     // The status line's text: today's texts while the view shows everything, else
-    // "S of N entries in T of M files" with the same prefix. Any thread.
+    // "S of N entries in T of M files" with the same prefix; then, while places in changed files
+    // moved or are gone, "; N places moved, M gone". Any thread.
     std::string Status_Line(Transfer_Phase phase, const Counts& in_tree);
+    // Window thread: the status line anew, and the tree in view.
+    void Refresh_Status();
+    Gui::Tree_View Shown_Tree() const { return trees_.Shown_Tree(); }
 
 private:
     using Node = Results::Node;
@@ -104,7 +108,6 @@ private:
     Node Selected_Node() const;
     void Step(bool forward);
     void Show(Node target);
-    void Refresh_Status();
 
     const Results& results_;
     Preview_Pane& preview_;

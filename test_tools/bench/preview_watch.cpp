@@ -9,6 +9,7 @@
 // Figures go to standard output as name=value pairs, in milliseconds: for each kind of entry the
 // median and the worst time from the selection to the preview, and the worst WM_NULL answer.
 
+#include "test_tools/harness/answer_probe.hpp"
 #include "test_tools/harness/viewer_harness.hpp"
 #include "test_tools/harness/viewer_window.hpp"
 
@@ -16,13 +17,11 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -33,7 +32,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int Small_Lines = 200;
 constexpr int Big_Lines = 1'000'010;
 constexpr auto Preview_Limit = std::chrono::seconds{20};
-constexpr DWORD Probe_Interval_Ms = 5;
 // More than the reader's pause that ends a run of selections: each selection comes alone.
 constexpr DWORD Pause_Between_Ms = 250;
 
@@ -57,34 +55,6 @@ double Milliseconds_Since(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
-
-// Probes the window with WM_NULL until stopped; keeps the worst answer time.
-class Answer_Probe {
-public:
-    explicit Answer_Probe(HWND window) : thread_([this, window] { Run(window); }) {}
-    ~Answer_Probe()
-    {
-        stop_ = true;
-        thread_.join();
-    }
-    double Worst_Ms() const { return worst_us_ / 1000.0; }
-
-private:
-    void Run(HWND window)
-    {
-        while (!stop_) {
-            const auto start = Clock::now();
-            DWORD_PTR result = 0;
-            SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
-            const auto took = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
-            worst_us_ = std::max<long long>(worst_us_, took);
-            Sleep(Probe_Interval_Ms);
-        }
-    }
-    std::atomic<bool> stop_{false};
-    std::atomic<long long> worst_us_{0};
-    std::thread thread_;
-};
 
 struct Entry_Kind {
     std::string Name;

@@ -1,6 +1,6 @@
 lumen_add_test(NAME control_tests
     SOURCES viewer/control_tests.cpp viewer/transfer_reader_tests.cpp viewer/results_tests.cpp
-        viewer/preview_text_tests.cpp viewer/preview_reader_tests.cpp
+        viewer/preview_text_tests.cpp viewer/preview_reader_tests.cpp viewer/place_finder_tests.cpp
     LIBRARIES control)
 target_compile_definitions(control_tests PRIVATE README_MD="${CMAKE_SOURCE_DIR}/README.md")
 # The tree feed needs a main window of its own (one per process).

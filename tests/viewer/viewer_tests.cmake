@@ -8,7 +8,7 @@ target_link_libraries(viewer_clicks PUBLIC viewer_harness test_support)
 add_executable(editor_stub WIN32 viewer/editor_stub.cpp)
 target_link_libraries(editor_stub PRIVATE windows_platform)
 lumen_add_test(NAME viewer_tests
-    SOURCES viewer/viewer_tests.cpp viewer/results_window_tests.cpp viewer/unicode_tests.cpp
+    SOURCES viewer/viewer_tests.cpp viewer/results_window_tests.cpp viewer/unicode_tests.cpp viewer/follow_tests.cpp
     LIBRARIES viewer_clicks
     GUI)
 add_dependencies(viewer_tests lumen_roll editor_stub command_line_stub lumen_send)
