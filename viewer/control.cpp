@@ -145,7 +145,7 @@ void Preview_Node(const Results::Node& node)
     } else if (node.Is_Entry()) {
         const Index_List::Index_Entry entry = state.Index.Element_Of(node);
         state.Preview.Follow(
-            {.File = entry.File, .Line = entry.Line, .Column = Character_Column(entry.Text, entry.Column)});
+            {.File = entry.File, .Line = entry.Line, .Column = Character_Column(entry)});
     }
 }
 
@@ -297,13 +297,12 @@ void Add_Entry(std::uint32_t line, std::uint32_t column, const std::string& text
 // Editors count a column in characters: the place's column as the host sent it for ANSI text.
 std::string Editor_Arguments(const Index_List::Index_Entry& entry)
 {
-    const std::uint32_t column = Character_Column(entry.Text, entry.Column);
-    return entry.File + "/" + Decimal_Image(entry.Line) + "/" + Decimal_Image(column);
+    return entry.File + "/" + Decimal_Image(entry.Line) + "/" + Decimal_Image(Character_Column(entry));
 }
 
 std::string Shell_Parameters(const Index_List::Index_Entry& entry)
 {
-    const std::uint32_t column = Character_Column(entry.Text, entry.Column);
+    const std::uint32_t column = Character_Column(entry);
     return "-XMovAbs(" + Decimal_Image(entry.Line) + "," + Decimal_Image(column) + ")";
 }
 

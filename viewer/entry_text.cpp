@@ -98,6 +98,11 @@ std::uint32_t Character_Column(std::string_view text, std::uint32_t column)
     return characters + static_cast<std::uint32_t>(column - 1 - end);
 }
 
+std::uint32_t Character_Column(const Index_List::Index_Entry& entry)
+{
+    return entry.Moved_Characters != 0 ? entry.Moved_Characters : Character_Column(entry.Text, entry.Column);
+}
+
 std::uint32_t Byte_Column(std::string_view text, std::uint32_t character)
 {
     std::uint32_t counted = 1;

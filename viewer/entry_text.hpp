@@ -37,6 +37,9 @@ bool Joins_The_One_Before(char32_t code_point) noexcept;
 
 // The column as a count of characters (code points, from 1): what an editor is given.
 std::uint32_t Character_Column(std::string_view text, std::uint32_t column);
+// An entry's column in characters: in its text, or for a place that moved in its changed file, in
+// the line it is on now.
+std::uint32_t Character_Column(const Index_List::Index_Entry& entry);
 // The column (bytes, from 1) of the character that Character (from 1) counts to; one past the end
 // for a count beyond it.
 std::uint32_t Byte_Column(std::string_view text, std::uint32_t character);

@@ -15,6 +15,9 @@ struct Index_Entry {
     std::uint32_t Line = 0;
     std::uint32_t Column = 0;
     std::string Text; // as received: the node shows it trimmed, with the marker
+    // For a place that moved in its changed file, its column in characters of the line it is on now;
+    // 0 while the column counts in Text.
+    std::uint32_t Moved_Characters = 0;
     bool operator==(const Index_Entry&) const = default;
 };
 

@@ -1,5 +1,6 @@
 #include "viewer/place_tracker.hpp"
 
+#include "viewer/entry_text.hpp"
 #include "support/log.hpp"
 #include "windows/local_files.hpp"
 #include "windows/unicode.hpp"
@@ -45,6 +46,24 @@ bool On_Network_Drive(const std::string& path)
     return GetDriveTypeW(root.c_str()) == DRIVE_REMOTE;
 }
 
+// Whether some part of Path, from the drive down, is a link or junction: looking at what lies
+// behind one might reach another computer, and nobody asked for that. Each part is looked at
+// before the parts below it, so no link is ever followed here; Known keeps the answers for the
+// folders that many files share.
+bool Crosses_A_Link(const std::string& path, std::map<std::string, bool>& known)
+{
+    for (std::size_t end = path.find('\\', 3); ; end = path.find('\\', end + 1)) {
+        const std::string part = path.substr(0, end);
+        auto [answer, added] = known.try_emplace(part, false);
+        if (added) {
+            const DWORD attributes = GetFileAttributesW(Windows::Unicode::Wide(part).c_str());
+            answer->second = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        }
+        if (answer->second) return true;
+        if (end == std::string::npos) return false;
+    }
+}
+
 } // namespace
 
 bool Place_Tracker::Stamp::operator==(const Stamp& other) const noexcept
@@ -72,9 +91,10 @@ void Place_Tracker::Start(Changed_Routine changed)
     changed_ = std::move(changed);
     const std::size_t count = results_.File_Order().size();
     files_.resize(count);
+    std::map<std::string, bool> links;
     for (Results::File_Index file = 0; file < count; ++file) {
         const Windows::Local_Files::Decision local = Windows::Local_Files::Canonical(results_.File_Name(file));
-        if (!local.Accepted() || On_Network_Drive(local.Path)) continue;
+        if (!local.Accepted() || On_Network_Drive(local.Path) || Crosses_A_Link(local.Path, links)) continue;
         files_[file] = {.Path = local.Path, .Seen = Stamp_Of(local.Path)};
     }
     started_ = true;
@@ -163,8 +183,12 @@ void Place_Tracker::Place_Entries(Results::File_Index file, const Place_Finder::
                             });
     for (const Last_Seen& entry : entries) {
         const Place_Finder::Finding found = lines.Find(entry.Text, entry.Where, grew);
-        results_.Follow(entry.Entry,
-                        {.Line = found.Where.Line, .Column = found.Where.Column, .Gone = !found.Found});
+        const std::uint32_t characters =
+            found.Found ? Character_Column(lines.Line(found.Where.Line), found.Where.Column) : 0;
+        results_.Follow(entry.Entry, {.Line = found.Where.Line,
+                                      .Column = found.Where.Column,
+                                      .Characters = characters,
+                                      .Gone = !found.Found});
     }
 }
 

@@ -80,7 +80,12 @@ Index_List::Index_Entry Results::Element_Of(Node entry) const
     if (!entry.Is_Entry() || entry.Entry >= entries_.size() || File_Of_Locked(entry.Entry) != entry.File)
         throw Index_List::NOT_IN_LIST("no entry " + std::to_string(entry.Entry) + " of file " + std::to_string(entry.File));
     const Entry_View view = View_Of(entry.Entry);
-    return {.File = files_[entry.File].Name, .Line = view.Line, .Column = view.Column, .Text = std::string(view.Text)};
+    const auto followed = followed_.find(entry.Entry);
+    return {.File = files_[entry.File].Name,
+            .Line = view.Line,
+            .Column = view.Column,
+            .Text = std::string(view.Text),
+            .Moved_Characters = followed == followed_.end() ? 0 : followed->second.Characters};
 }
 
 std::string Results::File_Name(File_Index file) const

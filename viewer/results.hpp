@@ -53,7 +53,8 @@ public:
     // An entry's place in its changed file: where its text is now, or where it was when Gone.
     struct Followed_Place {
         std::uint32_t Line = 0;
-        std::uint32_t Column = 0;
+        std::uint32_t Column = 0;     // bytes of the line, from 1
+        std::uint32_t Characters = 0; // the same column in characters, for editors; 0 when Gone
         bool Gone = false;
         friend bool operator==(const Followed_Place&, const Followed_Place&) = default;
     };

@@ -62,7 +62,7 @@ TEST_F(Follow_Test, Places_Follow_Inserted_Deleted_And_Moved_Lines_And_Unchanged
 {
     Write("a.c", "int a;\nvoid f()\n{\n    call(1);\n}\n");
     Write("b.c", "one\ntwo\ntarget();\nthree\n");
-    Write("c.c", "alpha\nmove_me();\nbeta\ngamma\n");
+    Write("c.c", "alpha\n\xC3\xA9 = move_me();\nbeta\ngamma\n"); // UTF-8
     Write("d.c", "first\n  stay();\n");
     const Viewer_Clicks::Editor_Stub editor(folder_, EDITOR_STUB_EXE);
     Viewer_Process viewer({Pipe_Name, editor.Program()});
@@ -71,7 +71,7 @@ TEST_F(Follow_Test, Places_Follow_Inserted_Deleted_And_Moved_Lines_And_Unchanged
     host.Text("Follow", "title");
     host.Group("a.c", 1, {{"    call(1);", 4, 5}});
     host.Group("b.c", 1, {{"target();", 3, 1}});
-    host.Group("c.c", 1, {{"move_me();", 2, 1}});
+    host.Group("c.c", 1, {{"\xE9 = move_me();", 2, 1}}); // the same line in ANSI
     host.Group("d.c", 1, {{"  stay();", 2, 3}});
     EXPECT_EQ(host.Send_Text(""), Answer::Closed);
     ASSERT_TRUE(Wait_Until([&] { return viewer.Status_Text() == "4 entries in 4 files"; }, 10s)) << viewer.Status_Text();
@@ -79,14 +79,15 @@ TEST_F(Follow_Test, Places_Follow_Inserted_Deleted_And_Moved_Lines_And_Unchanged
 
     Write("a.c", "// one\n// two\n// three\nint a;\nvoid f()\n{\n    call(1);\n}\n");
     Write("b.c", "one\ntwo\nthree\n");
-    Write("c.c", "alpha\nother();\nbeta\nmove_me();\ngamma\n");
+    Write("c.c", "alpha\nother();\nbeta\n    \xC3\xA9 = move_me();\ngamma\n");
 
-    // F4 opens each re-found place; the unchanged file's exactly as before.
+    // F4 opens each re-found place, the column in characters of the line it is on now; the unchanged
+    // file's exactly as before.
     {
         Remote_Tree tree(viewer, viewer.Tree_Window());
         ASSERT_TRUE(Viewer_Clicks::Click_Item(viewer, tree, tree.Read().at(0).Item, 1));
     }
-    const char* const opened[] = {"a.c/7/5\n", "b.c/3/1\n", "c.c/4/1\n", "d.c/2/3\n"};
+    const char* const opened[] = {"a.c/7/5\n", "b.c/3/1\n", "c.c/4/5\n", "d.c/2/3\n"};
     std::string expected;
     for (const char* place : opened) {
         ASSERT_TRUE(Press_Keys("F4"));
@@ -101,9 +102,10 @@ TEST_F(Follow_Test, Places_Follow_Inserted_Deleted_And_Moved_Lines_And_Unchanged
     EXPECT_EQ(Entry_Texts(viewer),
               (std::vector<std::string>{"a.c: " + std::string(1, Marker) + "call(1);  (now line 7)",
                                         "b.c: " + std::string(1, Marker) + "target();  (gone)",
-                                        "c.c: " + std::string(1, Marker) + "move_me();  (now line 4)", unchanged[3]}));
+                                        "c.c: " + std::string(1, Marker) + "\xE9 = move_me();  (now line 4)", unchanged[3]}));
     ASSERT_TRUE(Press_Keys("ctrl+shift+c"));
-    const std::string copied = "a.c:7:5:    call(1);\r\nb.c:3:1:target();\r\nc.c:4:1:move_me();\r\nd.c:2:3:  stay();\r\n";
+    const std::string copied =
+        "a.c:7:5:    call(1);\r\nb.c:3:1:target();\r\nc.c:4:5:\xE9 = move_me();\r\nd.c:2:3:  stay();\r\n";
     EXPECT_TRUE(Wait_Until([&] { return Viewer_Clicks::Clipboard_Text() == copied; }, 5s)) << Viewer_Clicks::Clipboard_Text();
 
     // A file deleted: its places are gone until it comes back.
