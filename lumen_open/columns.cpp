@@ -16,9 +16,6 @@ namespace {
 // A line of a larger file is past what anybody opens by a click; its column goes as it came.
 constexpr DWORD Largest_Read = 64 * 1024 * 1024;
 
-constexpr std::string_view Utf8_Mark = "\xEF\xBB\xBF";
-constexpr std::string_view Utf16_Mark = "\xFF\xFE";
-
 std::optional<std::string> File_Start(const std::string& path)
 {
     const Windows::Unique_File file{CreateFileW(Windows::Unicode::Wide(path).c_str(), GENERIC_READ,
@@ -32,18 +29,6 @@ std::optional<std::string> File_Start(const std::string& path)
     if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &count, nullptr)) return std::nullopt;
     bytes.resize(count);
     return bytes;
-}
-
-std::string Utf8_Text(std::string bytes)
-{
-    if (bytes.starts_with(Utf16_Mark)) {
-        const std::string_view units = std::string_view(bytes).substr(Utf16_Mark.size());
-        return Windows::Unicode::Utf8(
-            std::wstring_view(reinterpret_cast<const wchar_t*>(units.data()), units.size() / sizeof(wchar_t)));
-    }
-    if (bytes.starts_with(Utf8_Mark)) return bytes.substr(Utf8_Mark.size());
-    if (Utf8::Is_Valid(bytes, Utf8::Ending::May_Be_Cut)) return bytes;
-    return Windows::Unicode::Utf8_From_Ansi(bytes);
 }
 
 std::int32_t Units_Of(Unit unit, std::size_t sequence_length) noexcept
@@ -85,7 +70,7 @@ bool Read_Line(const std::string& path, std::int32_t line, std::string& text)
 {
     std::optional<std::string> bytes = File_Start(path);
     if (!bytes || line < 1) return false;
-    const std::string whole = Utf8_Text(std::move(*bytes));
+    const std::string whole = Windows::Unicode::Utf8_Of_File_Text(std::move(*bytes));
     std::size_t start = 0;
     for (std::int32_t number = 1; number < line; ++number) {
         start = whole.find('\n', start);

@@ -1,10 +1,8 @@
 #include "viewer/place_finder.hpp"
 
-#include "support/utf8.hpp"
 #include "windows/unicode.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 
 namespace Control::Place_Finder {
@@ -30,52 +28,9 @@ std::size_t Start_Of(std::string_view text)
     return first == std::string_view::npos ? text.size() : first;
 }
 
-std::string Utf16_As_Utf8(std::string_view bytes, bool big_endian)
-{
-    std::wstring wide(bytes.size() / 2, L'\0');
-    for (std::size_t index = 0; index < wide.size(); ++index) {
-        const auto first = static_cast<unsigned char>(bytes[2 * index]);
-        const auto second = static_cast<unsigned char>(bytes[2 * index + 1]);
-        wide[index] = static_cast<wchar_t>(big_endian ? first << 8 | second : second << 8 | first);
-    }
-    return Windows::Unicode::Utf8(wide);
-}
-
-// Whether Bytes are UTF-8. Source files are mostly ASCII: eight bytes of it are passed at a time.
-bool Is_Utf8(std::string_view bytes)
-{
-    constexpr std::uint64_t High_Bits = 0x8080808080808080ull;
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        std::uint64_t word = 0;
-        while (at + sizeof word <= bytes.size()) {
-            std::memcpy(&word, bytes.data() + at, sizeof word);
-            if ((word & High_Bits) != 0) break;
-            at += sizeof word;
-        }
-        if (at >= bytes.size()) break;
-        if (static_cast<unsigned char>(bytes[at]) < 0x80) {
-            ++at;
-            continue;
-        }
-        const std::size_t length = Utf8::Sequence_Length(bytes.substr(at));
-        if (length == 0) return false;
-        at += length;
-    }
-    return true;
-}
-
 } // namespace
 
-std::string Decoded_Text(std::string bytes)
-{
-    const std::string_view view = bytes;
-    if (view.starts_with("\xFF\xFE")) return Utf16_As_Utf8(view.substr(2), false);
-    if (view.starts_with("\xFE\xFF")) return Utf16_As_Utf8(view.substr(2), true);
-    if (view.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
-    if (Is_Utf8(bytes)) return bytes;
-    return Windows::Unicode::Utf8_From_Ansi(bytes);
-}
+std::string Decoded_Text(std::string bytes) { return Windows::Unicode::Utf8_Of_File_Text(std::move(bytes)); }
 
 // How a line may hold an entry's text: the whole of it, or for lumen_send's shortened forms its
 // start or a part of it. Key is the text looked for; Text_Offset where it starts in the entry's

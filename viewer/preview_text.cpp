@@ -5,6 +5,7 @@
 #include "support/paths.hpp"
 #include "support/utf8.hpp"
 #include "windows/local_files.hpp"
+#include "windows/unicode.hpp"
 #include "windows/unique_handle.hpp"
 
 #include <windows.h>
@@ -268,17 +269,6 @@ std::vector<Raw_Line> Read_Lines(HANDLE file, const Scan_Result& scan, const std
     return lines;
 }
 
-std::wstring Decoded_Units(std::string_view bytes, bool big_endian)
-{
-    std::wstring text(bytes.size() / 2, L'\0');
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        const auto first = static_cast<unsigned char>(bytes[2 * at]);
-        const auto second = static_cast<unsigned char>(bytes[2 * at + 1]);
-        text[at] = static_cast<wchar_t>(big_endian ? first << 8 | second : second << 8 | first);
-    }
-    return text;
-}
-
 std::wstring Decoded_Bytes(std::string_view bytes, UINT code_page)
 {
     if (bytes.empty()) return {};
@@ -296,7 +286,7 @@ std::wstring Decoded(std::string_view bytes, Encoding encoding)
         return Decoded_Bytes(bytes, CP_UTF8);
     case Encoding::Utf16_Little:
     case Encoding::Utf16_Big:
-        return Decoded_Units(bytes, encoding == Encoding::Utf16_Big);
+        return Windows::Unicode::Wide_Of_Utf16_Bytes(bytes, encoding == Encoding::Utf16_Big);
     case Encoding::Ansi:
         break;
     }

@@ -1,5 +1,7 @@
 #include "windows/unicode.hpp"
 
+#include "support/utf8.hpp"
+
 #include <windows.h>
 
 namespace Windows::Unicode {
@@ -75,6 +77,27 @@ std::string Narrow_To(UINT code_page, std::wstring_view all_units, bool* lossles
 }
 
 } // namespace
+
+std::wstring Wide_Of_Utf16_Bytes(std::string_view bytes, bool big_endian)
+{
+    std::wstring wide(bytes.size() / 2, L'\0');
+    for (std::size_t at = 0; at < wide.size(); ++at) {
+        const auto first = static_cast<unsigned char>(bytes[2 * at]);
+        const auto second = static_cast<unsigned char>(bytes[2 * at + 1]);
+        wide[at] = static_cast<wchar_t>(big_endian ? first << 8 | second : second << 8 | first);
+    }
+    return wide;
+}
+
+std::string Utf8_Of_File_Text(std::string bytes)
+{
+    const std::string_view view = bytes;
+    const bool big_endian = view.starts_with("\xFE\xFF");
+    if (big_endian || view.starts_with("\xFF\xFE")) return Utf8(Wide_Of_Utf16_Bytes(view.substr(2), big_endian));
+    if (view.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+    if (::Utf8::Is_Valid(bytes, ::Utf8::Ending::May_Be_Cut)) return bytes;
+    return Utf8_From_Ansi(bytes);
+}
 
 bool Is_Ascii(std::string_view text) noexcept
 {

@@ -28,6 +28,15 @@ std::string Ansi_From_Utf8(std::string_view utf8);
 // Whether the ANSI code page holds every character of UTF-8 text.
 bool Ansi_Holds(std::string_view utf8);
 
+// UTF-16 text stored as bytes, two for each unit, the higher first when Big_Endian; an odd last
+// byte is left out.
+std::wstring Wide_Of_Utf16_Bytes(std::string_view bytes, bool big_endian);
+
+// A text file's bytes as UTF-8: UTF-16 by its byte-order mark (either order), UTF-8 as it is (its
+// mark dropped), anything else taken for text in the ANSI code page. A UTF-8 sequence cut off at
+// the end counts as UTF-8: a file may be read in part.
+std::string Utf8_Of_File_Text(std::string bytes);
+
 bool Is_Ascii(std::string_view text) noexcept;
 // Whether the process's ANSI code page is UTF-8.
 bool Ansi_Is_Utf8() noexcept;
