@@ -90,7 +90,8 @@ bool Status_Becomes(const Viewer_Process& viewer, const std::string& status)
     return Wait_Until([&] { return viewer.Status_Text_Utf8() == status; }, 10s);
 }
 
-// The filter box takes the text as a paste would: xdotool cannot type every script here.
+// The filter box gets the text as a paste gives it, whatever the keyboard layout; it follows the
+// change as it follows typing.
 void Set_Filter(const Viewer_Process& viewer, const std::string& text)
 {
     ASSERT_TRUE(Press_Keys("ctrl+f"));
