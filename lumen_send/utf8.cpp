@@ -11,18 +11,8 @@ namespace Send::Utf8 {
 
 namespace {
 
-unsigned Byte(std::string_view text, std::size_t at) noexcept { return static_cast<unsigned char>(text[at]); }
-
 // The length of the UTF-8 sequence that starts Text, or 0 when none does.
 std::size_t Sequence_Length(std::string_view text) noexcept { return ::Utf8::Sequence_Length(text); }
-
-char32_t Code_Point(std::string_view sequence) noexcept
-{
-    static constexpr unsigned Lead_Bits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
-    char32_t value = Byte(sequence, 0) & Lead_Bits[sequence.size()];
-    for (std::size_t at = 1; at < sequence.size(); ++at) value = value << 6 | (Byte(sequence, at) & 0x3F);
-    return value;
-}
 
 // No ANSI code page holds a character beyond U+FFFF. Best-fit mappings ("a" for "ā") are refused:
 // a different letter would look like a match that is not there. An empty result is a character
@@ -40,13 +30,6 @@ std::string In_Code_Page(char32_t code_point, unsigned code_page)
 }
 
 } // namespace
-
-Character Character_At(std::string_view text, std::size_t at) noexcept
-{
-    const std::size_t length = Sequence_Length(text.substr(at));
-    if (length == 0) return Character{1, Byte(text, at)};
-    return Character{length, Code_Point(text.substr(at, length))};
-}
 
 Kind Kind_Of(std::string_view text) noexcept
 {
@@ -87,7 +70,7 @@ Converted To_Code_Page(std::string_view text, std::size_t column, unsigned code_
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = std::max<std::size_t>(Sequence_Length(text.substr(at)), 1);
         if (marked >= at && marked < at + length) converted.Column = converted.Text.size() + 1;
-        std::string character = length == 1 ? std::string(1, text[at]) : In_Code_Page(Code_Point(text.substr(at, length)), code_page);
+        std::string character = length == 1 ? std::string(1, text[at]) : In_Code_Page(Character_At(text, at).Code_Point, code_page);
         if (character.empty()) {
             character = "?";
             converted.Lossless = false;
@@ -111,12 +94,5 @@ Converted From_Code_Page(std::string_view text, std::size_t column, unsigned cod
     return converted;
 }
 
-std::size_t Code_Point_Column(std::string_view text, std::size_t column) noexcept
-{
-    const std::size_t before = std::min(column - 1, text.size());
-    std::size_t code_points = 0;
-    for (std::size_t at = 0; at < before; at += Character_At(text, at).Length) ++code_points;
-    return code_points + (column - before);
-}
 
 } // namespace Send::Utf8

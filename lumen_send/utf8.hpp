@@ -3,6 +3,8 @@
 // text for a viewer that takes UTF-8: the conversions, and where a column that counts the bytes
 // of one lands in the other.
 
+#include "support/utf8.hpp"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -18,13 +20,8 @@ enum class Kind {
 // Overlong forms, surrogates and values above U+10FFFF are invalid.
 Kind Kind_Of(std::string_view text) noexcept;
 
-// One character of a text that may or may not be UTF-8: a byte that starts no valid sequence
-// is a character of its own, its value the byte's.
-struct Character {
-    std::size_t Length = 1; // in bytes
-    char32_t Code_Point = 0;
-};
-Character Character_At(std::string_view text, std::size_t at) noexcept;
+using ::Utf8::Character;
+using ::Utf8::Character_At;
 
 // The start of the character that holds byte At of Text, a text in Code_Page (0: the ANSI code
 // page); Text's length for an At beyond it. A cut there splits no character: UTF-8 and the
@@ -50,8 +47,7 @@ Converted To_Code_Page(std::string_view text, std::size_t column, unsigned code_
 // end. Where the code page is UTF-8 itself, the text stays as it is.
 Converted From_Code_Page(std::string_view text, std::size_t column, unsigned code_page = 0);
 
-// The code points of UTF-8 Text before byte Column (from 1), and one for each byte that Column
-// lies beyond the end: the column as the batch protocol counts it.
-std::size_t Code_Point_Column(std::string_view text, std::size_t column) noexcept;
+// The column as the batch protocol counts it.
+using ::Utf8::Code_Point_Column;
 
 } // namespace Send::Utf8

@@ -1,5 +1,6 @@
 #include "support/utf8.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -61,6 +62,26 @@ std::size_t Past_Ascii(std::string_view bytes, std::size_t at) noexcept
         at += sizeof word;
     }
     return at;
+}
+
+Character Character_At(std::string_view text, std::size_t at) noexcept
+{
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = Sequence_Length(text.substr(at));
+    if (length == 0) return Character{1, lead};
+    static constexpr unsigned Lead_Bits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t value = lead & Lead_Bits[length];
+    for (std::size_t next = 1; next < length; ++next) value = value << 6 | (text[at + next] & 0x3F);
+    return Character{length, value};
+}
+
+std::size_t Code_Point_Column(std::string_view text, std::size_t byte_column) noexcept
+{
+    if (byte_column == 0) return 0;
+    const std::size_t before = std::min(byte_column - 1, text.size());
+    std::size_t code_points = 0;
+    for (std::size_t at = 0; at < before; at += Character_At(text, at).Length) ++code_points;
+    return code_points + (byte_column - before);
 }
 
 bool Is_Valid(std::string_view bytes, Ending ending) noexcept

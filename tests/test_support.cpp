@@ -147,6 +147,24 @@ std::optional<std::string> Wait_For_Status(const std::string& path, std::chrono:
 // start.exe returns as soon as it has started a Linux program, so the program runs under
 // /bin/sh, which writes the exit status to a file of its own when the program has finished
 // (renamed into place, so that it is never read half written).
+std::optional<std::uint32_t> Run_Program(const std::string& program, const std::string& arguments,
+                                         std::chrono::milliseconds bound)
+{
+    std::string line = "\"" + program + "\" " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &started))
+        return std::nullopt;
+    const Windows::Unique_Process_Information child(started);
+    DWORD code = 0;
+    if (WaitForSingleObject(child.Process.get(), static_cast<DWORD>(bound.count())) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(child.Process.get(), &code))
+        return std::nullopt;
+    return code;
+}
+
 bool Run_Unix(const std::string& command_line, std::chrono::milliseconds bound)
 {
     const std::string name = Unique_Marker_Name();

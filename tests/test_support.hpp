@@ -104,6 +104,12 @@ private:
     std::string previous_;
 };
 
+// Runs the Windows program at Program (a full path), without a window, with Arguments after its
+// quoted name, and waits at most Bound for it to end: its exit code; nothing when it did not start
+// or did not end in time.
+std::optional<std::uint32_t> Run_Program(const std::string& program, const std::string& arguments,
+                                         std::chrono::milliseconds bound = std::chrono::seconds(30));
+
 // Runs a Linux command line (through /bin/sh) from inside Wine and waits until it has finished;
 // whether it did so within Bound with exit status 0.
 bool Run_Unix(const std::string& command_line, std::chrono::milliseconds bound = std::chrono::seconds(20));

@@ -10,27 +10,6 @@
 
 namespace Control {
 
-namespace {
-
-bool Is_Continuation(char byte) noexcept { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
-
-// The code point that starts Text at At, and its length; a byte that starts no valid sequence
-// stands for itself.
-char32_t Code_Point_At(std::string_view text, std::size_t at, std::size_t& length) noexcept
-{
-    length = Utf8::Sequence_Length(text.substr(at));
-    const auto first = static_cast<unsigned char>(text[at]);
-    if (length <= 1) {
-        length = 1;
-        return first;
-    }
-    char32_t value = first & (0x7F >> length);
-    for (std::size_t index = 1; index < length; ++index) value = value << 6 | (text[at + index] & 0x3F);
-    return value;
-}
-
-} // namespace
-
 bool Joins_The_One_Before(char32_t code_point) noexcept
 {
     if (code_point < 0x300) return false;
@@ -70,8 +49,7 @@ void Shown_Text(std::string_view text, std::uint32_t column, std::string& shown)
             if (index == column - 1) shown += Marker;
             break;
         }
-        std::size_t length = 1;
-        const char32_t code_point = Code_Point_At(text, index, length);
+        const auto [length, code_point] = Utf8::Character_At(text, index);
         const bool joins = index != 0 && Joins_The_One_Before(code_point);
         if (index == column - 1) shown.insert(joins ? base_start : shown.size(), Marker);
         if (!joins) base_start = shown.size();
@@ -90,12 +68,7 @@ void Shown_Text(std::string_view text, std::uint32_t column, std::string& shown)
 
 std::uint32_t Character_Column(std::string_view text, std::uint32_t column)
 {
-    if (column == 0) return 0; // a host's "no particular column" goes on as it came
-    std::uint32_t characters = 1;
-    const std::size_t end = std::min<std::size_t>(column - 1, text.size());
-    for (std::size_t index = 0; index < end; ++index)
-        if (!Is_Continuation(text[index])) ++characters;
-    return characters + static_cast<std::uint32_t>(column - 1 - end);
+    return static_cast<std::uint32_t>(Utf8::Code_Point_Column(text, column));
 }
 
 std::uint32_t Character_Column(const Index_List::Index_Entry& entry)
@@ -103,16 +76,6 @@ std::uint32_t Character_Column(const Index_List::Index_Entry& entry)
     return entry.Moved_Characters != 0 ? entry.Moved_Characters : Character_Column(entry.Text, entry.Column);
 }
 
-std::uint32_t Byte_Column(std::string_view text, std::uint32_t character)
-{
-    std::uint32_t counted = 1;
-    for (std::size_t index = 0; index < text.size(); ++index) {
-        if (Is_Continuation(text[index])) continue;
-        if (counted == character) return static_cast<std::uint32_t>(index + 1);
-        ++counted;
-    }
-    return static_cast<std::uint32_t>(text.size() + 1);
-}
 
 std::string Place_Line(const Index_List::Index_Entry& entry)
 {

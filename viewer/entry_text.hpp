@@ -40,9 +40,6 @@ std::uint32_t Character_Column(std::string_view text, std::uint32_t column);
 // An entry's column in characters: in its text, or for a place that moved in its changed file, in
 // the line it is on now.
 std::uint32_t Character_Column(const Index_List::Index_Entry& entry);
-// The column (bytes, from 1) of the character that Character (from 1) counts to; one past the end
-// for a count beyond it.
-std::uint32_t Byte_Column(std::string_view text, std::uint32_t character);
 
 // An entry as a place for other programs, "a.txt:12:5:x := y;": its text as it came, blanks and
 // tabs included, so that the column names the same character as in the node. Ctrl+C, Copy all and

@@ -34,6 +34,7 @@
 namespace {
 
 using namespace Send;
+namespace Utf8 = Send::Utf8; // not the shared one of support/
 using namespace std::chrono_literals;
 using Test_Support::Temporary_Folder;
 

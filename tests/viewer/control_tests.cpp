@@ -1,4 +1,5 @@
 #include "viewer/control.hpp"
+#include "viewer/batch_reader.hpp"
 #include "viewer/entry_text.hpp"
 #include "tests/test_support.hpp"
 
@@ -72,7 +73,7 @@ TEST(Control, Beyond_Ascii_The_Marker_Stands_Before_Whole_Characters_And_Editors
     for (const Case& test : cases) {
         EXPECT_EQ(Shown_Text(test.Text, test.Column), test.Shown) << test.Text;
         EXPECT_EQ(Control::Character_Column(test.Text, test.Column), test.Characters) << test.Text;
-        EXPECT_EQ(Control::Byte_Column(test.Text, test.Characters), test.Column) << test.Text;
+        EXPECT_EQ(Control::Checked_Byte_Column(test.Text, test.Characters), test.Column) << test.Text;
     }
     EXPECT_EQ(Control::Editor_Arguments({"\u65E5\u672C.txt", 3, 11, "\u65E5\u672C\u8A9E x"}), "\u65E5\u672C.txt/3/5");
 }

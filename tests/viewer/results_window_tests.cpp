@@ -7,8 +7,6 @@
 #include "test_tools/harness/viewer_window.hpp"
 #include "tests/test_support.hpp"
 
-#include "windows/unique_handle.hpp"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -184,36 +182,8 @@ TEST_F(Results_Window_Test, Filter_Steps_Round_The_End_Dismisses_Undoes_And_Copi
 
 bool Send_File(const std::string& path)
 {
-    const std::string program = Windows_Path(LUMEN_SEND_EXE);
-    std::string line = "\"" + program + "\" \"" + path + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &started))
-        return false;
-    Windows::Unique_Process_Information child(started);
-    DWORD code = 1;
-    if (WaitForSingleObject(child.Process.get(), 30000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(child.Process.get(), &code);
-    return code == 0;
+    return Test_Support::Run_Program(Windows_Path(LUMEN_SEND_EXE), "\"" + path + "\"") == 0u;
 }
-
-// The test's current folder, which a viewer started meanwhile takes for its own, for a while.
-class Current_Folder {
-public:
-    explicit Current_Folder(const std::string& path)
-    {
-        GetCurrentDirectoryA(MAX_PATH, before_);
-        SetCurrentDirectoryA(path.c_str());
-    }
-    ~Current_Folder() { SetCurrentDirectoryA(before_); }
-    Current_Folder(const Current_Folder&) = delete;
-    Current_Folder& operator=(const Current_Folder&) = delete;
-
-private:
-    char before_[MAX_PATH] = {};
-};
 
 // Ctrl+S saves the lines of Copy all, and Ctrl+C copies the same line for an entry: the texts come
 // as they were sent, blanks and tabs included, so that each column still names the same character
@@ -225,7 +195,7 @@ TEST_F(Results_Window_Test, A_Saved_File_Read_Back_By_Lumen_Send_Elsewhere_Shows
     const std::string saved = folder_.File("saved.txt");
     std::vector<std::string> first_paths;
     {
-        const Current_Folder viewer_folder(folder_.Path());
+        const Test_Support::Scoped_Folder viewer_folder(folder_.Path()); // the viewer takes it for its own
         Viewer_Process viewer({Pipe_Name});
         Host host(viewer);
         ASSERT_TRUE(host.Is_Connected());

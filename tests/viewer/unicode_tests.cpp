@@ -111,22 +111,6 @@ std::wstring Selected_In_Pane(HWND pane)
     return start <= text.size() ? text.substr(start, HIWORD(range) - start) : L"<beyond the text>";
 }
 
-// lumen_send's exit code once it has ended.
-DWORD Run_Lumen_Send(const std::string& arguments)
-{
-    const std::string program = Windows_Path(LUMEN_SEND_EXE);
-    std::string line = "\"" + program + "\" " + arguments;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &started))
-        return 999;
-    const Windows::Unique_Process_Information child(started);
-    DWORD code = 998;
-    if (WaitForSingleObject(child.Process.get(), 30000) == WAIT_OBJECT_0) GetExitCodeProcess(child.Process.get(), &code);
-    return code;
-}
 
 TEST_F(Unicode_Test, Every_Character_Is_Shown_Found_Copied_Saved_And_Opened)
 {
@@ -215,7 +199,9 @@ TEST_F(Unicode_Test, Every_Character_Is_Shown_Found_Copied_Saved_And_Opened)
     EXPECT_TRUE(Wait_Until([&] { return Selected_In_Pane(pane) == L"e\u0301"; }, 10s)) << Utf8(Selected_In_Pane(pane));
 
     // lumen_send reads the saved file back into a viewer of its own: the same tree.
-    ASSERT_EQ(Run_Lumen_Send("--viewer \"" + Windows_Path(LUMEN_ROLL_EXE) + "\" --title \"Read back\" \"" + saved + "\""), 0u);
+    ASSERT_EQ(Test_Support::Run_Program(Windows_Path(LUMEN_SEND_EXE), "--viewer \"" + Windows_Path(LUMEN_ROLL_EXE) +
+                                                                          "\" --title \"Read back\" \"" + saved + "\""),
+              0u);
     HWND second_window = nullptr;
     ASSERT_TRUE(Wait_Until([&] { return (second_window = FindWindowW(nullptr, L"Read back")) != nullptr; }, 10s));
     DWORD second_id = 0;
