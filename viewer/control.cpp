@@ -239,8 +239,10 @@ Exit_Code End_Transfer(Transfer_Phase ending)
     State& state = The_State();
     Windows::Pipe::Close(state.Pipe);
     state.Feed.Finish();
-    Show_Status(ending);
+    // Following the files begins before the status line says the transfer is over: an edit made
+    // once the user can see that is followed.
     state.Tracker.Start(Show_Followed_Places);
+    Show_Status(ending);
     if (ending == Transfer_Phase::Broken_Off) return Exit_Code::Transfer_Failed;
     Log::Put("Complete");
     return Exit_Code::Success;
